@@ -1,0 +1,53 @@
+# Common settings of both builds: warnings, GoogleTest, and Wine as the test runner of the Windows build.
+enable_testing()
+include(GoogleTest)
+
+if(MSVC)
+  add_compile_options(/W4)
+else()
+  add_compile_options(-Wall -Wextra)
+endif()
+
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(ZFIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  # Every Windows test runs through build/win/wine-run: the build tree's own 64-bit prefix,
+  # the test display, and HOME/TMPDIR inside the build tree.
+  set(ZFIX_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${ZFIX_WINE_RUN} @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${ZFIX_WINE_RUN})
+
+  # One prefix, one Xvfb and one persistent wineserver for the whole ctest run.
+  add_test(NAME wine_env_up COMMAND sh ${ZFIX_SCRIPTS}/wine-env.sh up ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_env_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  add_test(NAME wine_env_down COMMAND sh ${ZFIX_SCRIPTS}/wine-env.sh down ${CMAKE_BINARY_DIR})
+  set_tests_properties(wine_env_down PROPERTIES FIXTURES_CLEANUP wine)
+endif()
+
+# zfix_gtest(target) adds the GoogleTest cases of an executable to ctest, under Wine for Windows targets.
+function(zfix_gtest target)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 ${ARGN})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${ARGN})
+  endif()
+endfunction()
+
+# zfix_wine_test(NAME name COMMAND prog args...) adds a plain test that runs under the build's Wine set-up.
+function(zfix_wine_test)
+  cmake_parse_arguments(T "" "NAME" "COMMAND" ${ARGN})
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+endfunction()
+
+# Static linking of the Windows programs: only Windows' own DLLs at run time.
+function(zfix_win_program target)
+  target_link_options(${target} PRIVATE -static)
+endfunction()

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Configures and builds both trees: build/host (native, clang) and build/win (i686 mingw-w64).
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+JOBS=${JOBS:-$(nproc)}
+cd "$ROOT"
+if [ ! -f build/host/build.ninja ]; then
+  cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+fi
+if [ ! -f build/win/build.ninja ]; then
+  cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+fi
+cmake --build build/host -j "$JOBS"
+cmake --build build/win -j "$JOBS"

@@ -1,0 +1,11 @@
+#!/bin/sh
+# Installs what is missing, builds both trees and runs every test (native directly, Windows under Wine).
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+sh "$ROOT/scripts/install-deps.sh"
+sh "$ROOT/scripts/build.sh"
+cd "$ROOT"
+status=0
+ctest --test-dir build/host --output-on-failure -j 2 || status=1
+ctest --test-dir build/win --output-on-failure || status=1
+exit $status
