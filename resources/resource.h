@@ -20,7 +20,7 @@
 #define IDC_PROGRESS2     1014
 #define IDC_TEXT6         1015
 #define IDC_TEXT7         1016
-#define IDC_ICON          1017
+#define IDC_APPICON       1017
 #define IDC_TEXT9         1018
 #define IDC_LABELS        1019
 #define IDC_LICENSE       1020

@@ -1,0 +1,2 @@
+#include <windows.h>
+BOOL DecompressBuffer(const void*, DWORD, HGLOBAL*, DWORD*) { return FALSE; }

@@ -1,0 +1,31 @@
+/* The executable's own resources: the loader by kind, the string table, the file table, and
+   the two services built on it (contents listing and local extraction). */
+#ifndef ZFIX_RESOURCES_H
+#define ZFIX_RESOURCES_H
+
+#include <windows.h>
+
+#define RES_VERSION        1
+#define RES_FILEENTRY      2
+#define RES_UPDATE         3
+#define RES_NONE           4
+#define RES_LICENSEENTRY   5
+#define RES_UPDATE64ENTRY  6
+#define RES_UPDATECABENTRY 7
+
+#define FILE_TABLE_SIZE    10001
+
+typedef struct FILETABLEENTRY {
+    char* name;
+    DWORD dwDir;
+    DWORD dwOldChecksum;
+    DWORD dwFileEntry;
+} FILETABLEENTRY;
+
+HGLOBAL FindAndLoadRes(int id, int kind, DWORD* pdwSize);
+BOOL LoadResourceStrings(void);
+int LoadFileTable(FILETABLEENTRY** table);
+void ListContents(void);
+void ExtractLocally(char* lpTargetDir);
+
+#endif

@@ -1,0 +1,48 @@
+/* Bounded text formatting: every formatted text stays inside its buffer, cut if need be. */
+#ifndef ZFIX_TEXT_H
+#define ZFIX_TEXT_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <string.h>
+
+inline int FormatTextV(char* buf, size_t size, const char* fmt, va_list ap)
+{
+    if (size == 0)
+        return 0;
+    int n = vsnprintf(buf, size, fmt, ap);
+    buf[size - 1] = '\0';
+    return n;
+}
+
+inline int FormatText(char* buf, size_t size, const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    int n = FormatTextV(buf, size, fmt, ap);
+    va_end(ap);
+    return n;
+}
+
+/* Copies src into dst of the given size, cutting it to fit; always NUL-terminated. */
+inline void CopyText(char* dst, size_t size, const char* src)
+{
+    if (size == 0)
+        return;
+    size_t n = strlen(src);
+    if (n >= size)
+        n = size - 1;
+    memmove(dst, src, n);
+    dst[n] = '\0';
+}
+
+/* Appends src to the text in dst (of the given size), cutting it to fit. */
+inline void AppendText(char* dst, size_t size, const char* src)
+{
+    size_t used = strnlen(dst, size);
+    if (used + 1 < size)
+        CopyText(dst + used, size - used, src);
+}
+
+#endif

@@ -1,0 +1,28 @@
+/* Small shared routines on paths, files, labels and memory blocks. */
+#ifndef ZFIX_UTILS_H
+#define ZFIX_UTILS_H
+
+#include <windows.h>
+
+BOOL DoesFileExist(const char* lpPath);
+BOOL IsDirectory(const char* lpPath);
+BOOL CreateDirectoryPath(const char* lpPath);
+void GetFileExtension(const char* lpPath, char* lpOut);
+void StripFileExtension(const char* lpPath, char* lpOut);
+void GetFileNamePart(const char* lpPath, char* lpOut);
+void TrimTrailingBlanks(char* lpText);
+/* Upper-cases a text in place in the system code page; returns it. */
+char* UpperCase(char* lpText);
+char* LabelRelease(const char* lpLabel);
+char* JoinLabels(const char* lpA, const char* lpB);
+BOOL CopyFiles(const char* lpFrom, const char* lpTo);
+BOOL DeleteTree(const char* lpPath);
+void CopyBytes(void* lpDest, const void* lpSource, DWORD dwCount);
+
+/* Movable, zero-filled global memory blocks. */
+HGLOBAL AllocBlock(DWORD dwSize);
+void* LockBlock(HGLOBAL hBlock);
+void UnlockBlock(HGLOBAL hBlock);
+void FreeBlock(HGLOBAL hBlock);
+
+#endif

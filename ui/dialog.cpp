@@ -1,0 +1,668 @@
+#include "ui/dialog.h"
+
+#include "engine/upgrade.h"
+#include "identify/identify.h"
+#include "installer/globals.h"
+#include "installer/log.h"
+#include "installer/text.h"
+#include "installer/utils.h"
+#include "resources/resource.h"
+#include "ui/gauge.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+int giSkippedLabel = 0x0FFFFFFF;
+static int giComboSelection = -1;
+
+static const char kJvmNotUpgraded[] = "WARNING: JVM was not upgraded. Please, see UPGRADE.log and jvmpatcher.log for details.";
+static const char kJvmNotReverted[] = "WARNING: JVM was not reverted. Please, see UPGRADE.log for details";
+
+BOOL RegisterDialogClass(void)
+{
+    WNDCLASSA wc;
+    ZeroMemory(&wc, sizeof(wc));
+    wc.lpfnWndProc = DefDlgProcA;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = ghInstance;
+    wc.hIcon = LoadIconA(ghInstance, "MAIN");
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = ZFIX_DIALOG_CLASS;
+    return RegisterClassA(&wc) != 0;
+}
+
+static BOOL Unattended(void) { return (gwOptions & OPTIONS_NOUSER) != 0; }
+static void Show(HWND hDlg, int id, BOOL bShow) { ShowWindow(GetDlgItem(hDlg, id), bShow ? SW_SHOW : SW_HIDE); }
+static void Enable(HWND hDlg, int id, BOOL bEnable) { EnableWindow(GetDlgItem(hDlg, id), bEnable); }
+static void Focus(HWND hDlg, int id) { SetFocus(GetDlgItem(hDlg, id)); }
+static void PostCommand(HWND hDlg, int id) { PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+static void ShowStateNumber(HWND hDlg) { SetDlgItemInt(hDlg, IDC_STATE, (UINT)giDlgState, FALSE); }
+
+static std::string ControlText(HWND hWnd)
+{
+    int len = GetWindowTextLengthA(hWnd);
+    std::string text((size_t)len + 1, '\0');
+    GetWindowTextA(hWnd, &text[0], len + 1);
+    text.resize(strlen(text.c_str()));
+    return text;
+}
+
+static std::string ComboItemText(HWND hCombo, int index)
+{
+    LRESULT len = SendMessageA(hCombo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (len == CB_ERR)
+        return std::string();
+    std::string text((size_t)len + 1, '\0');
+    SendMessageA(hCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    text.resize(strlen(text.c_str()));
+    return text;
+}
+
+/* Adds the combo's edit text to its list unless it is empty or listed already (exact match). */
+static int AddComboEditText(HWND hCombo, size_t maxChars)
+{
+    std::string text = ControlText(hCombo);
+    if (text.size() > maxChars)
+        text.resize(maxChars);
+    if (text.empty())
+        return -1;
+    int count = (int)SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        if (ComboItemText(hCombo, i) == text)
+            return -1;
+    return (int)SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)text.c_str());
+}
+
+/* Formats a string-table text with up to three text arguments. */
+static std::string FormatString(int id, const char* a, const char* b = "", const char* c = "")
+{
+    char szText[2048];
+    FormatText(szText, sizeof(szText), Str(id), a, b, c);
+    return szText;
+}
+
+static void ReleaseDataDirs(void)
+{
+    WriteLogF(1, "ConfigureDialog: DLGSTATE_DIRS: Before Freeing the memory for giPartitions = %d", giPartitions);
+    if (gpZorelData) {
+        for (int i = 0; i < giPartitions; ++i) {
+            if (gpZorelData[i]) {
+                WriteLogF(1, "ConfigureDialog: DLGSTATE_DIRS: Before Freeing the memory from  = %s", gpZorelData[i]);
+                free(gpZorelData[i]);
+            }
+        }
+    }
+    free(gpDataValid);
+    gpDataValid = NULL;
+    WriteLog("ConfigureDialog: DLGSTATE_DIRS:  Before Freeing the memory from  gpZorelData", 1);
+    free(gpZorelData);
+    gpZorelData = NULL;
+}
+
+static void AllocFailure(const char* lpText)
+{
+    WriteLog("ConfigureDialog: Can't allocate memory for Data Directory list", 1);
+    MessageBoxA(NULL, lpText, "Info", MB_OK | MB_ICONERROR);
+}
+
+static BOOL TdxWithoutPartition(void) { return StrIs(STRR_HOTFIX, "TDX") && giPartitions == 0; }
+
+static BOOL ConfigureDirectories(HWND hDlg)
+{
+    HWND hCombo = GetDlgItem(hDlg, IDC_DATADIRS);
+    AddComboEditText(hCombo, PATH_BUFFER - 1);
+
+    ReleaseDataDirs();
+    int count = (int)SendMessageA(hCombo, CB_GETCOUNT, 0, 0);
+    gpZorelData = (char**)calloc((size_t)count + 1, sizeof(char*));
+    if (!gpZorelData) {
+        giPartitions = 0;
+        AllocFailure("Can't allocate gpZorelData");
+        return TRUE;
+    }
+    for (int i = 0; i < count; ++i) {
+        gpZorelData[i] = (char*)calloc(2 * DATA_DIR_BUFFER - 1, 1);
+        if (!gpZorelData[i]) {
+            giPartitions = i;
+            char szMsg[64];
+            FormatText(szMsg, sizeof(szMsg), "Can't allocate gpZorelData[%d]", i);
+            AllocFailure(szMsg);
+            return TRUE;
+        }
+        CopyText(gpZorelData[i], 2 * DATA_DIR_BUFFER - 1, ComboItemText(hCombo, i).c_str());
+    }
+    SendMessageA(hCombo, CB_SETCURSEL, 0, 0);
+    giPartitions = count;
+    gpDataValid = (BYTE*)calloc((size_t)count + 1, 1);
+
+    if (!gpProgramDir)
+        gpProgramDir = (char*)calloc(PATH_BUFFER + 1, 1);
+    GetDlgItemTextA(hDlg, IDC_PROGDIR, gpProgramDir, PATH_BUFFER);
+    if (!IsDirectory(gpProgramDir)) {
+        MessageBoxA(hDlg, Str(21), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+        Focus(hDlg, IDC_PROGDIR);
+        return FALSE;
+    }
+    for (int i = 0; i < giPartitions; ++i) {
+        if (!IsDirectory(gpZorelData[i])) {
+            char szMsg[2 * DATA_DIR_BUFFER + 64];
+            FormatText(szMsg, sizeof(szMsg), "ConfigureDialog: Invalid Data Directory = %s", gpZorelData[i]);
+            MessageBoxA(hDlg, szMsg, "Info", MB_OK | MB_ICONERROR);
+            SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+            SetFocus(hCombo);
+            return FALSE;
+        }
+        gpDataValid[i] = 1;
+    }
+
+    SetCurrentDirectoryA(gpProgramDir);
+    WriteLogF(0, "Using Zorel program directory %s", gpProgramDir);
+    for (int i = 0; i < giPartitions; ++i)
+        WriteLogF(0, "Using Zorel data directory %s", gpZorelData[i]);
+    if (TdxWithoutPartition() && gpZorelData[0])
+        WriteLogF(0, "Using Zorel data directory %s", gpZorelData[0]);
+
+    SetDlgItemTextA(hDlg, IDC_TEXT5, Str(23));
+    Show(hDlg, IDC_TEXT5, TRUE);
+    Enable(hDlg, IDC_NEXT, FALSE);
+    Enable(hDlg, IDC_BACK, FALSE);
+    const int hide[] = {IDC_PROGDIR, IDC_DATADIRS, IDC_BROWSE_PROG, IDC_BROWSE_DATA, IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4};
+    for (int id : hide)
+        Show(hDlg, id, FALSE);
+    if (giMode == MODE_REVERT && dwUpgradeType > 0) {
+        SetDlgItemTextA(hDlg, IDC_TEXT9, Str(44));
+        Show(hDlg, IDC_TEXT9, TRUE);
+        Show(hDlg, IDC_LABELS, TRUE);
+        Enable(hDlg, IDC_LABELS, TRUE);
+        Enable(hDlg, IDC_NEXT, FALSE);
+    }
+    Focus(hDlg, IDC_NEXT);
+    gbCloseNoAsk = FALSE;
+    PostMessageA(hDlg, WM_START_IDENTIFY, 0, 0);
+    return TRUE;
+}
+
+BOOL ConfigureDialog(HWND hDlg, int state)
+{
+    BOOL bAccept = TRUE;
+    switch (state) {
+    case DLGSTATE_LICENSE:
+        WriteLog("ConfigureDialog: case DLSSTATE_LICENSE", 1);
+        if (Unattended()) {
+            PostCommand(hDlg, IDC_NEXT);
+            break;
+        }
+        SetDlgItemTextA(hDlg, IDC_TEXT1, Str(49));
+        {
+            const char* text = ghLicenseBlock ? (const char*)LockBlock(ghLicenseBlock) : NULL;
+            if (!text) {
+                WriteLog("ConfigureDialog: Unable to lock our license resource, exiting...", 0);
+                PostQuitMessage(0);
+                DestroyWindow(hDlg);
+                return TRUE;
+            }
+            std::string licence(text, gdwLicenseLength);
+            UnlockBlock(ghLicenseBlock);
+            SetDlgItemTextA(hDlg, IDC_LICENSE, licence.c_str());
+        }
+        Enable(hDlg, IDC_BACK, FALSE);
+        Enable(hDlg, IDC_NEXT, FALSE);
+        Show(hDlg, IDC_TEXT1, TRUE);
+        gbCloseNoAsk = FALSE;
+        break;
+
+    case DLGSTATE_WELCOME: {
+        Enable(hDlg, IDC_BACK, FALSE);
+        Enable(hDlg, IDC_NEXT, TRUE);
+        const int hide[] = {IDC_TEXT5, IDC_ACCEPT_GROUP, IDC_LICENSE, IDC_ACCEPT, IDC_DECLINE};
+        for (int id : hide)
+            Show(hDlg, id, FALSE);
+        ShowWindow(ghGaugeFile, SW_HIDE);
+        const int show[] = {IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_PROGDIR, IDC_DATADIRS, IDC_BACK, IDC_NEXT};
+        for (int id : show)
+            Show(hDlg, id, TRUE);
+        SetDlgItemTextA(hDlg, IDC_TEXT1, Str(17));
+        SetDlgItemTextA(hDlg, IDC_TEXT2, Str(18));
+        SetDlgItemTextA(hDlg, IDC_TEXT3, Str(19));
+        SetDlgItemTextA(hDlg, IDC_TEXT4, Str(20));
+        SetDlgItemTextA(hDlg, IDC_PROGDIR, gpProgramDir ? gpProgramDir : "");
+        HWND hCombo = GetDlgItem(hDlg, IDC_DATADIRS);
+        SendMessageA(hCombo, CB_RESETCONTENT, 0, 0);
+        giComboSelection = -1;
+        int entries = TdxWithoutPartition() ? 1 : giPartitions;
+        for (int i = 0; gpZorelData && i < entries; ++i) {
+            if (gpZorelData[i] && *gpZorelData[i]) {
+                int index = (int)SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)gpZorelData[i]);
+                SendMessageA(hCombo, CB_SETITEMDATA, (WPARAM)index, (LPARAM)i);
+            }
+        }
+        SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+        Focus(hDlg, IDC_NEXT);
+        gbCloseNoAsk = FALSE;
+        break;
+    }
+
+    case DLGSTATE_DIRS:
+        WriteLog("ConfigureDialog: case DLSSTATE_DIRS", 1);
+        bAccept = ConfigureDirectories(hDlg);
+        break;
+
+    case DLGSTATE_UPGRADE:
+        WriteLog("ConfigureDialog: case DLSSTATE_UPGRADE", 1);
+        SetDlgItemTextA(hDlg, IDC_TEXT5, Str(giMode == MODE_UPGRADE ? 27 : 28));
+        Show(hDlg, IDC_TEXT5, TRUE);
+        ShowWindow(ghGaugeTotal, SW_SHOW);
+        Show(hDlg, IDC_TEXT6, TRUE);
+        Show(hDlg, IDC_TEXT7, TRUE);
+        SetDlgItemTextA(hDlg, IDC_TEXT6, Str(30));
+        SetDlgItemTextA(hDlg, IDC_TEXT7, Str(31));
+        PostMessageA(hDlg, WM_START_UPGRADE, 0, 0);
+        Focus(hDlg, IDC_NEXT);
+        break;
+
+    case DLGSTATE_FINISHED: {
+        WriteLog("ConfigureDialog: case DLSSTATE_FINISHED", 1);
+        ShowWindow(ghGaugeFile, SW_HIDE);
+        ShowWindow(ghGaugeTotal, SW_HIDE);
+        Show(hDlg, IDC_TEXT6, FALSE);
+        Show(hDlg, IDC_TEXT7, FALSE);
+        std::string text;
+        if (giMode == MODE_UPGRADE) {
+            if (gbJvmUpdated) {
+                text = Str(36);
+                WriteLog("Zorel has been successfully upgraded.", 0);
+            } else {
+                text = std::string(Str(36)) + " " + kJvmNotUpgraded;
+                WriteLog(text.c_str(), 0);
+            }
+        } else if (gbJvmUpdated) {
+            text = Str(37);
+            WriteLog("Zorel has been successfully reverted.", 0);
+        } else {
+            text = std::string(Str(37)) + " " + kJvmNotReverted;
+            WriteLog(text.c_str(), 0);
+        }
+        SetDlgItemTextA(hDlg, IDC_TEXT5, text.c_str());
+        Show(hDlg, IDC_TEXT5, TRUE);
+        Focus(hDlg, IDCANCEL);
+        gbCloseNoAsk = TRUE;
+        if (Unattended())
+            PostCommand(hDlg, IDCANCEL);
+        break;
+    }
+
+    default:
+        break;
+    }
+    SetDlgItemInt(hDlg, IDC_STATE, (UINT)state, FALSE);
+    return bAccept;
+}
+
+/* Ends an unattended run that cannot go on, or shows the text in the message area. */
+static void ReportFailure(HWND hDlg, const std::string& text)
+{
+    if (Unattended()) {
+        WriteLog(text.c_str(), 0);
+        exit(1);
+    }
+    SetDlgItemTextA(hDlg, IDC_TEXT5, text.c_str());
+}
+
+static void WaitAtFailure(HWND hDlg, const char* lpLog)
+{
+    WriteLog(lpLog, 0);
+    Enable(hDlg, IDC_BACK, TRUE);
+    Focus(hDlg, IDC_BACK);
+    gbCloseNoAsk = TRUE;
+}
+
+static std::string Release(const char* lpLabel)
+{
+    char* release = LabelRelease(lpLabel);
+    std::string text(release ? release : "");
+    free(release);
+    return text;
+}
+
+static std::string Joined(const char* lpA, const char* lpB)
+{
+    char* joined = JoinLabels(lpA, lpB);
+    std::string text(joined ? joined : "");
+    free(joined);
+    return text;
+}
+
+static BOOL StartsWith(const char* lpText, const char* lpPrefix)
+{
+    return strncmp(lpText, lpPrefix, strlen(lpPrefix)) == 0;
+}
+
+/* Offers the revertible labels, and in an unattended run chooses one. */
+static void OfferRevertLabels(HWND hDlg, const char* lpOld)
+{
+    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    HWND hList = GetDlgItem(hDlg, IDC_LABELS);
+    SetDlgItemTextA(hDlg, IDC_TEXT9, Str(44));
+    Show(hDlg, IDC_TEXT9, TRUE);
+    std::string valid = ":";
+    BOOL bChosen = FALSE;
+    BOOL bGiven = gszRevertLabel[0] != '\0';
+    for (int i = 0; i < giFixLabels; ++i) {
+        const char* label = gpcanFixLabels[i];
+        WriteLogF(0, "gpcanFixLabels[i] : %s ", label);
+        if (Unattended()) {
+            if (bRqa && gszRevertLabel[0] && StartsWith(canCurrentVersion, gszRevertLabel))
+                CopyText(gszRevertLabel, sizeof(gszRevertLabel), lpOld);
+            if ((gszRevertLabel[0] && StartsWith(label, gszRevertLabel)) || giFixLabels == 1) {
+                CopyText(gszRevertLabel, sizeof(gszRevertLabel), label);
+                WriteLogF(0, "Revert label %s ", gszRevertLabel);
+                bChosen = TRUE;
+                break;
+            }
+            WriteLogF(0, "Valid label %s ", valid.c_str());
+            if (valid.size() + strlen(label) + 1 < LABEL_BUFFER)
+                valid = valid + label + " ";
+        }
+        if (bRqa && strcmp(label, Str(STR_LP)) == 0) {
+            giSkippedLabel = i;
+            continue;
+        }
+        const char* shown = (bRqa && strcmp(label, lpOld) == 0) ? canCurrentVersion : label;
+        if (SendMessageA(hList, LB_FINDSTRING, (WPARAM)-1, (LPARAM)shown) == LB_ERR) {
+            int index = (int)SendMessageA(hList, LB_ADDSTRING, 0, (LPARAM)shown);
+            SendMessageA(hList, LB_SETITEMDATA, (WPARAM)index, (LPARAM)i);
+        }
+    }
+    if (Unattended() && !bChosen) {
+        std::string text = bGiven ? FormatString(46, gszRevertLabel) : std::string(Str(47));
+        Show(hDlg, IDC_TEXT5, FALSE);
+        SetDlgItemTextA(hDlg, IDC_TEXT1, text.c_str());
+        Show(hDlg, IDC_TEXT1, TRUE);
+        WriteLog(text.c_str(), 0);
+        ShowWindow(ghGaugeFile, SW_HIDE);
+        gwOptions = 0;
+        if (!bGiven && valid == ":") {
+            ShowWindow(hDlg, SW_HIDE);
+            MessageBoxA(NULL, Str(45), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+        }
+    }
+    Show(hDlg, IDC_LABELS, TRUE);
+    Enable(hDlg, IDC_LABELS, TRUE);
+    Enable(hDlg, IDC_NEXT, FALSE);
+    Enable(hDlg, IDC_BACK, TRUE);
+    SetFocus(hList);
+    ShowWindow(ghGaugeFile, SW_SHOW);
+}
+
+static void StartIdentify(HWND hDlg)
+{
+    WriteLog("MainDlgProc: Starting case WM_START_IDENTIFY", 0);
+    Show(hDlg, IDC_TEXT5, TRUE);
+    WriteLog("MainDlgProc: Calling IdentifyZorelVersion", 0);
+    char szOld[PATH_BUFFER] = "", szNew[PATH_BUFFER] = "";
+    int result = IdentifyZorelVersion(szOld, szNew);
+    if (result == INV_UPGRADE) {
+        WriteLogF(0, "Identified %s.", Release(canCurrentVersion).c_str());
+    } else if (result == INV_REVERT) {
+        WriteLogF(0, "Identified %s.", Release(szNew).c_str());
+    } else {
+        if (result == INV_NORECORD || result == INV_UNKNOWN)
+            ReportFailure(hDlg, FormatString(26, canCurrentVersion, gpProgramDir ? gpProgramDir : ""));
+        else if (result == INV_NOSPACE)
+            ReportFailure(hDlg, FormatString(33, gpProgramDir ? gpProgramDir : "", szNew, szOld));
+        WaitAtFailure(hDlg, "Unable to identify release.");
+        return;
+    }
+
+    SendMessageA(ghGaugeFile, WM_COMMAND, GAUGE_SETPOS, 0);
+    PumpMessages();
+    ShowWindow(ghGaugeFile, SW_SHOW);
+    WriteLog("MainDlgProc: Calling VerifyZorelVersion", 0);
+    int verified = VerifyZorelVersion();
+    Show(hDlg, IDC_TEXT5, TRUE);
+    if (verified != VERIFY_OK) {
+        ReportFailure(hDlg, FormatString(26, canCurrentVersion, gpProgramDir ? gpProgramDir : ""));
+        WaitAtFailure(hDlg, "Unable to verify release.");
+        ShowWindow(ghGaugeFile, SW_HIDE);
+        return;
+    }
+
+    if (giMode == MODE_UPGRADE) {
+        if (dwUpgradeType == 0) {
+            SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(24, Release(szOld).c_str(), Release(szNew).c_str()).c_str());
+            WriteLogF(0, "Verified %s.", szOld);
+        } else {
+            if (Unattended() && (gwOptions & OPTIONS_REVERT)) {
+                std::string text = FormatString(48, szNew);
+                gwOptions = 0;
+                Show(hDlg, IDC_TEXT5, FALSE);
+                SetDlgItemTextA(hDlg, IDC_TEXT1, text.c_str());
+                Show(hDlg, IDC_TEXT1, TRUE);
+            } else {
+                std::string target = StrIs(STRR_HOTFIX, "RQA") ? Joined(canCurrentVersion, szNew) : Release(szNew);
+                SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(24, Release(canCurrentVersion).c_str(), target.c_str()).c_str());
+            }
+            WriteLogF(0, "Verified %s.", canCurrentVersion);
+        }
+    } else {
+        if (dwUpgradeType == 0) {
+            SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(25, Release(szNew).c_str(), Release(szOld).c_str()).c_str());
+            WriteLogF(0, "Verified %s.", szNew);
+        } else if (StrIs(STRR_HOTFIX, "Custom Fix")) {
+            CopyText(gszRevertLabel, sizeof(gszRevertLabel), canCurrentVersion);
+            if (strstr(Str(STR_STRINGS_LIB), "jvmsr"))
+                FormatText(canLabelDir, sizeof(canLabelDir), "%s\\%s", gpProgramDir, "jvm_backup");
+            else
+                LabelDirName(gszRevertLabel, canLabelDir);
+            char szText[PATH_BUFFER + 64];
+            FormatText(szText, sizeof(szText), "Backup directory for custom fix:%s", canLabelDir);
+            WriteLog(szText, 0);
+            SetDlgItemTextA(hDlg, IDC_TEXT5, szText);
+            WriteLogF(0, "Verified %s.", szNew);
+            if (Unattended()) {
+                PostCommand(hDlg, IDC_NEXT);
+            } else {
+                Enable(hDlg, IDC_NEXT, TRUE);
+                Focus(hDlg, IDC_NEXT);
+            }
+            return;
+        } else if (giFixLabels == 0) {
+            WriteLog("Can't find valid labels", 0);
+            SetDlgItemTextA(hDlg, IDC_TEXT5, Str(45));
+            WriteLog("Unable to identify release.", 0);
+            Enable(hDlg, IDCANCEL, TRUE);
+            Focus(hDlg, IDCANCEL);
+            Enable(hDlg, IDC_NEXT, FALSE);
+            gbCloseNoAsk = TRUE;
+            return;
+        } else {
+            OfferRevertLabels(hDlg, szOld);
+        }
+    }
+
+    if (dwUpgradeType == 0 || giMode == MODE_UPGRADE) {
+        Enable(hDlg, IDC_BACK, TRUE);
+        Enable(hDlg, IDC_NEXT, TRUE);
+    }
+    if (Unattended()) {
+        if (giMode == MODE_REVERT && dwUpgradeType > 0)
+            LabelDirName(gszRevertLabel, canLabelDir);
+        PostCommand(hDlg, IDC_NEXT);
+    }
+    SetArrowCursor();
+}
+
+static void StartUpgrade(HWND hDlg)
+{
+    WriteLog("MainDlgProc: Starting case WM_START_UPGRADE", 0);
+    SetWaitCursor();
+    if (dwUpgradeType > 0) {
+        Show(hDlg, IDC_TEXT9, FALSE);
+        Show(hDlg, IDC_LABELS, FALSE);
+        Enable(hDlg, IDC_LABELS, FALSE);
+    }
+    Enable(hDlg, IDC_BACK, FALSE);
+    Enable(hDlg, IDC_NEXT, FALSE);
+    if (UpgradeZorelVersion() == 1) {
+        PostCommand(hDlg, IDC_NEXT);
+    } else {
+        ShowWindow(ghGaugeFile, SW_HIDE);
+        ShowWindow(ghGaugeTotal, SW_HIDE);
+        Show(hDlg, IDC_TEXT6, FALSE);
+        Show(hDlg, IDC_TEXT7, FALSE);
+        SetDlgItemTextA(hDlg, IDC_TEXT5, Str(34));
+        WriteLogString(34, 0);
+        giMode = MODE_FAILED;
+        gbCloseNoAsk = TRUE;
+    }
+    SetArrowCursor();
+}
+
+static void RevertLabelChosen(HWND hDlg)
+{
+    HWND hList = GetDlgItem(hDlg, IDC_LABELS);
+    int index = (int)SendMessageA(hList, LB_GETCURSEL, 0, 0);
+    if (StrIs(STRR_HOTFIX, "RQA")) {
+        if (index >= giSkippedLabel)
+            ++index;
+        if (index >= 0 && index < giFixLabels)
+            CopyText(gszRevertLabel, sizeof(gszRevertLabel), gpcanFixLabels[index]);
+    } else if (index != LB_ERR) {
+        LRESULT len = SendMessageA(hList, LB_GETTEXTLEN, (WPARAM)index, 0);
+        std::string text((size_t)(len > 0 ? len : 0) + 1, '\0');
+        SendMessageA(hList, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
+        CopyText(gszRevertLabel, sizeof(gszRevertLabel), text.c_str());
+    }
+    WriteLogF(1, "Selected Label to revert to: %s", gszRevertLabel);
+    if (dwUpgradeType != 0)
+        LabelDirName(gszRevertLabel, canLabelDir);
+    WriteLogF(1, "gpStrings[STRR_HOTFIX] = %s; strcmp %d", Str(STRR_HOTFIX), strcmp(Str(STRR_HOTFIX), "Custom Fix"));
+    Show(hDlg, IDC_TEXT1, FALSE);
+    Show(hDlg, IDC_TEXT9, FALSE);
+    Show(hDlg, IDC_LABELS, FALSE);
+    if (!gszRevertLabel[0]) {
+        WriteLog("Selected revert label has zero length", 1);
+        Enable(hDlg, IDC_NEXT, FALSE);
+        Enable(hDlg, IDC_BACK, TRUE);
+    } else {
+        Enable(hDlg, IDC_NEXT, TRUE);
+        Focus(hDlg, IDC_NEXT);
+    }
+}
+
+static void DataDirsCommand(HWND hDlg, int code)
+{
+    HWND hCombo = GetDlgItem(hDlg, IDC_DATADIRS);
+    switch (code) {
+    case CBN_EDITUPDATE:
+        if (GetWindowTextLengthA(hCombo) == 0) {
+            if (giComboSelection != -1) {
+                SendMessageA(hCombo, CB_DELETESTRING, (WPARAM)giComboSelection, 0);
+                SendMessageA(hCombo, CB_SHOWDROPDOWN, TRUE, 0);
+                giComboSelection = -1;
+            }
+        } else {
+            giComboSelection = -1;
+        }
+        break;
+    case CBN_DROPDOWN:
+        giComboSelection = (int)SendMessageA(hCombo, CB_GETCURSEL, 0, 0);
+        if (giComboSelection == CB_ERR) {
+            giComboSelection = AddComboEditText(hCombo, 2 * PATH_BUFFER);
+        }
+        break;
+    case CBN_SELENDOK:
+        giComboSelection = (int)SendMessageA(hCombo, CB_GETCURSEL, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+static void CloseCommand(HWND hDlg)
+{
+    if (!gbCloseNoAsk && MessageBoxA(hDlg, Str(38), Str(STR_CAPTION), MB_YESNO) == IDNO)
+        return;
+    WriteLog("MainDlgProc: Received IDCANCEL, exiting...", 0);
+    PostQuitMessage(0);
+    DestroyWindow(hDlg);
+}
+
+INT_PTR CALLBACK MainDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (msg) {
+    case WM_INITDIALOG: {
+        ghMainDlg = hDlg;
+        char szCaption[1100];
+        FormatText(szCaption, sizeof(szCaption), "%s %s", Str(STR_CAPTION), Str(STR_TITLE));
+        SetWindowTextA(hDlg, szCaption);
+        ShowStateNumber(hDlg);
+        char szButton[600];
+        FormatText(szButton, sizeof(szButton), "&%s", Str(15));
+        SetDlgItemTextA(hDlg, IDC_BACK, szButton);
+        FormatText(szButton, sizeof(szButton), "&%s", Str(14));
+        SetDlgItemTextA(hDlg, IDC_NEXT, szButton);
+        FormatText(szButton, sizeof(szButton), "&%s", Str(16));
+        SetDlgItemTextA(hDlg, IDCANCEL, szButton);
+        ghGaugeFile = CreateGauge(hDlg, IDC_PROGRESS1);
+        ghGaugeTotal = CreateGauge(hDlg, IDC_PROGRESS2);
+        giDlgState = DLGSTATE_LICENSE;
+        ConfigureDialog(hDlg, giDlgState);
+        CenterWindow(hDlg);
+        if (Unattended())
+            PostCommand(hDlg, IDC_NEXT);
+        Focus(hDlg, IDC_NEXT);
+        return FALSE;
+    }
+    case WM_COMMAND: {
+        int id = LOWORD(wParam), code = HIWORD(wParam);
+        switch (id) {
+        case IDC_NEXT:
+            ++giDlgState;
+            if (!ConfigureDialog(hDlg, giDlgState))
+                --giDlgState;
+            break;
+        case IDC_BACK:
+            --giDlgState;
+            if (!ConfigureDialog(hDlg, giDlgState))
+                ++giDlgState;
+            break;
+        case IDCANCEL:
+            CloseCommand(hDlg);
+            return FALSE;
+        case IDC_ACCEPT:
+            if (IsDlgButtonChecked(hDlg, IDC_ACCEPT) == BST_CHECKED)
+                Enable(hDlg, IDC_NEXT, TRUE);
+            break;
+        case IDC_DECLINE:
+            if (IsDlgButtonChecked(hDlg, IDC_DECLINE) == BST_CHECKED)
+                Enable(hDlg, IDC_NEXT, FALSE);
+            break;
+        case IDC_DATADIRS:
+            DataDirsCommand(hDlg, code);
+            break;
+        case IDC_LABELS:
+            if (code == LBN_SELCHANGE)
+                RevertLabelChosen(hDlg);
+            break;
+        default:
+            break;
+        }
+        if (IsWindow(hDlg))
+            ShowStateNumber(hDlg);
+        return FALSE;
+    }
+    case WM_START_IDENTIFY:
+        StartIdentify(hDlg);
+        return FALSE;
+    case WM_START_UPGRADE:
+        StartUpgrade(hDlg);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
