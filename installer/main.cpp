@@ -7,7 +7,7 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 #include "identify/probe.h"
-BOOL DecompressBuffer(const void* lpResource, DWORD dwResourceSize, HGLOBAL* phMem, DWORD* pdwSize);
+#include "package/decompress_buffer.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "ui/dialog.h"
