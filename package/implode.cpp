@@ -1,0 +1,320 @@
+#include "package/implode.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "package/implode_codes.h"
+
+namespace zfix {
+namespace {
+
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  void Put(uint32_t bits, unsigned count) {
+    acc_ |= static_cast<uint64_t>(bits) << n_;
+    n_ += count;
+    if (n_ >= 32) {
+      for (int i = 0; i < 4; ++i) out_->push_back(static_cast<uint8_t>(acc_ >> (8 * i)));
+      acc_ >>= 32;
+      n_ -= 32;
+    }
+  }
+  void Flush() {
+    while (n_ > 0) {
+      out_->push_back(static_cast<uint8_t>(acc_));
+      acc_ >>= 8;
+      n_ = n_ > 8 ? n_ - 8 : 0;
+    }
+  }
+
+ private:
+  std::vector<uint8_t>* out_;
+  uint64_t acc_ = 0;
+  unsigned n_ = 0;
+};
+
+// Code tables and exact token costs for one set of options.
+struct Coder {
+  unsigned dictBits;
+  bool ascii;
+  uint16_t lenCode[kLengthSymbols];
+  uint16_t distCode[kDistanceSymbols];
+  uint16_t litCode[kLiteralSymbols];
+  const uint8_t* litBits;
+  uint8_t lenCost[kMaxMatch + 1];  // flag + length code + extra bits
+
+  Coder(unsigned bits, bool asc) : dictBits(bits), ascii(asc), litBits(AsciiLiteralCodeBits()) {
+    BuildImplodeCodes(kLengthCodeBits, kLengthSymbols, lenCode);
+    BuildImplodeCodes(kDistanceCodeBits, kDistanceSymbols, distCode);
+    BuildImplodeCodes(litBits, kLiteralSymbols, litCode);
+    for (unsigned len = kMinMatch; len <= kMaxMatch; ++len) {
+      unsigned s = LengthSymbol(len);
+      lenCost[len] = static_cast<uint8_t>(1 + kLengthCodeBits[s] + kLengthExtraBits[s]);
+    }
+  }
+  unsigned LowBits(unsigned len) const { return len == 2 ? 2 : dictBits; }
+  unsigned LiteralCost(uint8_t c) const { return ascii ? 1u + litBits[c] : 9u; }
+  unsigned DistCost(unsigned len, unsigned dist) const {
+    unsigned lb = LowBits(len);
+    return kDistanceCodeBits[(dist - 1) >> lb] + lb;
+  }
+  unsigned MatchCost(unsigned len, unsigned dist) const { return lenCost[len] + DistCost(len, dist); }
+
+  void Literal(BitWriter& w, uint8_t c) const {
+    if (ascii)
+      w.Put(static_cast<uint32_t>(litCode[c]) << 1, 1 + litBits[c]);
+    else
+      w.Put(static_cast<uint32_t>(c) << 1, 9);
+  }
+  void Length(BitWriter& w, unsigned len) const {
+    unsigned s = LengthSymbol(len);
+    w.Put(1, 1);
+    w.Put(lenCode[s], kLengthCodeBits[s]);
+    if (kLengthExtraBits[s]) w.Put(len - 2 - kLengthBase[s], kLengthExtraBits[s]);
+  }
+  void Match(BitWriter& w, unsigned len, unsigned dist) const {
+    Length(w, len);
+    unsigned lb = LowBits(len);
+    unsigned d = dist - 1;
+    w.Put(distCode[d >> lb], kDistanceCodeBits[d >> lb]);
+    w.Put(d & ((1u << lb) - 1u), lb);
+  }
+};
+
+// Length of the common prefix of a and b, from `start` up to `limit`; safe8 says that 8-byte
+// reads up to limit + 8 stay inside the data.
+inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool safe8) {
+  unsigned len = start;
+  if (safe8) {
+    while (len < limit) {
+      uint64_t x, y;
+      std::memcpy(&x, a + len, 8);
+      std::memcpy(&y, b + len, 8);
+      uint64_t diff = x ^ y;
+      if (diff) {
+        while (!(diff & 0xFF)) {
+          diff >>= 8;
+          ++len;
+        }
+        return len < limit ? len : limit;
+      }
+      len += 8;
+    }
+    return limit;
+  }
+  while (len < limit && a[len] == b[len]) ++len;
+  return len;
+}
+
+struct MatchInfo {
+  uint16_t len;
+  uint16_t dist;
+};
+
+// Binary-tree match finder over a sliding window. For every position it reports matches of
+// increasing length, each with the smallest distance the search met for that length.
+class MatchFinder {
+ public:
+  MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth)
+      : buf_(buf), size_(size), window_(window), depth_(depth),
+        head3_(1u << kHashBits, -1), head2_(1u << 16, -1), son_(2 * kCyclic, -1) {}
+
+  // Inserts pos and returns the number of matches written to out (at most kMaxMatches).
+  unsigned Find(size_t pos, MatchInfo* out) { return Step(pos, out); }
+  void Skip(size_t pos) { Step(pos, nullptr); }
+
+  static constexpr unsigned kMaxMatches = 64;
+
+ private:
+  static constexpr unsigned kHashBits = 16;
+  static constexpr unsigned kCyclic = 8192;  // larger than the biggest window
+
+  unsigned Step(size_t pos, MatchInfo* out) {
+    unsigned count = 0;
+    size_t avail = size_ - pos;
+    if (avail < 2) return 0;
+    const uint8_t* cur = buf_ + pos;
+    long long minPos = static_cast<long long>(pos) - window_;
+
+    // Length 2: the nearest earlier occurrence, within the 256 bytes that length 2 can reach.
+    unsigned h2 = cur[0] | cur[1] << 8;
+    int32_t p2 = head2_[h2];
+    head2_[h2] = static_cast<int32_t>(pos);
+    unsigned bestLen = 2;
+    if (out && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
+    if (avail < 3) return count;
+
+    unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
+    uint32_t h = (cur[0] | cur[1] << 8 | cur[2] << 16) * 2654435761u >> (32 - kHashBits);
+    int32_t match = head3_[h];
+    head3_[h] = static_cast<int32_t>(pos);
+    int32_t* ptr0 = &son_[2 * (pos & (kCyclic - 1)) + 1];
+    int32_t* ptr1 = &son_[2 * (pos & (kCyclic - 1))];
+    unsigned len0 = 0, len1 = 0;
+    unsigned depth = depth_;
+    const bool safe8 = avail >= static_cast<size_t>(maxLen) + 8;
+    for (;;) {
+      if (match < 0 || match < minPos || depth-- == 0) {
+        *ptr0 = *ptr1 = -1;
+        break;
+      }
+      int32_t* pair = &son_[2 * (match & (kCyclic - 1))];
+      const uint8_t* cand = buf_ + match;
+      unsigned len = std::min(len0, len1);
+      if (cand[len] == cur[len]) {
+        len = CommonLength(cand, cur, len + 1, maxLen, safe8);
+        if (len > bestLen) {
+          bestLen = len;
+          if (out && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
+        }
+        if (len == maxLen) {
+          *ptr1 = pair[0];
+          *ptr0 = pair[1];
+          break;
+        }
+      }
+      if (cand[len] < cur[len]) {
+        *ptr1 = match;
+        ptr1 = pair + 1;
+        match = *ptr1;
+        len1 = len;
+      } else {
+        *ptr0 = match;
+        ptr0 = pair;
+        match = *ptr0;
+        len0 = len;
+      }
+    }
+    return count;
+  }
+
+  const uint8_t* buf_;
+  size_t size_;
+  unsigned window_;
+  unsigned depth_;
+  std::vector<int32_t> head3_;
+  std::vector<int32_t> head2_;
+  std::vector<int32_t> son_;
+};
+
+void EncodeGreedy(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+  MatchInfo m[MatchFinder::kMaxMatches];
+  size_t pos = 0;
+  while (pos < size) {
+    unsigned n = mf.Find(pos, m);
+    if (n == 0) {
+      coder.Literal(w, data[pos++]);
+      continue;
+    }
+    const MatchInfo& best = m[n - 1];
+    coder.Match(w, best.len, best.dist);
+    for (size_t end = pos + best.len; ++pos < end;) mf.Skip(pos);
+  }
+}
+
+inline void Relax(std::vector<uint32_t>& price, std::vector<MatchInfo>& from, size_t i, unsigned len, uint32_t cost,
+                  uint16_t dist) {
+  if (cost < price[i + len]) {
+    price[i + len] = cost;
+    from[i + len] = MatchInfo{static_cast<uint16_t>(len), dist};
+  }
+}
+
+// Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
+void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+  constexpr size_t kBlock = 1 << 15;
+  constexpr unsigned kNiceLen = 96;
+  constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
+  std::vector<uint32_t> price(kBlock + kMaxMatch + 1);
+  std::vector<MatchInfo> from(kBlock + kMaxMatch + 1);  // len 1 = literal
+  std::vector<MatchInfo> path;
+  MatchInfo m[MatchFinder::kMaxMatches];
+
+  size_t start = 0;
+  while (start < size) {
+    size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
+    std::fill(price.begin(), price.begin() + limit + 1, kInf);
+    price[0] = 0;
+    size_t i = 0;
+    MatchInfo forced{0, 0};
+    for (; i < limit; ++i) {
+      size_t pos = start + i;
+      unsigned n = mf.Find(pos, m);
+      uint32_t base = price[i];
+      if (n && m[n - 1].len >= kNiceLen) {
+        forced = m[n - 1];
+        break;
+      }
+      Relax(price, from, i, 1, base + coder.LiteralCost(data[pos]), 0);
+      unsigned prevLen = 1;
+      for (unsigned k = 0; k < n; ++k) {
+        unsigned maxL = std::min<size_t>(m[k].len, limit - i);
+        // Length 2 reaches only 256 bytes back.
+        unsigned first = prevLen + 1;
+        if (first == 2) {
+          if (m[k].dist <= 256 && maxL >= 2) Relax(price, from, i, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
+          first = 3;
+        }
+        uint32_t distCost = base + coder.DistCost(3, m[k].dist);
+        for (unsigned L = first; L <= maxL; ++L) {
+          uint32_t c = distCost + coder.lenCost[L];
+          Relax(price, from, i, L, c, m[k].dist);
+        }
+        prevLen = std::max(prevLen, maxL);
+      }
+    }
+    // Walk back from the block end (or the forced match) and emit the cheapest path.
+    path.clear();
+    for (size_t j = i; j > 0; j -= from[j].len) path.push_back(from[j]);
+    size_t pos = start;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+      if (it->len == 1)
+        coder.Literal(w, data[pos]);
+      else
+        coder.Match(w, it->len, it->dist);
+      pos += it->len;
+    }
+    if (forced.len) {
+      coder.Match(w, forced.len, forced.dist);
+      for (size_t end = pos + forced.len; ++pos < end;) mf.Skip(pos);
+    }
+    start = pos;
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options) {
+  unsigned dictBits = options.dictBits >= 4 && options.dictBits <= 6 ? options.dictBits : 6;
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  std::vector<uint8_t> out;
+  out.reserve(size / 2 + 16);
+  out.push_back(options.ascii ? 1 : 0);
+  out.push_back(static_cast<uint8_t>(dictBits));
+  Coder coder(dictBits, options.ascii);
+  BitWriter w(&out);
+  unsigned window = 1u << (dictBits + 6);
+  if (options.parse == ImplodeParse::Greedy) {
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32);
+    EncodeGreedy(p, size, coder, mf, w);
+  } else {
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24);
+    EncodeOptimal(p, size, coder, mf, w);
+  }
+  coder.Length(w, kEndLength);
+  w.Flush();
+  return out;
+}
+
+std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {
+  std::vector<uint8_t> stream = Implode(data, size, options);
+  std::vector<uint8_t> out(4);
+  uint32_t n = static_cast<uint32_t>(size);
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(n >> (8 * i));
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+}  // namespace zfix
