@@ -1,0 +1,35 @@
+#include "package/decompress_buffer.h"
+
+#include <cstring>
+
+#include "installer/log.h"
+#include "package/explode.h"
+
+BOOL DecompressBuffer(const void* lpResource, DWORD dwResourceSize, HGLOBAL* phMem, DWORD* pdwSize) {
+  if (lpResource == NULL) return FALSE;
+  if (phMem) *phMem = NULL;
+  DWORD dwSize = 0;
+  if (dwResourceSize >= 4) std::memcpy(&dwSize, lpResource, 4);
+  if (pdwSize) *pdwSize = dwSize;
+
+  HGLOBAL hMem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dwSize);
+  if (hMem == NULL) {
+    WriteLog("Failed to decompress buffer.", 0);
+    return FALSE;
+  }
+  if (phMem) *phMem = hMem;
+  // A block of 0 bytes cannot be locked; an empty payload is still decoded (to nothing).
+  void* lpOut = dwSize ? GlobalLock(hMem) : NULL;
+  unsigned status = zfix::EXPLODE_SHORT_INPUT;
+  if ((lpOut != NULL || dwSize == 0) && dwResourceSize >= 4) {
+    size_t written = 0;
+    status = zfix::ExplodeToBuffer(static_cast<const BYTE*>(lpResource) + 4, dwResourceSize - 4, lpOut, dwSize, &written);
+  }
+  if (lpOut != NULL) GlobalUnlock(hMem);
+  if (phMem == NULL) GlobalFree(hMem);
+  if (status != zfix::EXPLODE_OK) {
+    WriteLog("Failed to decompress buffer.", 0);
+    return FALSE;
+  }
+  return TRUE;
+}
