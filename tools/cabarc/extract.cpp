@@ -19,6 +19,8 @@ namespace {
 struct Pending {
     std::string temp;
     std::string target;
+    ULONGLONG expected;  // size recorded in the cabinet
+    ULONGLONG written;
 };
 
 struct ExtractState {
@@ -38,7 +40,16 @@ FNALLOC(FdiAlloc) { return std::malloc(cb); }
 FNFREE(FdiFree) { std::free(pv); }
 FNOPEN(FdiOpen) { (void)pmode; return cabio::Open(pszFile, oflag, NULL); }
 FNREAD(FdiRead) { return cabio::Read(hf, pv, cb, NULL); }
-FNWRITE(FdiWrite) { return cabio::Write(hf, pv, cb, NULL); }
+FNWRITE(FdiWrite)
+{
+    UINT put = cabio::Write(hf, pv, cb, NULL);
+    if (g_state && put != static_cast<UINT>(-1)) {
+        std::map<INT_PTR, Pending>::iterator it = g_state->pending.find(hf);
+        if (it != g_state->pending.end())
+            it->second.written += put;
+    }
+    return put;
+}
 FNSEEK(FdiSeek) { return cabio::Seek(hf, dist, seektype, NULL); }
 
 void Discard(INT_PTR file, const Pending& pending)
@@ -142,6 +153,8 @@ INT_PTR OpenMember(ExtractState& state, PFDINOTIFICATION info)
     Pending pending;
     pending.temp = temp;
     pending.target = target;
+    pending.expected = info->cb;
+    pending.written = 0;
     state.pending[handle] = pending;
     return handle;
 }
@@ -154,6 +167,14 @@ INT_PTR FinishMember(ExtractState& state, PFDINOTIFICATION info)
     Pending pending = it->second;
     state.pending.erase(it);
     HANDLE file = reinterpret_cast<HANDLE>(info->hf);
+    // The cabinet library reports a member whose data ran out as complete: check its size.
+    if (pending.written != pending.expected) {
+        cabio::Error("member %s: %lu of %lu bytes could be read; not written", pending.target.c_str(),
+                     static_cast<unsigned long>(pending.written), static_cast<unsigned long>(pending.expected));
+        Discard(info->hf, pending);
+        state.failed = true;
+        return FALSE;
+    }
     FILETIME local, utc;
     if (DosDateTimeToFileTime(info->date, info->time, &local) && LocalFileTimeToFileTime(&local, &utc))
         SetFileTime(file, &utc, &utc, &utc);
