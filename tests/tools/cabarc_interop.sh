@@ -31,6 +31,7 @@ while [ $i -lt 300 ]; do
   i=$((i + 1))
 done
 printf 'Manifest-Version: 1.0\r\n' > "$T/MANIFEST.MF"
+echo "accented name" > "$T/with blanks/café résumé.txt"   # stored as UTF-8 with _A_NAME_IS_UTF
 rmdir "$T/empty dir"   # cabinets hold files only
 
 # 1. cabarc packs (the updaters' form: -r -p n, pattern relative to the current directory).
