@@ -1,0 +1,183 @@
+#include "fixture.h"
+
+#include "package/implode.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace fixture {
+
+std::string BinDir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof(path));
+    char* slash = strrchr(path, '\\');
+    if (slash)
+        *slash = '\0';
+    return path;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+std::string ScratchDir(const std::string& name)
+{
+    std::string base = BinDir() + "\\..\\scratch";
+    CreateDirectoryA(base.c_str(), NULL);
+    char full[MAX_PATH];
+    GetFullPathNameA((base + "\\" + name).c_str(), sizeof(full), full, NULL);
+    RemoveTree(full);
+    CreateDirectoryA(full, NULL);
+    return full;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::string content;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return content;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+        content.append(buf, n);
+    fclose(f);
+    return content;
+}
+
+bool WriteFile(const std::string& path, const std::string& content)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(content.data(), 1, content.size(), f) == content.size();
+    return fclose(f) == 0 && ok;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string TempDir()
+{
+    char temp[MAX_PATH] = "";
+    DWORD n = GetEnvironmentVariableA("TEMP", temp, sizeof(temp));
+    return n ? std::string(temp) : std::string("\\TEMP");
+}
+
+std::string TempLog()
+{
+    return ReadFile(TempDir() + "\\UPGRADE.LOG");
+}
+
+bool WaitTempLog(const std::string& part, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        if (Contains(TempLog(), part))
+            return true;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+static bool AddCompressed(HANDLE hUpdate, const char* type, const std::string& content)
+{
+    std::vector<uint8_t> res = zfix::MakeCompressedResource(content.data(), content.size());
+    return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                           res.data(), (DWORD)res.size()) != FALSE;
+}
+
+bool MakePackage(const std::string& path, const PackageOptions& options)
+{
+    if (!CopyFileA((BinDir() + "\\zfix.exe").c_str(), path.c_str(), FALSE))
+        return false;
+    HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), FALSE);
+    if (!hUpdate)
+        return false;
+    bool ok = true;
+    if (options.license)
+        ok = AddCompressed(hUpdate, "LICENSEENTRY", options.licenseText) && ok;
+    if (options.updateVersion)
+        ok = AddCompressed(hUpdate, "UPDATE64ENTRY", ReadFile(BinDir() + "\\UpdateVersion.exe")) && ok;
+    if (options.cabarc)
+        ok = AddCompressed(hUpdate, "UPDATECABENTRY", ReadFile(BinDir() + "\\cabarc.exe")) && ok;
+    return EndUpdateResourceA(hUpdate, !ok) && ok;
+}
+
+int Run(const std::string& commandLine, const std::string& dir)
+{
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    std::string cmd = commandLine;
+    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, dir.empty() ? NULL : dir.c_str(), &si, &pi))
+        return -1;
+    WaitForSingleObject(pi.hProcess, 120000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return (int)code;
+}
+
+int Setup(const std::string& arguments)
+{
+    return Run("\"" + BinDir() + "\\zsetup.exe\" " + arguments);
+}
+
+std::string InstallProduct(const std::string& root, const std::string& options)
+{
+    if (Setup("install \"" + root + "\" " + options) != 0)
+        return std::string();
+    return root + "\\PROGRAM";
+}
+
+void RemoveProduct()
+{
+    Setup("remove");
+}
+
+}  // namespace fixture

@@ -1,0 +1,53 @@
+/* What the installer's tests share: scratch folders, fix executables assembled from the stub,
+   sample installations laid by zsetup.exe, and the installer's logs. */
+#ifndef ZFIX_TEST_FIXTURE_H
+#define ZFIX_TEST_FIXTURE_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+/* Folder of the test program, where zfix.exe, zsetup.exe and the tools are. */
+std::string BinDir();
+/* A new, empty folder below the build tree's scratch folder. */
+std::string ScratchDir(const std::string& name);
+bool RemoveTree(const std::string& path);
+
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+/* The lines of a text, without their line ends. */
+std::vector<std::string> Lines(const std::string& text);
+bool Contains(const std::string& text, const std::string& part);
+
+/* The temporary directory the installer uses ("TEMP") and its UPGRADE.LOG. */
+std::string TempDir();
+std::string TempLog();
+/* Waits until the temporary log holds part. */
+bool WaitTempLog(const std::string& part, DWORD timeoutMs = 15000);
+
+struct PackageOptions {
+    bool license = true;
+    bool updateVersion = true;
+    bool cabarc = true;
+    std::string licenseText = "Sample licence.\r\nUse at your own risk.\r\n";
+};
+
+/* Copies the stub zfix.exe to path and adds the carried resources, compressed. */
+bool MakePackage(const std::string& path, const PackageOptions& options = PackageOptions());
+
+/* Runs zsetup.exe with the arguments; its exit code. */
+int Setup(const std::string& arguments);
+/* A sample installation under root (program directory root\PROGRAM); empty on failure. */
+std::string InstallProduct(const std::string& root, const std::string& options = std::string());
+void RemoveProduct();
+
+/* Runs a command line and waits; its exit code. */
+int Run(const std::string& commandLine, const std::string& dir = std::string());
+
+}  // namespace fixture
+
+#endif
