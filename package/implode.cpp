@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "package/byte_io.h"
 #include "package/implode_codes.h"
 
 namespace zfix {
@@ -305,14 +306,17 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   }
   coder.Length(w, kEndLength);
   w.Flush();
+  // The decoder refuses a first delivery of 4 bytes or fewer, which an empty input's stream
+  // (header and end marker) would be: pad it; bytes after the end marker are never read.
+  while (out.size() < 5) out.push_back(0);
   return out;
 }
 
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {
   std::vector<uint8_t> stream = Implode(data, size, options);
-  std::vector<uint8_t> out(4);
-  uint32_t n = static_cast<uint32_t>(size);
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(n >> (8 * i));
+  std::vector<uint8_t> out;
+  out.reserve(stream.size() + 4);
+  PutLe32(out, static_cast<uint32_t>(size));
   out.insert(out.end(), stream.begin(), stream.end());
   return out;
 }
