@@ -1,0 +1,175 @@
+#include "package/implode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "package/byte_io.h"
+#include "package/explode.h"
+#include "tests/package/reference_explode.h"
+#ifdef ZFIX_HAVE_LIBDYNAMITE
+extern "C" {
+#include <libdynamite.h>
+}
+#endif
+
+namespace {
+
+std::vector<uint8_t> Pseudo(size_t n, uint32_t seed, unsigned alphabet = 256) {
+  std::vector<uint8_t> v(n);
+  for (auto& c : v) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<uint8_t>((seed >> 24) % alphabet);
+  }
+  return v;
+}
+
+std::vector<uint8_t> Text(size_t n) {
+  static const char* words[] = {"the ", "fix ", "release ", "label ", "of ", "a ", "file ", "\n", ".TH ", "checksum "};
+  std::vector<uint8_t> v;
+  uint32_t seed = 7;
+  while (v.size() < n) {
+    seed = seed * 1664525u + 1013904223u;
+    const char* w = words[(seed >> 20) % 10];
+    v.insert(v.end(), w, w + std::strlen(w));
+  }
+  v.resize(n);
+  return v;
+}
+
+std::vector<uint8_t> Periodic(size_t n, size_t period) {
+  std::vector<uint8_t> v(n);
+  for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i % period * 37 + 1);
+  return v;
+}
+
+struct Input {
+  const char* name;
+  std::vector<uint8_t> data;
+};
+
+std::vector<Input> Inputs() {
+  std::vector<uint8_t> mixed = Text(30000);
+  std::vector<uint8_t> noise = Pseudo(20000, 99);
+  mixed.insert(mixed.end(), noise.begin(), noise.end());
+  mixed.insert(mixed.end(), 5000, 0);
+  return {
+      {"empty", {}},
+      {"one byte", {0x41}},
+      {"two bytes", {0, 0}},
+      {"long run of one byte", std::vector<uint8_t>(100000, 0)},
+      {"greatest match length exactly", std::vector<uint8_t>(1 + 518, 'x')},
+      {"runs just past the greatest length", std::vector<uint8_t>(1 + 518 * 3 + 1, 'y')},
+      {"period 2", Periodic(20000, 2)},
+      {"period 7", Periodic(20000, 7)},
+      {"period near the window", Periodic(50000, 4090)},
+      {"period just past the window", Periodic(50000, 4097)},
+      {"incompressible", Pseudo(70000, 1)},
+      {"four-letter alphabet (many length-2 matches)", Pseudo(60000, 5, 4)},
+      {"text", Text(100000)},
+      {"text, noise and zeros", mixed},
+  };
+}
+
+struct Setting {
+  unsigned dictBits;
+  bool ascii;
+  zfix::ImplodeParse parse;
+};
+
+const Setting kSettings[] = {
+    {6, false, zfix::ImplodeParse::Optimal}, {5, false, zfix::ImplodeParse::Optimal},
+    {4, false, zfix::ImplodeParse::Optimal}, {6, false, zfix::ImplodeParse::Greedy},
+    {4, false, zfix::ImplodeParse::Greedy},  {6, true, zfix::ImplodeParse::Optimal},
+    {5, true, zfix::ImplodeParse::Greedy},
+};
+
+#ifdef ZFIX_HAVE_LIBDYNAMITE
+struct DynIo {
+  const std::vector<uint8_t>* in;
+  size_t pos;
+  std::vector<uint8_t> out;
+};
+size_t DynRead(void* buf, size_t size, void* cookie) {
+  DynIo* io = static_cast<DynIo*>(cookie);
+  size_t n = std::min(size, io->in->size() - io->pos);
+  std::memcpy(buf, io->in->data() + io->pos, n);
+  io->pos += n;
+  return n;
+}
+size_t DynWrite(void* buf, size_t size, void* cookie) {
+  DynIo* io = static_cast<DynIo*>(cookie);
+  const uint8_t* p = static_cast<const uint8_t*>(buf);
+  io->out.insert(io->out.end(), p, p + size);
+  return size;
+}
+#endif
+
+TEST(Implode, EveryStreamDecodesToItsInput) {
+  for (const Input& in : Inputs()) {
+    for (const Setting& s : kSettings) {
+      std::string what = std::string(in.name) + " dict " + std::to_string(s.dictBits) + (s.ascii ? " ascii" : "") +
+                         (s.parse == zfix::ImplodeParse::Greedy ? " greedy" : " optimal");
+      std::vector<uint8_t> stream = zfix::Implode(in.data.data(), in.data.size(), {s.dictBits, s.ascii, s.parse});
+      ASSERT_GE(stream.size(), 4u) << what;
+      EXPECT_EQ(stream[0], s.ascii ? 1 : 0) << what;
+      EXPECT_EQ(stream[1], s.dictBits) << what;
+
+      std::vector<uint8_t> out(in.data.size());
+      size_t written = 0;
+      EXPECT_EQ(zfix::ExplodeToBuffer(stream.data(), stream.size(), out.data(), out.size(), &written), zfix::EXPLODE_OK)
+          << what;
+      EXPECT_EQ(written, in.data.size()) << what;
+      EXPECT_TRUE(out == in.data) << what;
+
+      std::vector<uint8_t> ref;
+      EXPECT_EQ(zfix_test::ReferenceExplode::Run(stream.data(), stream.size(), stream.size(), &ref), zfix::EXPLODE_OK)
+          << what;
+      EXPECT_TRUE(ref == in.data) << what;
+#ifdef ZFIX_HAVE_LIBDYNAMITE
+      if (!s.ascii) {
+        DynIo io{&stream, 0, {}};
+        EXPECT_EQ(dynamite_explode(DynRead, DynWrite, &io), DYNAMITE_SUCCESS) << what;
+        EXPECT_TRUE(io.out == in.data) << what;
+      }
+#endif
+    }
+  }
+}
+
+TEST(Implode, SizesStayNearTheFormatsLimits) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> data;
+    double maxRatio;
+  } cases[] = {
+      // 9 bits per literal plus the header and end marker.
+      {"incompressible", Pseudo(100000, 3), 9.0 / 8 + 0.001},
+      // A run costs one 24-bit token per 518 bytes.
+      {"run", std::vector<uint8_t>(518 * 100 + 1, 0), 0.01},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> stream = zfix::Implode(c.data.data(), c.data.size());
+    EXPECT_LE(static_cast<double>(stream.size()) / c.data.size(), c.maxRatio) << c.name;
+  }
+}
+
+TEST(Implode, OptimalParseBeatsGreedyOnText) {
+  std::vector<uint8_t> text = Text(200000);
+  size_t greedy = zfix::Implode(text.data(), text.size(), {6, false, zfix::ImplodeParse::Greedy}).size();
+  size_t optimal = zfix::Implode(text.data(), text.size(), {6, false, zfix::ImplodeParse::Optimal}).size();
+  EXPECT_LT(optimal, greedy);
+}
+
+TEST(Implode, CompressedResourceFormCarriesTheSize) {
+  std::vector<uint8_t> data = Text(12345);
+  std::vector<uint8_t> res = zfix::MakeCompressedResource(data.data(), data.size());
+  ASSERT_GT(res.size(), 4u);
+  EXPECT_EQ(zfix::GetLe32(res.data()), 12345u);
+  std::vector<uint8_t> stream = zfix::Implode(data.data(), data.size());
+  EXPECT_TRUE(std::equal(stream.begin(), stream.end(), res.begin() + 4));
+}
+
+}  // namespace
