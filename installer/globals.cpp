@@ -31,6 +31,8 @@ int giDlgState = 0;
 BOOL gbCloseNoAsk = FALSE;
 char canLabelDir[PATH_BUFFER];
 char canCurrentVersion[128];
+DWORD gdwChecksums = 0;
+DWORD gdwFileEntries = 0;
 
 const char* Str(int id)
 {

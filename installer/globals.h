@@ -62,6 +62,8 @@ extern int giDlgState;
 extern BOOL gbCloseNoAsk;
 extern char canLabelDir[PATH_BUFFER];
 extern char canCurrentVersion[128];
+extern DWORD gdwChecksums;
+extern DWORD gdwFileEntries;
 
 /* String n of the string table; an empty text when the table has no such entry. Before the
    table is loaded, the text comes straight from the executable's resources. */

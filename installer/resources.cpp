@@ -4,8 +4,16 @@
 #include "installer/log.h"
 #include "installer/text.h"
 
+#include "installer/utils.h"
+#include "package/decompress_buffer.h"
+#include "package/file_entry.h"
+#include "package/fix_record.h"
+
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 static const char* ResourceType(int kind)
 {
@@ -55,20 +63,146 @@ BOOL LoadResourceStrings(void)
     return count > 0;
 }
 
-/* The fix description reader arrives with the package format; until then the fix has no files. */
+
+/* The fix description record, locked, or NULL after the user was told that it is missing. */
+static const void* LoadFixRecord(DWORD* pdwSize)
+{
+    HGLOBAL hRes = FindAndLoadRes(1, RES_VERSION, pdwSize);
+    const void* data = hRes ? LockResource(hRes) : NULL;
+    if (!data) {
+        MessageBoxA(ghMainDlg, Str(32), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+        WriteLogString(32, 0);
+    }
+    return data;
+}
+
 int LoadFileTable(FILETABLEENTRY** table)
 {
-    (void)table;
-    return 0;
+    DWORD dwSize = 0;
+    const void* data = LoadFixRecord(&dwSize);
+    if (!data)
+        return 0;
+    zfix::FIXRECORD record;
+    std::string why;
+    if (!zfix::ReadFixRecord(data, dwSize, &record, &why)) {
+        WriteLogF(0, "LoadFileTable: ERROR: the fix description is corrupt: %s", why.c_str());
+        return 0;
+    }
+    gdwChecksums = record.header.gdwChecksums;
+    if (record.header.dwUpgradeType > 0)
+        gdwFileEntries = record.header.dwFileEntries;
+    for (int i = 0; i < FILE_TABLE_SIZE; ++i) {
+        if (!table[i])
+            table[i] = (FILETABLEENTRY*)calloc(1, sizeof(FILETABLEENTRY));
+        if (!table[i]) {
+            LOG_ALLOC_FAILURE();
+            return 0;
+        }
+    }
+    int n = (int)record.files.size();
+    for (int i = 1; i <= n && i < FILE_TABLE_SIZE; ++i) {
+        const zfix::FILELISTRECORD& f = record.files[(size_t)i - 1];
+        table[i]->name = _strdup(f.lpFile);
+        table[i]->dwDir = f.dwDir;
+        table[i]->dwOldChecksum = f.dwOldChecksum;
+        table[i]->dwFileEntry = f.dwFileEntry;
+    }
+    return n;
+}
+
+static FILETABLEENTRY** NewFileTable(void)
+{
+    static FILETABLEENTRY* table[FILE_TABLE_SIZE];
+    return table;
 }
 
 void ListContents(void)
 {
-    MessageBoxA(NULL, "This fix contains:\n", "Info", MB_OK);
+    FILETABLEENTRY** table = NewFileTable();
+    int n = LoadFileTable(table);
+    if (n >= 1000) {
+        MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
+        return;
+    }
+    std::string text = "This fix contains:\n";
+    for (int i = 1; i <= n; ++i) {
+        if (i > 1)
+            text += ", ";
+        text += table[i]->name ? table[i]->name : "";
+    }
+    MessageBoxA(NULL, text.c_str(), "Info", MB_OK);
+}
+
+/* The last component of an entry name, or NULL when it could name a place outside the target
+   directory. */
+static const char* SafeShortName(const char* lpName)
+{
+    const char* shortName = lpName;
+    for (const char* p = lpName; *p; ++p)
+        if (*p == '\\' || *p == '/')
+            shortName = p + 1;
+    if (!*shortName || !strcmp(shortName, ".") || !strcmp(shortName, "..") || strchr(shortName, ':'))
+        return NULL;
+    return shortName;
 }
 
 void ExtractLocally(char* lpTargetDir)
 {
-    (void)lpTargetDir;
     WriteLog("ExtractLocally: Starting", 0);
+    FILETABLEENTRY** table = NewFileTable();
+    int n = LoadFileTable(table);
+    if (n >= 10000) {
+        MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
+        return;
+    }
+    for (int i = 1; i <= n; ++i) {
+        DWORD dwEntrySize = 0;
+        HGLOBAL hEntry = FindAndLoadRes((int)table[i]->dwFileEntry, RES_FILEENTRY, &dwEntrySize);
+        char szName[zfix::MAX_ENTRY_NAME + 1];
+        zfix::FILEENTRY entry;
+        if (!hEntry) {
+            WriteLog("Failed to load file entry resource.", 0);
+            continue;
+        }
+        if (!zfix::ReadFileEntry(LockResource(hEntry), dwEntrySize, szName, sizeof(szName), &entry)) {
+            WriteLogF(0, "ExtractLocally: ERROR: file entry %d is corrupt", (int)table[i]->dwFileEntry);
+            continue;
+        }
+        DWORD dwSize = 0;
+        HGLOBAL hUpdate = FindAndLoadRes((int)table[i]->dwFileEntry, RES_UPDATE, &dwSize);
+        if (!hUpdate) {
+            WriteLogF(0, "Failed to load update resource %d.", i);
+            return;
+        }
+        HGLOBAL hBlock = NULL;
+        DWORD dwLength = 0;
+        DecompressBuffer(LockResource(hUpdate), dwSize, &hBlock, &dwLength);
+        size_t len = strlen(lpTargetDir);
+        if (len == 0 || lpTargetDir[len - 1] != '\\')
+            strcat(lpTargetDir, "\\");
+        const char* shortName = SafeShortName(szName);
+        if (!shortName) {
+            WriteLogF(0, "ExtractLocally: ERROR: %s names no file inside the target directory", szName);
+            if (hBlock)
+                FreeBlock(hBlock);
+            continue;
+        }
+        char szPath[2 * PATH_BUFFER];
+        FormatText(szPath, sizeof(szPath), "%s%s", lpTargetDir, shortName);
+        FILE* f = fopen(szPath, "w+b");
+        if (!f) {
+            WriteLogF(2, "Failed to open the temp file %s.", shortName);
+            if (hBlock)
+                FreeBlock(hBlock);
+            return;
+        }
+        const void* bytes = hBlock ? LockBlock(hBlock) : NULL;
+        if (bytes && dwLength)
+            fwrite(bytes, 1, dwLength, f);
+        if (hBlock) {
+            UnlockBlock(hBlock);
+            FreeBlock(hBlock);
+        }
+        fclose(f);
+    }
 }

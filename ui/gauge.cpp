@@ -32,22 +32,6 @@ HWND CreateGauge(HWND hDlg, int placeholderId)
                            (HMENU)(UINT_PTR)GAUGE_ID, ghInstance, NULL);
 }
 
-unsigned GaugeFilled(LONG range, LONG pos, LONG width)
-{
-    if (range == 0)
-        return pos > 0 ? (unsigned)width : 0;  /* nothing to divide by: full once anything is done */
-    float f = ((float)pos / (float)range) * (float)width;
-    unsigned filled = (unsigned)(long long)f;
-    if (filled > (unsigned)width)
-        filled = (unsigned)width;
-    return filled;
-}
-
-unsigned GaugePercent(unsigned filled, LONG width)
-{
-    return width > 0 ? filled * 100u / (unsigned)width : 100u;
-}
-
 static void PaintGauge(HWND hWnd)
 {
     PAINTSTRUCT ps;

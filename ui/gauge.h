@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/gauge_math.h"
+
 #define GAUGE_CLASS       "GasGauge"
 #define GAUGE_ID          8888
 
@@ -28,8 +30,5 @@ BOOL PumpMessages(void);
 void SetWaitCursor(void);
 void SetArrowCursor(void);
 
-/* The filled width and the percentage text that a gauge of the given size shows. */
-unsigned GaugeFilled(LONG range, LONG pos, LONG width);
-unsigned GaugePercent(unsigned filled, LONG width);
 
 #endif

@@ -1,0 +1,73 @@
+#include "identify/checksum.h"
+
+#include "identify/version_text.h"
+#include "installer/globals.h"
+#include "installer/log.h"
+#include "installer/text.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+#include <memory>
+#include <new>
+#include <vector>
+
+char gszVersionInfo[251];
+
+unsigned long FileChecksum(FILE* stream)
+{
+    if (!stream)
+        return 0;
+    rewind(stream);
+    const size_t kBuffer = 256 * 1024;
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBuffer]);
+    if (!buffer) {
+        LOG_ALLOC_FAILURE();
+        return 0;
+    }
+    uLong crc = crc32(0L, Z_NULL, 0);
+    size_t n;
+    while ((n = fread(buffer.get(), 1, kBuffer, stream)) > 0)
+        crc = crc32(crc, buffer.get(), (uInt)n);
+    rewind(stream);
+    return (unsigned long)crc;
+}
+
+int GetFileVersionNumbers(const char* lpPath, int* major, int* minor, int* release, int* build)
+{
+    DWORD dwHandle = 0;
+    DWORD dwSize = GetFileVersionInfoSizeA(lpPath, &dwHandle);
+    if (dwSize == 0) {
+        WriteLogF(0, "GetFileVersionInfoSize call failed for %s", lpPath);
+        return 0;
+    }
+    std::vector<char> info((size_t)dwSize + 1);
+    if (!GetFileVersionInfoA(lpPath, 0, dwSize, info.data())) {
+        WriteLogF(0, "GetFileVersionInfo call failed for %s", lpPath);
+        return 0;
+    }
+    char szQuery[64];
+    WORD* translation = NULL;
+    UINT len = 0;
+    if (VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", (void**)&translation, &len) && len == 4) {
+        FormatText(szQuery, sizeof(szQuery), "\\StringFileInfo\\%02x%02x%02x%02x\\FileVersion", HIBYTE(translation[0]),
+                   LOBYTE(translation[0]), HIBYTE(translation[1]), LOBYTE(translation[1]));
+    } else {
+        FormatText(szQuery, sizeof(szQuery), "\\StringFileInfo\\%04X04B0\\FileVersion", (unsigned)GetUserDefaultLangID());
+    }
+    char* text = NULL;
+    if (!VerQueryValueA(info.data(), szQuery, (void**)&text, &len) || !text) {
+        WriteLogF(0, "VerQueryValue call failed for %s", lpPath);
+        return 0;
+    }
+    CopyText(gszVersionInfo, sizeof(gszVersionInfo), text);
+    WriteLogF(0, "versionInfo is  %s for file %s", gszVersionInfo, lpPath);
+    /* Each form parses its own copy: the dotted form cuts the text at its dots. */
+    char szDotted[sizeof(gszVersionInfo)], szComma[sizeof(gszVersionInfo)];
+    strcpy(szDotted, gszVersionInfo);
+    strcpy(szComma, gszVersionInfo);
+    if (ParseDottedVersion(szDotted, major, minor, release, build))
+        return 1;
+    return ParseCommaVersion(szComma, major, minor, release, build);
+}

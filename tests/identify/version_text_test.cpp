@@ -1,0 +1,95 @@
+// Version numbers and fix-label numbers read out of texts, and the gauge's arithmetic.
+#include "identify/version_text.h"
+#include "ui/gauge_math.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct VersionCase {
+    const char* text;
+    int dotted;        // result of the dotted form
+    int comma;         // result of the comma form on a fresh copy
+    int expected[4];   // numbers of whichever form succeeds
+};
+
+TEST(VersionText, DottedAndCommaForms)
+{
+    const VersionCase cases[] = {
+        {"9.0.1.5", 1, 0, {9, 0, 1, 5}},
+        {"14.5.1.0", 1, 0, {14, 5, 1, 0}},
+        {" 9. 0. 1. 5", 1, 0, {9, 0, 1, 5}},          // leading blanks are skipped
+        {"9.0.1.5 (build)", 1, 0, {9, 0, 1, 5}},      // a field stops at its first non-digit
+        {"9, 0, 1, 5", 0, 1, {9, 0, 1, 5}},
+        {"9,0,1.5", 0, 1, {9, 0, 1, 5}},
+        {"6.1.7601.17514 (win7sp1_rtm.101119-1850)", 1, 0, {6, 1, 7601, 17514}},
+    };
+    for (const VersionCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        int v[4] = {-1, -1, -1, -1};
+        std::string dotted = c.text, comma = c.text;
+        EXPECT_EQ(c.dotted, ParseDottedVersion(&dotted[0], &v[0], &v[1], &v[2], &v[3]));
+        int w[4] = {-1, -1, -1, -1};
+        EXPECT_EQ(c.comma, ParseCommaVersion(&comma[0], &w[0], &w[1], &w[2], &w[3]));
+        const int* got = c.dotted ? v : w;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(c.expected[i], got[i]) << "field " << i;
+    }
+}
+
+TEST(VersionText, FieldsReadBeforeAFailureStayStored)
+{
+    int v[4] = {-1, -1, -1, -1};
+    char text[] = "9, 0, 1, 5";
+    EXPECT_EQ(0, ParseDottedVersion(text, &v[0], &v[1], &v[2], &v[3]));
+    EXPECT_EQ(9, v[0]);
+    EXPECT_EQ(-1, v[1]);
+    char empty[] = "";
+    EXPECT_EQ(0, ParseCommaVersion(empty, &v[0], &v[1], &v[2], &v[3]));
+}
+
+TEST(VersionText, RqaLabelNumbers)
+{
+    struct Case { const char* text; int result, first, second; };
+    const Case cases[] = {
+        {"Release 14.5.1FP1 RQA3.2|May 21, 2026", 1, 3, 2},
+        {"RQA12.07", 1, 12, 7},
+        {"Release RQA5 HF.9", 1, 5, 9},           // the dot is the next one after "RQA"
+        {"Release 14.5.1FP1 HF21", 0, -1, -1},     // no "RQA": outputs untouched
+        {"Release RQA.2", 0, -1, -1},              // no number right after "RQA"
+        {"Release RQA4", 0, -1, -1},               // no dot after "RQA"
+        {"Release RQA4.x", 0, -1, -1},             // no number after the dot
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        int a = -1, b = -1;
+        EXPECT_EQ(c.result, ParseRqaLabel(c.text, &a, &b));
+        EXPECT_EQ(c.first, a);
+        EXPECT_EQ(c.second, b);
+    }
+}
+
+TEST(GaugeMath, FilledPixelsAndPercentage)
+{
+    struct Case { long range, pos, width; unsigned filled, percent; };
+    const Case cases[] = {
+        {200, 50, 150, 37, 24},     // the text follows the pixels, not the raw position
+        {100, 0, 150, 0, 0},
+        {100, 100, 150, 150, 100},
+        {100, 250, 150, 150, 100},  // above the range: full
+        {100, 50, 0, 0, 100},       // a window of width 0 reads 100%
+        {3, 1, 300, 100, 33},
+        {0, 0, 150, 0, 0},          // nothing to divide by
+        {0, 5, 150, 150, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.range << " " << c.pos << " " << c.width);
+        unsigned filled = GaugeFilled(c.range, c.pos, c.width);
+        EXPECT_EQ(c.filled, filled);
+        EXPECT_EQ(c.percent, GaugePercent(filled, c.width));
+    }
+}
+
+}  // namespace
