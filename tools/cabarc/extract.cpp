@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "cabarc.h"
 #include "cabio.h"
@@ -21,6 +22,7 @@ struct Pending {
     std::string target;
     ULONGLONG expected;  // size recorded in the cabinet
     ULONGLONG written;
+    DWORD oldAttributes;  // of the file being replaced, INVALID_FILE_ATTRIBUTES when there is none
 };
 
 struct ExtractState {
@@ -28,6 +30,8 @@ struct ExtractState {
     const ExtractOptions* options;
     std::string destination;  // full path, no trailing backslash
     std::map<INT_PTR, Pending> pending;
+    std::set<std::string> madeDirs;  // directories known to exist (upper case)
+    std::string tempName;            // per-process name of the file being written, in its directory
     unsigned extracted = 0;
     unsigned matched = 0;
     bool failed = false;
@@ -135,15 +139,19 @@ INT_PTR OpenMember(ExtractState& state, PFDINOTIFICATION info)
         }
     }
     std::string dir = target.substr(0, target.find_last_of('\\'));
-    if (!cabio::MakeDirectories(dir)) {
-        cabio::Error("cannot create %s: %s", dir.c_str(), cabio::SystemMessage(GetLastError()).c_str());
-        state.failed = true;
-        return -1;
+    std::string dirKey = dir;
+    CharUpperBuffA(&dirKey[0], static_cast<DWORD>(dirKey.size()));
+    if (!state.madeDirs.count(dirKey)) {
+        if (!cabio::MakeDirectories(dir)) {
+            cabio::Error("cannot create %s: %s", dir.c_str(), cabio::SystemMessage(GetLastError()).c_str());
+            state.failed = true;
+            return -1;
+        }
+        state.madeDirs.insert(dirKey);
     }
-    char temp[MAX_PATH];
-    HANDLE file = INVALID_HANDLE_VALUE;
-    if (GetTempFileNameA(dir.c_str(), "cbx", 0, temp))
-        file = CreateFileA(temp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    // FDI writes one member at a time, so one temporary name per process serves every directory.
+    std::string temp = dir + "\\" + state.tempName;
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) {
         cabio::Error("cannot write in %s: %s", dir.c_str(), cabio::SystemMessage(GetLastError()).c_str());
         state.failed = true;
@@ -155,6 +163,7 @@ INT_PTR OpenMember(ExtractState& state, PFDINOTIFICATION info)
     pending.target = target;
     pending.expected = info->cb;
     pending.written = 0;
+    pending.oldAttributes = attributes;
     state.pending[handle] = pending;
     return handle;
 }
@@ -179,7 +188,7 @@ INT_PTR FinishMember(ExtractState& state, PFDINOTIFICATION info)
     if (DosDateTimeToFileTime(info->date, info->time, &local) && LocalFileTimeToFileTime(&local, &utc))
         SetFileTime(file, &utc, &utc, &utc);
     bool ok = CloseHandle(file) != FALSE;
-    DWORD old = GetFileAttributesA(pending.target.c_str());
+    DWORD old = pending.oldAttributes;
     if (ok && old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(pending.target.c_str(), FILE_ATTRIBUTE_NORMAL);
     ok = ok && MoveFileExA(pending.temp.c_str(), pending.target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
@@ -191,7 +200,8 @@ INT_PTR FinishMember(ExtractState& state, PFDINOTIFICATION info)
     }
     DWORD attributes = info->attribs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                         FILE_ATTRIBUTE_ARCHIVE);
-    SetFileAttributesA(pending.target.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    if (attributes & ~FILE_ATTRIBUTE_ARCHIVE)
+        SetFileAttributesA(pending.target.c_str(), attributes);
     ++state.extracted;
     return TRUE;
 }
@@ -246,6 +256,9 @@ bool Extract(const std::string& cabinet, const std::vector<std::string>& specs, 
     std::string cabName = cabFull.substr(slash + 1);
 
     ExtractState state;
+    char tempName[64];
+    std::snprintf(tempName, sizeof tempName, "~cabarc%lu.tmp", GetCurrentProcessId());
+    state.tempName = tempName;
     state.specs = &specs;
     state.options = &options;
     state.destination = cabio::FullPath(destination.empty() ? std::string(".") : destination);
