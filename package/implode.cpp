@@ -129,7 +129,7 @@ class MatchFinder {
   static constexpr unsigned kMaxMatches = 64;
 
  private:
-  static constexpr unsigned kHashBits = 16;
+  static constexpr unsigned kHashBits = 14;
   static constexpr unsigned kCyclic = 8192;  // larger than the biggest window
 
   unsigned Step(size_t pos, MatchInfo* out) {
@@ -215,12 +215,14 @@ void EncodeGreedy(const uint8_t* data, size_t size, const Coder& coder, MatchFin
   }
 }
 
-inline void Relax(std::vector<uint32_t>& price, std::vector<MatchInfo>& from, size_t i, unsigned len, uint32_t cost,
-                  uint16_t dist) {
-  if (cost < price[i + len]) {
-    price[i + len] = cost;
-    from[i + len] = MatchInfo{static_cast<uint16_t>(len), dist};
-  }
+// Cheapest known way to reach a position: its cost in bits and the token that ends there.
+struct Arrival {
+  uint32_t price;
+  MatchInfo from;  // len 1 = literal
+};
+
+inline void Relax(Arrival* a, unsigned len, uint32_t cost, uint16_t dist) {
+  if (cost < a[len].price) a[len] = Arrival{cost, MatchInfo{static_cast<uint16_t>(len), dist}};
 }
 
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
@@ -228,47 +230,47 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
   constexpr size_t kBlock = 1 << 15;
   constexpr unsigned kNiceLen = 96;
   constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
-  std::vector<uint32_t> price(kBlock + kMaxMatch + 1);
-  std::vector<MatchInfo> from(kBlock + kMaxMatch + 1);  // len 1 = literal
+  std::vector<Arrival> arrival(kBlock + kMaxMatch + 1);
   std::vector<MatchInfo> path;
   MatchInfo m[MatchFinder::kMaxMatches];
 
   size_t start = 0;
   while (start < size) {
     size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
-    std::fill(price.begin(), price.begin() + limit + 1, kInf);
-    price[0] = 0;
+    std::fill(arrival.begin(), arrival.begin() + limit + 1, Arrival{kInf, MatchInfo{0, 0}});
+    arrival[0].price = 0;
     size_t i = 0;
     MatchInfo forced{0, 0};
     for (; i < limit; ++i) {
       size_t pos = start + i;
       unsigned n = mf.Find(pos, m);
-      uint32_t base = price[i];
+      Arrival* a = &arrival[i];
+      uint32_t base = a->price;
       if (n && m[n - 1].len >= kNiceLen) {
         forced = m[n - 1];
         break;
       }
-      Relax(price, from, i, 1, base + coder.LiteralCost(data[pos]), 0);
+      Relax(a, 1, base + coder.LiteralCost(data[pos]), 0);
       unsigned prevLen = 1;
       for (unsigned k = 0; k < n; ++k) {
         unsigned maxL = std::min<size_t>(m[k].len, limit - i);
         // Length 2 reaches only 256 bytes back.
         unsigned first = prevLen + 1;
         if (first == 2) {
-          if (m[k].dist <= 256 && maxL >= 2) Relax(price, from, i, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
+          if (m[k].dist <= 256 && maxL >= 2) Relax(a, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
           first = 3;
         }
         uint32_t distCost = base + coder.DistCost(3, m[k].dist);
         for (unsigned L = first; L <= maxL; ++L) {
           uint32_t c = distCost + coder.lenCost[L];
-          Relax(price, from, i, L, c, m[k].dist);
+          Relax(a, L, c, m[k].dist);
         }
         prevLen = std::max(prevLen, maxL);
       }
     }
     // Walk back from the block end (or the forced match) and emit the cheapest path.
     path.clear();
-    for (size_t j = i; j > 0; j -= from[j].len) path.push_back(from[j]);
+    for (size_t j = i; j > 0; j -= arrival[j].from.len) path.push_back(arrival[j].from);
     size_t pos = start;
     for (auto it = path.rbegin(); it != path.rend(); ++it) {
       if (it->len == 1)
