@@ -102,38 +102,52 @@ unsigned Explode(ExplodeReadFn pfnRead, ExplodeWriteFn pfnWrite, EXPLODESTATE* s
   unsigned nb = 0;
   unsigned wp = kHistory;
   unsigned status = EXPLODE_OK;
+  // Input position and fill live in locals: stores into the window may alias the state block.
+  const uint8_t* const in = st->abInput;
+  unsigned inPos = st->dwInPos;
+  unsigned inFill = st->dwInFill;
 
   for (;;) {
     if (nb <= 56) {
-      if (st->dwInFill - st->dwInPos >= 8) {
-        bb |= Load64(st->abInput + st->dwInPos) << nb;
-        st->dwInPos += (63 - nb) >> 3;
+      if (inFill - inPos >= 8) {
+        bb |= Load64(in + inPos) << nb;
+        inPos += (63 - nb) >> 3;
         nb |= 56;
       } else {
         st->qwBitBuffer = bb;
         st->dwBitCount = nb;
+        st->dwInPos = inPos;
+        st->dwInFill = inFill;
         RefillSlow(st);
         bb = st->qwBitBuffer;
         nb = st->dwBitCount;
+        inPos = st->dwInPos;
+        inFill = st->dwInFill;
       }
     }
     if (!(bb & 1)) {
-      unsigned t, lit;
       if (!ascii) {
-        lit = static_cast<unsigned>(bb >> 1) & 0xFFu;
-        t = 9;
+        // Up to five plain literals fit in one refill (9 bits each, 8 bits kept in view).
+        if (nb < 17) {
+          status = EXPLODE_ABORT;
+          break;
+        }
+        do {
+          window[wp++] = static_cast<uint8_t>(bb >> 1);
+          bb >>= 9;
+          nb -= 9;
+        } while (!(bb & 1) && nb >= 17);
       } else {
         unsigned e = asciiSym[(bb >> 1) & 0x1FFFu];
-        lit = e & 0xFFu;
-        t = 1 + (e >> 8);
+        unsigned t = 1 + (e >> 8);
+        if (t + 8 > nb) {
+          status = EXPLODE_ABORT;
+          break;
+        }
+        bb >>= t;
+        nb -= t;
+        window[wp++] = static_cast<uint8_t>(e);
       }
-      if (t + 8 > nb) {
-        status = EXPLODE_ABORT;
-        break;
-      }
-      bb >>= t;
-      nb -= t;
-      window[wp++] = static_cast<uint8_t>(lit);
     } else {
       unsigned ls = lenSym[(bb >> 1) & 0x7Fu];
       unsigned p = 1 + kLengthCodeBits[ls];
@@ -165,6 +179,8 @@ unsigned Explode(ExplodeReadFn pfnRead, ExplodeWriteFn pfnWrite, EXPLODESTATE* s
       wp -= EXPLODE_CHUNK;
     }
   }
+  st->dwInPos = inPos;
+  st->dwInFill = inFill;
   st->qwBitBuffer = bb;
   st->dwBitCount = nb;
   st->dwOutPos = wp;
