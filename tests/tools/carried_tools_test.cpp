@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fixture.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <map>
@@ -13,45 +15,19 @@
 
 namespace {
 
-std::string ExeDir()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of('\\'));
-}
-
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::string data;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return "<missing>";
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        data.append(buf, n);
-    std::fclose(f);
-    return data;
-}
+using fixture::FileExists;
+using fixture::ReadFile;
+using fixture::RemoveTree;
 
 void WriteAll(const std::string& path, const std::string& data)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_TRUE(f != NULL) << path;
-    std::fwrite(data.data(), 1, data.size(), f);
-    std::fclose(f);
+    EXPECT_TRUE(fixture::WriteFile(path, data)) << path;
 }
 
 void MakeDirs(const std::string& dir)
 {
     size_t slash = dir.find_last_of('\\');
-    if (slash != std::string::npos && slash > 2 && !Exists(dir.substr(0, slash)))
+    if (slash != std::string::npos && slash > 2 && !FileExists(dir.substr(0, slash)))
         MakeDirs(dir.substr(0, slash));
     CreateDirectoryA(dir.c_str(), NULL);
 }
@@ -61,28 +37,6 @@ void WriteTreeFile(const std::string& root, const std::string& rel, const std::s
     std::string path = root + "\\" + rel;
     MakeDirs(path.substr(0, path.find_last_of('\\')));
     WriteAll(path, data);
-}
-
-void DeleteTree(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 // Relative path -> content of every file below dir.
@@ -100,7 +54,7 @@ void ListTree(const std::string& dir, const std::string& rel, std::map<std::stri
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             ListTree(dir + "\\" + name, r, out);
         else
-            (*out)[r] = ReadAll(dir + "\\" + name);
+            (*out)[r] = ReadFile(dir + "\\" + name);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
 }
@@ -178,7 +132,7 @@ RunResult Run(const std::string& commandLine, const std::string& currentDir, con
         CloseHandle(pi.hProcess);
     }
     CloseHandle(out);
-    result.output = ReadAll(outPath);
+    result.output = ReadFile(outPath);
     DeleteFileA(outPath.c_str());
     return result;
 }
@@ -189,26 +143,22 @@ class CarriedToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
         static int counter = 0;
-        root_ = Format("%sctools %lu %d", temp, GetCurrentProcessId(), ++counter);
-        DeleteTree(root_);
-        MakeDirs(root_);
+        root_ = fixture::ScratchDir(Format("carried tools %d", ++counter));
         tools_ = root_ + "\\Temp dir";
         prog_ = root_ + "\\Zorel Halvex\\prog";
         MakeDirs(tools_);
         MakeDirs(prog_);
-        std::string bin = ExeDir();
+        std::string bin = fixture::BinDir();
         updateVersion_ = tools_ + "\\UpdateVersion.exe";
         cabarc_ = tools_ + "\\cabarc.exe";
         ASSERT_TRUE(CopyFileA((bin + "\\UpdateVersion.exe").c_str(), updateVersion_.c_str(), FALSE));
         ASSERT_TRUE(CopyFileA((bin + "\\cabarc.exe").c_str(), cabarc_.c_str(), FALSE));
         sampleDll_ = bin + "\\..\\product\\tessra.dll";
-        ASSERT_TRUE(Exists(sampleDll_)) << sampleDll_;
+        ASSERT_TRUE(FileExists(sampleDll_)) << sampleDll_;
     }
 
-    void TearDown() override { DeleteTree(root_); }
+    void TearDown() override { RemoveTree(root_); }
 
     RunResult Run(const std::string& commandLine, const std::string& currentDir = std::string())
     {
@@ -289,7 +239,7 @@ TEST_F(UpdateVersionTest, ReadWritesTheLibrarysReleaseTextToCurrver)
     WriteAll(currver_, "stale text from an earlier run that is longer than the label");
     RunResult r = Read();
     EXPECT_EQ(0u, r.exitCode) << r.output;
-    EXPECT_EQ(SAMPLE_RELEASE_TEXT, ReadAll(currver_));
+    EXPECT_EQ(SAMPLE_RELEASE_TEXT, ReadFile(currver_));
 }
 
 TEST_F(UpdateVersionTest, WrittenLabelsReadBackAndTheLibraryStillLoads)
@@ -308,7 +258,7 @@ TEST_F(UpdateVersionTest, WrittenLabelsReadBackAndTheLibraryStillLoads)
         EXPECT_EQ(0u, w.exitCode) << w.output;
         RunResult r = Read();
         EXPECT_EQ(0u, r.exitCode) << r.output;
-        EXPECT_EQ(labels[i], ReadAll(currver_));
+        EXPECT_EQ(labels[i], ReadFile(currver_));
         EXPECT_EQ(labels[i], LoadedReleaseText());
         EXPECT_EQ(SAMPLE_FILE_VERSION, FileVersion());
         // Nothing but the library and the answer is left in the program directory.
@@ -326,7 +276,7 @@ TEST_F(UpdateVersionTest, WorksFromAToolDirectoryWithBlanksInItsUnquotedPath)
     EXPECT_EQ(0u, w.exitCode) << w.output;
     RunResult r = Read();
     EXPECT_EQ(0u, r.exitCode) << r.output;
-    EXPECT_EQ("Release 14.5.1FP3|July 1, 2026", ReadAll(currver_));
+    EXPECT_EQ("Release 14.5.1FP3|July 1, 2026", ReadFile(currver_));
 }
 
 // Each failure exits nonzero with a message, leaves the library byte for byte as it was, and
@@ -352,7 +302,7 @@ TEST_F(UpdateVersionTest, FailuresLeaveTheLibraryAndNoAnswer)
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.name);
-        DeleteTree(prog_);
+        RemoveTree(prog_);
         MakeDirs(prog_);
         HANDLE held = INVALID_HANDLE_VALUE;
         switch (c.setup) {
@@ -364,11 +314,11 @@ TEST_F(UpdateVersionTest, FailuresLeaveTheLibraryAndNoAnswer)
             SetFileAttributesA(dll_.c_str(), FILE_ATTRIBUTE_READONLY);
             break;
         case kHeldOpen: ASSERT_TRUE(CopyFileA(sampleDll_.c_str(), dll_.c_str(), FALSE)); break;
-        case kNoProgramDir: DeleteTree(prog_); break;
+        case kNoProgramDir: RemoveTree(prog_); break;
         }
         if (c.setup != kNoProgramDir)
             WriteAll(currver_, "Release 1.0|stale");
-        std::string before = ReadAll(dll_);
+        std::string before = ReadFile(dll_);
         if (c.setup == kHeldOpen) {
             held = CreateFileA(dll_.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
             ASSERT_NE(INVALID_HANDLE_VALUE, held);
@@ -378,9 +328,9 @@ TEST_F(UpdateVersionTest, FailuresLeaveTheLibraryAndNoAnswer)
             CloseHandle(held);
         EXPECT_NE(0u, r.exitCode);
         EXPECT_NE(std::string::npos, r.output.find("UpdateVersion: ")) << r.output;
-        EXPECT_TRUE(before == ReadAll(dll_)) << "the library changed";
+        EXPECT_TRUE(before == ReadFile(dll_)) << "the library changed";
         if (!c.write) {
-            EXPECT_FALSE(Exists(currver_));
+            EXPECT_FALSE(FileExists(currver_));
         }
         std::vector<std::string> left = Names(Tree(prog_));
         for (size_t j = 0; j < left.size(); ++j)
@@ -430,7 +380,7 @@ protected:
 
     static unsigned Folders(const std::string& cab)
     {
-        std::string head = ReadAll(cab).substr(0, 36);
+        std::string head = ReadFile(cab).substr(0, 36);
         return head.size() == 36 ? static_cast<unsigned char>(head[26]) | static_cast<unsigned char>(head[27]) << 8 : 0;
     }
 };
@@ -491,9 +441,24 @@ TEST_F(CabarcTest, PackFailsWhenThePatternsMatchNoFileAndKeepsTheOldBackup)
         SCOPED_TRACE(patternLists[i]);
         RunResult pack = Run(PackCommand("old.IIB", patternLists[i]), data);
         EXPECT_NE(0u, pack.exitCode) << pack.output;
-        EXPECT_EQ("earlier backup", ReadAll(back));
+        EXPECT_EQ("earlier backup", ReadFile(back));
         EXPECT_EQ(1u, Tree(prog_).size());
     }
+}
+
+// A backup that misses a file is no backup: a file that cannot be read fails the pack.
+TEST_F(CabarcTest, PackFailsWhenAFileCannotBeReadAndKeepsTheOldBackup)
+{
+    MakeComponent(prog_, "osgi");
+    WriteAll(prog_ + "\\osgi.IIB", "earlier backup");
+    std::map<std::string, std::string> before = Tree(prog_);
+    HANDLE held = CreateFileA((prog_ + "\\osgi\\lib\\more\\extra.jar").c_str(), GENERIC_READ, 0, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    RunResult pack = Run(PackCommand("osgi.IIB", "osgi\\*"), prog_);
+    CloseHandle(held);
+    EXPECT_NE(0u, pack.exitCode) << pack.output;
+    EXPECT_TRUE(before == Tree(prog_)) << "the program directory changed";
 }
 
 TEST_F(CabarcTest, UnpackOverwritesChangedAndReadOnlyFiles)
@@ -520,7 +485,7 @@ TEST_F(CabarcTest, DamagedCabinetsFailWithoutCuttingFiles)
     std::map<std::string, std::string> files = MakeComponent(prog_, "osgi");
     RunResult pack = Run(PackCommand("osgi.IIB", "osgi\\*"), prog_);
     ASSERT_EQ(0u, pack.exitCode) << pack.output;
-    std::string good = ReadAll(prog_ + "\\osgi.IIB");
+    std::string good = ReadFile(prog_ + "\\osgi.IIB");
 
     struct Case {
         const char* name;
@@ -536,7 +501,7 @@ TEST_F(CabarcTest, DamagedCabinetsFailWithoutCuttingFiles)
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         SCOPED_TRACE(cases[i].name);
         std::string dest = root_ + "\\dest";
-        DeleteTree(dest);
+        RemoveTree(dest);
         std::map<std::string, std::string> old;
         for (std::map<std::string, std::string>::iterator it = files.begin(); it != files.end(); ++it)
             old["osgi\\" + it->first] = "old " + it->first;
