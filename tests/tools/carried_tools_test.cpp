@@ -403,6 +403,20 @@ TEST_F(CabarcTest, PackedTreeUnpacksIntoADirectoryByteForByte)
     EXPECT_TRUE(GetFileAttributesA((dest + "\\kws\\plugin.xml").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
+// An absolute pattern is stored without its drive and root, so the cabinet still unpacks below
+// its destination.
+TEST_F(CabarcTest, AbsolutePatternIsStoredBelowTheDestination)
+{
+    MakeComponent(prog_, "jvm");
+    RunResult pack = Run(PackCommand("jvm.IIB", "\"" + prog_ + "\\jvm\\*\""), root_);
+    ASSERT_EQ(0u, pack.exitCode) << pack.output;
+    std::string dest = root_ + "\\unpacked";
+    RunResult unpack = Run(UnpackIntoCommand(prog_ + "\\jvm.IIB", dest), root_);
+    ASSERT_EQ(0u, unpack.exitCode) << unpack.output;
+    ASSERT_EQ(':', prog_[1]);
+    EXPECT_EQ(Tree(prog_ + "\\jvm"), Tree(dest + prog_.substr(2) + "\\jvm"));
+}
+
 TEST_F(CabarcTest, DojoBackupOfSeveralPatternsUnpacksInPlace)
 {
     std::string data = root_ + "\\data dir";
