@@ -425,8 +425,10 @@ TEST_F(CabarcTest, DojoBackupOfSeveralPatternsUnpacksInPlace)
     WriteTreeFile(data, "halvex\\js\\dojo-1.10.0\\dojo.js", "define([], 2);\n");
     WriteTreeFile(data, "halvex\\template\\dojo-1.9.3\\page.htm", "<html></html>\n");
     WriteTreeFile(data, "halvex\\js\\other.js", "not in the backup\n");
+    WriteTreeFile(data, "halvex\\js\\dojo-notes.txt", "a file, not a version directory\n");
     // The list the dojo updater builds: every "dojo-*" entry as dir\name\* and one blank.
-    std::string patterns = "halvex\\js\\dojo-1.10.0\\* halvex\\js\\dojo-1.9.3\\* halvex\\template\\dojo-1.9.3\\* ";
+    std::string patterns = "halvex\\js\\dojo-1.10.0\\* halvex\\js\\dojo-1.9.3\\* halvex\\js\\dojo-notes.txt\\* "
+                           "halvex\\template\\dojo-1.9.3\\* ";
     RunResult pack = Run(PackCommand("hlv-dojo0003.IIB", patterns), data);
     ASSERT_EQ(0u, pack.exitCode) << pack.output;
 
@@ -436,6 +438,7 @@ TEST_F(CabarcTest, DojoBackupOfSeveralPatternsUnpacksInPlace)
     ASSERT_EQ(0u, unpack.exitCode) << unpack.output;
     std::map<std::string, std::string> expected = Tree(data);
     expected.erase("halvex\\js\\other.js");
+    expected.erase("halvex\\js\\dojo-notes.txt");
     EXPECT_EQ(expected, Tree(fresh));
 }
 

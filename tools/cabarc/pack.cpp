@@ -167,7 +167,9 @@ private:
         HANDLE find = FindFirstFileA(query.c_str(), &found);
         if (find == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES) {
+            // A missing directory, or a file where the pattern wants a directory, matches nothing.
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES &&
+                error != ERROR_DIRECTORY && error != ERROR_INVALID_NAME) {
                 cabio::Error("cannot list %s: %s", query.c_str(), cabio::SystemMessage(error).c_str());
                 failed_ = true;
             }
