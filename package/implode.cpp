@@ -215,14 +215,20 @@ void EncodeGreedy(const uint8_t* data, size_t size, const Coder& coder, MatchFin
   }
 }
 
-// Cheapest known way to reach a position: its cost in bits and the token that ends there.
-struct Arrival {
-  uint32_t price;
-  MatchInfo from;  // len 1 = literal
-};
+// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
+// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
+// literal) and distance.
+typedef uint64_t Arrival;
 
-inline void Relax(Arrival* a, unsigned len, uint32_t cost, uint16_t dist) {
-  if (cost < a[len].price) a[len] = Arrival{cost, MatchInfo{static_cast<uint16_t>(len), dist}};
+inline Arrival MakeArrival(uint32_t cost, unsigned len, unsigned dist) {
+  return static_cast<uint64_t>(cost) << 32 | dist << 16 | len;
+}
+inline uint32_t ArrivalCost(Arrival a) { return static_cast<uint32_t>(a >> 32); }
+inline MatchInfo ArrivalToken(Arrival a) {
+  return MatchInfo{static_cast<uint16_t>(a), static_cast<uint16_t>(a >> 16)};
+}
+inline void Relax(Arrival* a, unsigned len, uint32_t cost, unsigned dist) {
+  a[len] = std::min(a[len], MakeArrival(cost, len, dist));
 }
 
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
@@ -237,15 +243,15 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
   size_t start = 0;
   while (start < size) {
     size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
-    std::fill(arrival.begin(), arrival.begin() + limit + 1, Arrival{kInf, MatchInfo{0, 0}});
-    arrival[0].price = 0;
+    std::fill(arrival.begin(), arrival.begin() + limit + 1, MakeArrival(kInf, 0, 0));
+    arrival[0] = 0;
     size_t i = 0;
     MatchInfo forced{0, 0};
     for (; i < limit; ++i) {
       size_t pos = start + i;
       unsigned n = mf.Find(pos, m);
       Arrival* a = &arrival[i];
-      uint32_t base = a->price;
+      uint32_t base = ArrivalCost(*a);
       if (n && m[n - 1].len >= kNiceLen) {
         forced = m[n - 1];
         break;
@@ -270,7 +276,7 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
     }
     // Walk back from the block end (or the forced match) and emit the cheapest path.
     path.clear();
-    for (size_t j = i; j > 0; j -= arrival[j].from.len) path.push_back(arrival[j].from);
+    for (size_t j = i; j > 0; j -= ArrivalToken(arrival[j]).len) path.push_back(ArrivalToken(arrival[j]));
     size_t pos = start;
     for (auto it = path.rbegin(); it != path.rend(); ++it) {
       if (it->len == 1)
