@@ -22,10 +22,8 @@
 
 #include "package/explode.h"
 #include "package/implode.h"
+#include "tests/package/dynamite_decode.h"
 
-extern "C" {
-#include <libdynamite.h>
-}
 
 namespace {
 
@@ -83,33 +81,10 @@ std::vector<uint8_t> Random(size_t n) {
   return v;
 }
 
-struct DynIo {
-  const std::vector<uint8_t>* in;
-  size_t pos;
-  uint8_t* out;
-  size_t outPos;
-  size_t cap;
-};
-
-size_t DynRead(void* buf, size_t size, void* cookie) {
-  DynIo* io = static_cast<DynIo*>(cookie);
-  size_t n = std::min(size, io->in->size() - io->pos);
-  std::memcpy(buf, io->in->data() + io->pos, n);
-  io->pos += n;
-  return n;
-}
-
-size_t DynWrite(void* buf, size_t size, void* cookie) {
-  DynIo* io = static_cast<DynIo*>(cookie);
-  size_t n = std::min(size, io->cap - io->outPos);
-  std::memcpy(io->out + io->outPos, buf, n);
-  io->outPos += n;
-  return size;
-}
-
 bool DecodeDynamite(const std::vector<uint8_t>& stream, std::vector<uint8_t>* out) {
-  DynIo io{&stream, 0, out->data(), 0, out->size()};
-  return dynamite_explode(DynRead, DynWrite, &io) == DYNAMITE_SUCCESS && io.outPos == out->size();
+  size_t size = out->size();
+  out->reserve(size);
+  return zfix_test::DynamiteExplode(stream, out) && out->size() == size;
 }
 
 bool DecodeOurs(const std::vector<uint8_t>& stream, std::vector<uint8_t>* out) {
@@ -168,7 +143,6 @@ int main(int argc, char** argv) {
                   100.0 * s.size() / in.data.size(), Mbps(in.data.size(), t));
       std::vector<uint8_t> out(in.data.size());
       bool ours = DecodeOurs(s, &out) && out == in.data;
-      std::fill(out.begin(), out.end(), 0);
       bool theirs = DecodeDynamite(s, &out) && out == in.data;
       std::printf("%s %s stream decodes to the input: ours %s, libdynamite %s\n", in.name.c_str(), what,
                   ours ? "yes" : "NO", theirs ? "yes" : "NO");

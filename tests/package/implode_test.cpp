@@ -10,9 +10,7 @@
 #include "package/explode.h"
 #include "tests/package/reference_explode.h"
 #ifdef ZFIX_HAVE_LIBDYNAMITE
-extern "C" {
-#include <libdynamite.h>
-}
+#include "tests/package/dynamite_decode.h"
 #endif
 
 namespace {
@@ -86,26 +84,6 @@ const Setting kSettings[] = {
     {5, true, zfix::ImplodeParse::Greedy},
 };
 
-#ifdef ZFIX_HAVE_LIBDYNAMITE
-struct DynIo {
-  const std::vector<uint8_t>* in;
-  size_t pos;
-  std::vector<uint8_t> out;
-};
-size_t DynRead(void* buf, size_t size, void* cookie) {
-  DynIo* io = static_cast<DynIo*>(cookie);
-  size_t n = std::min(size, io->in->size() - io->pos);
-  std::memcpy(buf, io->in->data() + io->pos, n);
-  io->pos += n;
-  return n;
-}
-size_t DynWrite(void* buf, size_t size, void* cookie) {
-  DynIo* io = static_cast<DynIo*>(cookie);
-  const uint8_t* p = static_cast<const uint8_t*>(buf);
-  io->out.insert(io->out.end(), p, p + size);
-  return size;
-}
-#endif
 
 TEST(Implode, EveryStreamDecodesToItsInput) {
   for (const Input& in : Inputs()) {
@@ -130,9 +108,9 @@ TEST(Implode, EveryStreamDecodesToItsInput) {
       EXPECT_TRUE(ref == in.data) << what;
 #ifdef ZFIX_HAVE_LIBDYNAMITE
       if (!s.ascii) {
-        DynIo io{&stream, 0, {}};
-        EXPECT_EQ(dynamite_explode(DynRead, DynWrite, &io), DYNAMITE_SUCCESS) << what;
-        EXPECT_TRUE(io.out == in.data) << what;
+        std::vector<uint8_t> dyn;
+        EXPECT_TRUE(zfix_test::DynamiteExplode(stream, &dyn)) << what;
+        EXPECT_TRUE(dyn == in.data) << what;
       }
 #endif
     }
