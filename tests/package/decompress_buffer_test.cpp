@@ -106,3 +106,20 @@ TEST(DecompressBuffer, DamagedStreamsAreReportedAndTheBlockStaysWithTheCaller) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DecompressBuffer, SizeThatCannotBeAllocatedIsReported) {
+  std::vector<uint8_t> res = Resource(Sample(100));
+  SetStoredSize(res, 0xFFFFFFF0u);
+  g_log.clear();
+  HGLOBAL h = reinterpret_cast<HGLOBAL>(1);
+  DWORD size = 0;
+  EXPECT_FALSE(DecompressBuffer(res.data(), static_cast<DWORD>(res.size()), &h, &size));
+  EXPECT_EQ(h, (HGLOBAL)NULL);
+  EXPECT_EQ(size, 0xFFFFFFF0u);
+  ASSERT_EQ(g_log.size(), 1u);
+  EXPECT_EQ(g_log[0], kFailLine);
+}
+
+}  // namespace
