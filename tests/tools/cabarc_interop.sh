@@ -75,6 +75,16 @@ for name in '..\evil.txt' '..\..\evil.txt' 'a\..\..\evil.txt' 'a/../../evil.txt'
   [ ! -e /evil.txt ] || { fail "member '$name' was written to /evil.txt"; rm -f /evil.txt; }
 done
 
+# A link that already stands in the destination does not lead a member out of it.
+rm -rf "$WORK/trap"
+mkdir -p "$WORK/trap/dest" "$WORK/trap/outside"
+ln -s "$WORK/trap/outside" "$WORK/trap/dest/link"
+python3 "$HERE/craftcab.py" "$WORK/trap/bad.cab" 'good.txt' 'link\evil.txt'
+if (cd "$WORK/trap" && cabarc -p -o x bad.cab '*' 'dest\' >/dev/null 2>&1); then
+  fail "a member through a link in the destination was accepted"
+fi
+[ -z "$(ls "$WORK/trap/outside")" ] || fail "a member was written through a link in the destination"
+
 # 4. Damaged cabinets fail.
 size=$(stat -c %s "$WORK/cabarc.cab")
 head -c $((size / 2)) "$WORK/cabarc.cab" > "$WORK/cut.cab"

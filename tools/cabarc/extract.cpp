@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "cabarc.h"
 #include "cabio.h"
@@ -30,7 +31,7 @@ struct ExtractState {
     const ExtractOptions* options;
     std::string destination;  // full path, no trailing backslash
     std::map<INT_PTR, Pending> pending;
-    std::set<std::string> madeDirs;  // directories known to exist (upper case)
+    std::set<std::string> checkedDirs;  // below the destination, known to be plain directories (upper case)
     std::string tempName;            // per-process name of the file being written, in its directory
     unsigned extracted = 0;
     unsigned matched = 0;
@@ -98,6 +99,38 @@ bool Inside(const std::string& dir, const std::string& path)
                                                          static_cast<int>(prefix.size())) == CSTR_EQUAL;
 }
 
+enum DirectoryCheck { kDirectoryReady, kDirectoryRefused, kDirectoryFailed };
+
+// Makes sure that every directory from the destination down to dir exists and is a plain
+// directory: a link or junction already in the destination could lead a member out of it.
+DirectoryCheck PrepareDirectory(ExtractState& state, const std::string& dir, std::string* problem)
+{
+    std::string path = state.destination;
+    std::vector<std::string> parts = names::Components(dir.substr(path.size()));
+    for (size_t i = 0; i < parts.size(); ++i) {
+        path += "\\" + parts[i];
+        std::string key = path;
+        CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
+        if (state.checkedDirs.count(key))
+            continue;
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            if (!CreateDirectoryA(path.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS) {
+                *problem = "cannot create " + path + ": " + cabio::SystemMessage(GetLastError());
+                return kDirectoryFailed;
+            }
+        } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            *problem = path + " is a file, not a directory";
+            return kDirectoryRefused;
+        } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            *problem = path + " is a link or junction";
+            return kDirectoryRefused;
+        }
+        state.checkedDirs.insert(key);
+    }
+    return kDirectoryReady;
+}
+
 INT_PTR OpenMember(ExtractState& state, PFDINOTIFICATION info)
 {
     std::string stored = info->psz1;
@@ -139,15 +172,13 @@ INT_PTR OpenMember(ExtractState& state, PFDINOTIFICATION info)
         }
     }
     std::string dir = target.substr(0, target.find_last_of('\\'));
-    std::string dirKey = dir;
-    CharUpperBuffA(&dirKey[0], static_cast<DWORD>(dirKey.size()));
-    if (!state.madeDirs.count(dirKey)) {
-        if (!cabio::MakeDirectories(dir)) {
-            cabio::Error("cannot create %s: %s", dir.c_str(), cabio::SystemMessage(GetLastError()).c_str());
-            state.failed = true;
-            return -1;
-        }
-        state.madeDirs.insert(dirKey);
+    std::string problem;
+    DirectoryCheck check = PrepareDirectory(state, dir, &problem);
+    if (check != kDirectoryReady) {
+        cabio::Error("%s %s: %s", check == kDirectoryRefused ? "refused member" : "cannot extract", stored.c_str(),
+                     problem.c_str());
+        state.failed = true;
+        return check == kDirectoryRefused ? 0 : -1;
     }
     // FDI writes one member at a time, so one temporary name per process serves every directory.
     std::string temp = dir + "\\" + state.tempName;
