@@ -15,12 +15,14 @@ inline uint64_t Load64(const uint8_t* p) {
   return v;
 }
 
-// Fills an 8-bit lookup table for codes of at most `indexBits` bits.
-void BuildLookup(const uint8_t* lengths, unsigned n, unsigned indexBits, uint8_t* table) {
+// Fills a lookup table indexed by the next `indexBits` stream bits (codes of at most that
+// many bits) with entry(symbol) for every index that starts with the symbol's code.
+template <class T, class Entry>
+void BuildLookup(const uint8_t* lengths, unsigned n, unsigned indexBits, T* table, Entry entry) {
   uint16_t codes[kDistanceSymbols];
   BuildImplodeCodes(lengths, n, codes);
   for (unsigned s = 0; s < n; ++s)
-    for (unsigned i = codes[s]; i < (1u << indexBits); i += 1u << lengths[s]) table[i] = static_cast<uint8_t>(s);
+    for (unsigned i = codes[s]; i < (1u << indexBits); i += 1u << lengths[s]) table[i] = static_cast<T>(entry(s));
 }
 
 void BuildAsciiLookup(uint16_t* table) {
@@ -87,15 +89,18 @@ unsigned Explode(ExplodeReadFn pfnRead, ExplodeWriteFn pfnWrite, EXPLODESTATE* s
   st->dwOutPos = kHistory;
   std::memset(st->abWindow, 0, kHistory);
   if (st->dwLiteralMode == 1) BuildAsciiLookup(st->awAsciiSym);
-  BuildLookup(kLengthCodeBits, kLengthSymbols, 7, st->abLengthSym);
-  BuildLookup(kDistanceCodeBits, kDistanceSymbols, 8, st->abDistSym);
+  BuildLookup(kLengthCodeBits, kLengthSymbols, 7, st->adwLength, [](unsigned s) {
+    return kLengthBase[s] | kLengthExtraBits[s] << 16 | static_cast<uint32_t>(kLengthCodeBits[s]) << 24;
+  });
+  BuildLookup(kDistanceCodeBits, kDistanceSymbols, 8, st->awDistance,
+              [](unsigned s) { return s | kDistanceCodeBits[s] << 8; });
 
   // A token is taken only while 8 more stream bits follow it (the decoder always keeps one
   // byte in view); the end marker alone may end exactly at the last bit of the input.
   const bool ascii = st->dwLiteralMode == 1;
   const unsigned dictBits = st->dwDictBits;
-  const uint8_t* const lenSym = st->abLengthSym;
-  const uint8_t* const distSym = st->abDistSym;
+  const uint32_t* const lengthTable = st->adwLength;
+  const uint16_t* const distTable = st->awDistance;
   const uint16_t* const asciiSym = st->awAsciiSym;
   uint8_t* const window = st->abWindow;
   uint64_t bb = 0;
@@ -149,17 +154,18 @@ unsigned Explode(ExplodeReadFn pfnRead, ExplodeWriteFn pfnWrite, EXPLODESTATE* s
         window[wp++] = static_cast<uint8_t>(e);
       }
     } else {
-      unsigned ls = lenSym[(bb >> 1) & 0x7Fu];
-      unsigned p = 1 + kLengthCodeBits[ls];
-      unsigned eb = kLengthExtraBits[ls];
-      unsigned lenm2 = kLengthBase[ls] + (static_cast<unsigned>(bb >> p) & ((1u << eb) - 1u));
+      uint32_t le = lengthTable[(bb >> 1) & 0x7Fu];
+      unsigned p = 1 + (le >> 24);
+      unsigned eb = (le >> 16) & 0xFFu;
+      unsigned lenm2 = (le & 0xFFFFu) + (static_cast<unsigned>(bb >> p) & ((1u << eb) - 1u));
       p += eb;
       if (lenm2 == kEndLength - 2) {
         status = p <= nb ? EXPLODE_OK : EXPLODE_ABORT;
         break;
       }
-      unsigned ds = distSym[(bb >> p) & 0xFFu];
-      p += kDistanceCodeBits[ds];
+      unsigned de = distTable[(bb >> p) & 0xFFu];
+      unsigned ds = de & 0xFFu;
+      p += de >> 8;
       unsigned lb = lenm2 == 0 ? 2 : dictBits;
       unsigned dist = ((ds << lb) | (static_cast<unsigned>(bb >> p) & ((1u << lb) - 1u))) + 1;
       p += lb;

@@ -50,10 +50,11 @@ struct EXPLODESTATE {
   uint8_t abInput[EXPLODE_INPUT_SIZE + 8];
   // History (4096), current chunk (4096), one maximal match and copy slack.
   uint8_t abWindow[EXPLODE_WINDOW + 520 + 16];
-  // Length code: entry = symbol, indexed by the next 7 bits.
-  uint8_t abLengthSym[128];
-  // Distance code: entry = symbol, indexed by the next 8 bits.
-  uint8_t abDistSym[256];
+  // Length code, indexed by the next 7 bits: symbol's base (length - 2) in bits 0..15, its
+  // extra bits in 16..23, its code bits in 24..31.
+  uint32_t adwLength[128];
+  // Distance code, indexed by the next 8 bits: symbol in bits 0..7, code bits in 8..15.
+  uint16_t awDistance[256];
   // ASCII literal code: entry = symbol | bits << 8, indexed by the next 13 bits.
   uint16_t awAsciiSym[8192];
 };
