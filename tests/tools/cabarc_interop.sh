@@ -50,6 +50,14 @@ diff -r "$SRC" "$WORK/by-cabextract" >/dev/null || fail "cabextract's extraction
 gcab -x -C "$WORK/by-gcab" "$WORK/cabarc.cab" || fail "gcab extract"
 diff -r "$SRC" "$WORK/by-gcab" >/dev/null || fail "gcab's extraction differs"
 
+# A link in the tree that leads back up is not followed.
+mkdir -p "$WORK/looped/tree/sub"
+echo x > "$WORK/looped/tree/sub/f.txt"
+ln -s .. "$WORK/looped/tree/sub/up"
+(cd "$WORK/looped" && cabarc -r -p n loop.cab 'tree\*' >/dev/null 2>&1) || fail "cabarc pack of a tree with a link loop"
+[ "$(gcab -t "$WORK/looped/loop.cab" 2>/dev/null)" = 'tree\sub\f.txt' ] || fail "a link loop was followed"
+rm -rf "$WORK/looped"
+
 # 2. gcab packs (MSZIP), cabarc extracts into a directory and in place.
 (cd "$SRC" && gcab -c -z "$WORK/gcab.cab" plugins) || fail "gcab pack"
 mkdir -p "$WORK/by-cabarc"

@@ -181,7 +181,10 @@ private:
             if (name == "." || name == "..")
                 continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (options_.recurse)
+                // Links and junctions are not followed: they may lead out of the tree or round in a loop.
+                if (options_.recurse && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    cabio::Error("warning: %s%s is a link or junction; not followed", dir.c_str(), name.c_str());
+                else if (options_.recurse)
                     subdirs.push_back(dir + name + "\\");
             } else if (cabio::WildMatch(mask.c_str(), name.c_str())) {
                 AddFile(dir + name, name,
