@@ -72,7 +72,11 @@ TEST(ImplodeCodes, AsciiCodeLengthsFormACompleteCode) {
     kraft += 1.0 / (1u << bits[s]);
   }
   EXPECT_DOUBLE_EQ(kraft, 1.0);
-  EXPECT_EQ(bits[0x20], 4);
+  // Spot checks against the published table.
+  const struct {
+    int symbol, bits;
+  } known[] = {{0, 11}, {'\t', 8}, {'\n', 7}, {'\r', 7}, {' ', 4}, {'e', 5}, {'E', 5}, {255, 13}};
+  for (const auto& k : known) EXPECT_EQ(bits[k.symbol], k.bits) << k.symbol;
 }
 
 TEST(Explode, PublishedExampleStream) {
