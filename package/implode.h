@@ -15,6 +15,8 @@
 
 namespace zfix {
 
+constexpr size_t kMaxImplodeInput = 0x7FFFFFFF;
+
 enum class ImplodeParse { Greedy, Optimal };
 
 struct ImplodeOptions {
@@ -24,8 +26,8 @@ struct ImplodeOptions {
   unsigned searchDepth = 0;  // match candidates looked at per position; 0 = the parse's default
 };
 
-// Returns the implode stream of data[0..size): header, tokens, end marker.
-// An invalid dictBits is treated as 6.
+// Returns the implode stream of data[0..size): header, tokens, end marker. size must be
+// below 2 GiB (kMaxImplodeInput). An invalid dictBits is treated as 6.
 std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options = {});
 
 // Returns the compressed resource form: the size as u32 little-endian, then the stream.

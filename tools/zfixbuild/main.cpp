@@ -69,7 +69,7 @@ int CmdImplode(int argc, char** argv) {
   }
   std::vector<uint8_t> in;
   if (!ReadFile(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
-  if (static_cast<uint64_t>(in.size()) >> 32) return Fail(std::string(argv[2]) + " is larger than 4 GB");
+  if (in.size() > zfix::kMaxImplodeInput) return Fail(std::string(argv[2]) + " is 2 GB or larger");
   if (!WriteFile(argv[3], zfix::MakeCompressedResource(in.data(), in.size(), opt)))
     return Fail(std::string("cannot write ") + argv[3]);
   return 0;
