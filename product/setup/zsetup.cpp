@@ -3,7 +3,8 @@
 
    zsetup install ROOT [options]   program directory ROOT\PROGRAM, data directories
                                    ROOT\DATA1..N with a ZOREL.INI each, registry keys
-   zsetup remove                   deletes the product's registry keys
+   zsetup remove                   deletes the product's registry keys and the Windows
+                                   directory's ZOREL.INI
 
    install options:
      --key qvt|vorin|both|palvaron|none  which product key holds "Path" (default qvt)
@@ -97,6 +98,9 @@ static int Remove()
     for (const char* key : kProductKeys)
         DeleteTreeKey(key);
     DeleteTreeKey(kStatKey);
+    char windir[MAX_PATH];
+    GetWindowsDirectoryA(windir, sizeof(windir));
+    DeleteFileA((std::string(windir) + "\\ZOREL.INI").c_str());
     return 0;
 }
 

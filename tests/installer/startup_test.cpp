@@ -25,6 +25,7 @@ class StartUp : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        fixture::EndStrayInstallers();
         fixture::RemoveProduct();
         DeleteFileA((fixture::TempDir() + "\\UPGRADE.LOG").c_str());
         dir_ = fixture::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());

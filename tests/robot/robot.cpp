@@ -308,15 +308,22 @@ bool Program::SetText(int id, const std::string& text)
     return Send(GetDlgItem(m_hDlg, id), WM_SETTEXT, 0, (LPARAM)text.c_str()) != -1;
 }
 
+/* Item texts of a combo or list box. Asked for in UTF-16 and converted here: Wine hands an
+   ANSI request across processes back unconverted. */
 static std::vector<std::string> Items(HWND hCtl, UINT countMsg, UINT lenMsg, UINT textMsg)
 {
     std::vector<std::string> items;
-    LRESULT count = Send(hCtl, countMsg, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = Send(hCtl, lenMsg, (WPARAM)i, 0);
-        std::string text((size_t)(len > 0 ? len : 0) + 1, '\0');
-        Send(hCtl, textMsg, (WPARAM)i, (LPARAM)&text[0]);
-        text.resize(strlen(text.c_str()));
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(hCtl, countMsg, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &count) || (LRESULT)count < 0)
+        return items;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR len = 0;
+        SendMessageTimeoutW(hCtl, lenMsg, (WPARAM)i, 0, SMTO_NORMAL, kSendTimeoutMs, &len);
+        std::wstring wide((size_t)((LRESULT)len > 0 ? len : 0) + 1, L'\0');
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(hCtl, textMsg, (WPARAM)i, (LPARAM)&wide[0], SMTO_NORMAL, kSendTimeoutMs, &ignored);
+        char text[4096] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof(text), NULL, NULL);
         items.push_back(text);
     }
     return items;

@@ -1,6 +1,10 @@
 #include "fixture.h"
 
+#include "package/file_entry.h"
+#include "package/fix_record.h"
 #include "package/implode.h"
+
+#include <zlib.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -129,6 +133,52 @@ static bool AddCompressed(HANDLE hUpdate, const char* type, const std::string& c
                            res.data(), (DWORD)res.size()) != FALSE;
 }
 
+static uint32_t Crc(const std::string& bytes)
+{
+    return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
+}
+
+static bool AddRaw(HANDLE hUpdate, const char* type, int id, const std::vector<uint8_t>& bytes)
+{
+    return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                           (void*)bytes.data(), (DWORD)bytes.size()) != FALSE;
+}
+
+/* VERSION/1 and the FILEENTRY/UPDATE pairs of the package's files. */
+static bool AddFiles(HANDLE hUpdate, const PackageOptions& options)
+{
+    zfix::FIXRECORD record = {};
+    zfix::MakeLabelField(options.oldLabel.c_str(), record.header.canOldLabel);
+    zfix::MakeLabelField(options.newLabel.c_str(), record.header.canNewLabel);
+    record.header.dwUpgradeType = options.upgradeType;
+    record.header.dwFileEntries = (uint32_t)options.files.size();
+    record.header.dwListedFiles = (uint32_t)options.files.size();
+    bool ok = true;
+    uint32_t n = 0;
+    for (const PackageFile& f : options.files) {
+        ++n;
+        zfix::FILELISTRECORD list = {};
+        list.dwNameLength = (uint32_t)f.name.size();
+        list.dwOperation = f.operation;
+        list.dwDir = f.dir;
+        list.dwOldChecksum = Crc(f.before);
+        list.dwNewChecksum = Crc(f.content);
+        list.dwFileEntry = n;
+        list.lpFile = f.name.c_str();
+        record.files.push_back(list);
+        zfix::FILEENTRY entry = {};
+        entry.dwOperation = f.operation;
+        entry.dwDir = f.dir;
+        entry.dwOldSize = (uint32_t)f.before.size();
+        entry.dwNewSize = (uint32_t)f.content.size();
+        entry.dwOldChecksum = list.dwOldChecksum;
+        entry.dwNewChecksum = list.dwNewChecksum;
+        ok = AddRaw(hUpdate, "FILEENTRY", (int)n, zfix::WriteFileEntry(f.name.c_str(), entry)) && ok;
+        ok = AddRaw(hUpdate, "UPDATE", (int)n, zfix::MakeCompressedResource(f.content.data(), f.content.size())) && ok;
+    }
+    return AddRaw(hUpdate, "VERSION", 1, zfix::WriteFixRecord(record)) && ok;
+}
+
 bool MakePackage(const std::string& path, const PackageOptions& options)
 {
     if (!CopyFileA((BinDir() + "\\zfix.exe").c_str(), path.c_str(), FALSE))
@@ -143,6 +193,8 @@ bool MakePackage(const std::string& path, const PackageOptions& options)
         ok = AddCompressed(hUpdate, "UPDATE64ENTRY", ReadFile(BinDir() + "\\UpdateVersion.exe")) && ok;
     if (options.cabarc)
         ok = AddCompressed(hUpdate, "UPDATECABENTRY", ReadFile(BinDir() + "\\cabarc.exe")) && ok;
+    if (!options.files.empty())
+        ok = AddFiles(hUpdate, options) && ok;
     return EndUpdateResourceA(hUpdate, !ok) && ok;
 }
 
@@ -178,6 +230,21 @@ std::string InstallProduct(const std::string& root, const std::string& options)
 void RemoveProduct()
 {
     Setup("remove");
+}
+
+void EndStrayInstallers()
+{
+    HWND hWnd;
+    while ((hWnd = FindWindowA("UPZOREL", NULL)) != NULL) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hWnd, &pid);
+        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!hProcess)
+            break;
+        TerminateProcess(hProcess, 99);
+        WaitForSingleObject(hProcess, 5000);
+        CloseHandle(hProcess);
+    }
 }
 
 }  // namespace fixture

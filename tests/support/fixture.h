@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -29,11 +31,24 @@ std::string TempLog();
 /* Waits until the temporary log holds part. */
 bool WaitTempLog(const std::string& part, DWORD timeoutMs = 15000);
 
+struct PackageFile {
+    std::string name;          /* entry name, may hold a subdirectory */
+    uint32_t operation = 2;    /* FE_REPLACE */
+    uint32_t dir = 1;          /* DIR_PROGRAM */
+    std::string content;       /* the payload before compression */
+    std::string before;        /* the file as installed before the fix */
+};
+
 struct PackageOptions {
     bool license = true;
     bool updateVersion = true;
     bool cabarc = true;
     std::string licenseText = "Sample licence.\r\nUse at your own risk.\r\n";
+    /* With files, the package also carries VERSION/1 and FILEENTRY/n + UPDATE/n pairs. */
+    std::vector<PackageFile> files;
+    uint32_t upgradeType = 1;
+    std::string oldLabel = "Release 14.5.1FP1|May 21, 2026";
+    std::string newLabel = "Release 14.5.1FP1 HF21|September 21, 2026";
 };
 
 /* Copies the stub zfix.exe to path and adds the carried resources, compressed. */
@@ -44,6 +59,10 @@ int Setup(const std::string& arguments);
 /* A sample installation under root (program directory root\PROGRAM); empty on failure. */
 std::string InstallProduct(const std::string& root, const std::string& options = std::string());
 void RemoveProduct();
+
+/* Ends installers that an earlier, interrupted test left running (their window would make every
+   new installer give way to them). */
+void EndStrayInstallers();
 
 /* Runs a command line and waits; its exit code. */
 int Run(const std::string& commandLine, const std::string& dir = std::string());
