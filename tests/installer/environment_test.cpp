@@ -249,3 +249,39 @@ TEST_F(Environment, ExtractKeepsEveryFileInsideTheTargetDirectory)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Environment, ListingsReadTheInstalledReleaseThroughTheReleaseStringTool)
+{
+    std::string programDir = fixture::InstallProduct(dir_ + "\\product");
+    ASSERT_FALSE(programDir.empty());
+    std::string fix = Package();
+    // Without the fix registry there is nothing to list. A listing word ends a revert label and
+    // leaves only its own options, so the second command line lists too.
+    for (const char* args : {" listfix", " nouser revert Release listfix"}) {
+        SCOPED_TRACE(args);
+        robot::Program program(fix + args, dir_);
+        robot::MessageBoxInfo box;
+        ASSERT_TRUE(program.WaitMessageBox(&box));
+        EXPECT_EQ("Info", box.caption);
+        EXPECT_EQ("Can't find patch.ini", box.text);
+        program.Answer(box, IDOK);
+        EXPECT_EQ(1, program.WaitExit());
+    }
+    ASSERT_TRUE(fixture::WriteFile(programDir + "\\PATCH.INI", ""));
+    robot::Program program(fix + " fixdetails", dir_);
+    robot::MessageBoxInfo box;
+    while (program.WaitMessageBox(&box, 5000)) {
+        EXPECT_TRUE(box.caption == "Info" || box.caption == "Error") << box.caption;
+        program.Answer(box, IDOK);
+    }
+    EXPECT_EQ(0, program.WaitExit());
+    EXPECT_EQ("Release 14.5.1FP1|May 21, 2026", fixture::ReadFile(programDir + "\\currver.txt"));
+    std::string log = fixture::TempLog();
+    EXPECT_TRUE(Contains(log, "LoadCurrentZorelVersion64: Calling CreateProcess with " + fixture::TempDir() +
+                                  "\\UpdateVersion.exe \"" + Upper(programDir) + "\" myversion read \r\n")) << log;
+    EXPECT_TRUE(Contains(log, "\tRelease 14.5.1FP1|May 21, 2026\r\n")) << log;
+}
+
+}  // namespace
