@@ -1,0 +1,47 @@
+// Finding a patch stream between two versions of a file (the package builder's side of
+// patch_apply.h).
+//
+//   std::vector<uint8_t> stream; uint32_t count;
+//   zfix::FindPatch(oldBytes, oldSize, newBytes, newSize, &stream, &count);
+//
+// The stream aligns the two files: its regions follow each other in ascending order on both
+// sides and the bytes between them are equal, so it can only follow shifts that keep the order
+// of the content (a rebuilt binary moves its code and data but keeps their order). The finder
+// looks for long exact matches of new content in the old file, keeps the heaviest chain of
+// matches that ascends on both sides, and turns the gaps between the chain's matches into
+// regions; a changed region stays on its diagonal through short runs of equal bytes, whose XOR
+// is zero and compresses to almost nothing, instead of paying a record header for each.
+//
+// The stream never holds a record that the appliers would take for the end of the list: no
+// region inserts bytes at offset 0 of the old file (the revert would stop there), and no region
+// after the first is empty on the new side at offset 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zfix {
+
+struct PatchFindOptions {
+  // Equal runs shorter than this stay inside a changed region (as zero XOR bytes).
+  uint32_t mergeGap = 96;
+  // Shortest exact match that the alignment may follow.
+  uint32_t minMatch = 12;
+};
+
+// One changed region of the alignment (offsets and lengths as in a patch record).
+struct PatchRegion {
+  uint32_t oldOffset, newOffset, oldLength, newLength;
+};
+
+// The regions that turn old into new. Empty when the files are equal.
+std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, size_t newSize,
+                                    const PatchFindOptions& options = {});
+
+// The patch stream of those regions; *count is the number of records. False when the files are
+// equal or the old file is empty (nothing for a patch to work from), or when a size passes 32 bits.
+bool FindPatch(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, size_t newSize,
+               std::vector<uint8_t>* stream, uint32_t* count, const PatchFindOptions& options = {});
+
+}  // namespace zfix

@@ -1,0 +1,110 @@
+// The patch finder: every stream it finds turns the old file into the new one and back through
+// the applier, and it follows shifted content instead of rewriting it.
+#include "package/patch_find.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "package/file_entry.h"
+#include "package/implode.h"
+#include "package/patch_apply.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Random(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(rng() % 64);  // compressible, like code
+  return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t n) { return Bytes(b.begin() + from, b.begin() + from + n); }
+
+// A stand-in for a rebuilt binary: blocks moved by insertions and deletions, with a changed
+// 4-byte word every 64 bytes in the shifted part (as relocated addresses would be).
+Bytes Rebuilt(const Bytes& old, unsigned seed) {
+  Bytes b = Cat({Slice(old, 0, 5000), Random(300, seed), Slice(old, 5000, 20000), Slice(old, 25200, old.size() - 25200)});
+  for (size_t i = 6000; i + 4 < b.size(); i += 64) b[i] ^= 0x5A;
+  return b;
+}
+
+void ExpectRoundTrip(const Bytes& oldFile, const Bytes& newFile, const char* what) {
+  Bytes stream;
+  uint32_t count = 0;
+  ASSERT_TRUE(zfix::FindPatch(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), &stream, &count)) << what;
+  zfix::FILEENTRY e = {};
+  e.dwOperation = zfix::FE_PATCH;
+  e.dwOldSize = static_cast<uint32_t>(oldFile.size());
+  e.dwNewSize = static_cast<uint32_t>(newFile.size());
+  e.dwPatchCount = count;
+  Bytes up, back;
+  EXPECT_EQ(zfix::ApplyFileUpdate(e, false, stream.data(), stream.size(), oldFile.data(), oldFile.size(), &up),
+            zfix::PatchOutcome::Applied) << what;
+  EXPECT_TRUE(up == newFile) << what;
+  EXPECT_EQ(zfix::ApplyFileUpdate(e, true, stream.data(), stream.size(), newFile.data(), newFile.size(), &back),
+            zfix::PatchOutcome::Applied) << what;
+  EXPECT_TRUE(back == oldFile) << what;
+}
+
+TEST(PatchFind, StreamsTurnOldIntoNewAndBack) {
+  Bytes base = Random(40000, 1);
+  struct Case {
+    const char* what;
+    Bytes oldFile, newFile;
+  } cases[] = {
+      {"one byte changed", base, [&] { Bytes b = base; b[777] ^= 1; return b; }()},
+      {"bytes inserted at the start", base, Cat({Random(50, 2), base})},
+      {"bytes removed at the start", base, Slice(base, 30, base.size() - 30)},
+      {"first byte changed", base, [&] { Bytes b = base; b[0] ^= 1; return b; }()},
+      {"appended", base, Cat({base, Random(999, 3)})},
+      {"truncated", base, Slice(base, 0, 30000)},
+      {"rebuilt", base, Rebuilt(base, 4)},
+      {"unrelated", base, Random(1000, 5)},
+      {"new file empty", base, {}},
+      {"tiny old file", {7}, Random(100, 6)},
+      {"runs of zeros", Cat({Bytes(5000, 0), base, Bytes(5000, 0)}), Cat({Bytes(4000, 0), base, Bytes(7000, 0)})},
+  };
+  for (const Case& c : cases) ExpectRoundTrip(c.oldFile, c.newFile, c.what);
+}
+
+TEST(PatchFind, NothingToPatchFromOrToChange) {
+  Bytes base = Random(1000, 7), stream;
+  uint32_t count = 1;
+  EXPECT_FALSE(zfix::FindPatch(base.data(), base.size(), base.data(), base.size(), &stream, &count));
+  EXPECT_FALSE(zfix::FindPatch(nullptr, 0, base.data(), base.size(), &stream, &count));
+  EXPECT_EQ(count, 0u);
+}
+
+// The alignment follows the moved blocks: the patch of a rebuilt file compresses to a small
+// part of the new file compressed whole, unlike a positional comparison of the two files.
+TEST(PatchFind, FollowsShiftedContent) {
+  Bytes base = Random(60000, 8);
+  Bytes rebuilt = Rebuilt(base, 9);
+  Bytes stream;
+  uint32_t count = 0;
+  ASSERT_TRUE(zfix::FindPatch(base.data(), base.size(), rebuilt.data(), rebuilt.size(), &stream, &count));
+  size_t patch = zfix::MakeCompressedResource(stream.data(), stream.size()).size();
+  size_t whole = zfix::MakeCompressedResource(rebuilt.data(), rebuilt.size()).size();
+  EXPECT_LT(patch * 4, whole) << patch << " vs " << whole;
+}
+
+// An insertion at the start never becomes a record that only inserts at old offset 0.
+TEST(PatchFind, NoRecordEndsTheRevertAtTheStart) {
+  Bytes base = Random(2000, 10);
+  Bytes grown = Cat({Random(40, 11), base});
+  std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(base.data(), base.size(), grown.data(), grown.size());
+  ASSERT_FALSE(regions.empty());
+  for (const zfix::PatchRegion& r : regions) EXPECT_FALSE(r.oldOffset == 0 && r.oldLength == 0);
+}
+
+}  // namespace
