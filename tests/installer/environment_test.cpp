@@ -1,7 +1,6 @@
 // The installer's environment as its users meet it: where it finds the product, the running-product
 // probe, and the contents listing and local extraction of a fix.
-#include "fixture.h"
-#include "robot.h"
+#include "installer_test.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
@@ -20,30 +19,7 @@ std::string Upper(std::string s)
     return s;
 }
 
-class Environment : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fixture::EndStrayInstallers();
-        fixture::RemoveProduct();
-        DeleteFileA((fixture::TempDir() + "\\UPGRADE.LOG").c_str());
-        dir_ = fixture::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableA("LOCKUNCHECK", NULL);
-        fixture::RemoveProduct();
-    }
-
-    std::string Package(const fixture::PackageOptions& options = fixture::PackageOptions())
-    {
-        std::string path = dir_ + "\\fix.exe";
-        EXPECT_TRUE(fixture::MakePackage(path, options));
-        return "\"" + path + "\"";
-    }
-
-    std::string dir_;
-};
+class Environment : public InstallerTest {};
 
 struct DirectoryPage {
     std::string program;
@@ -62,11 +38,7 @@ DirectoryPage ReadDirectoryPage(const std::string& fix, const std::string& dir)
     EXPECT_TRUE(program.WaitText(IDC_STATE, "1"));
     page.program = program.Text(IDC_PROGDIR);
     page.data = program.ComboItems(IDC_DATADIRS);
-    EXPECT_TRUE(program.Click(IDCANCEL));
-    robot::MessageBoxInfo box;
-    EXPECT_TRUE(program.WaitMessageBox(&box));
-    program.Answer(box, IDYES);
-    EXPECT_EQ(0, program.WaitExit());
+    CloseWizard(program);
     return page;
 }
 
@@ -169,10 +141,7 @@ TEST_F(Environment, RunningProductStopsTheRun)
         server.Stop();
         program.Answer(box, IDOK);
         EXPECT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
-        ASSERT_TRUE(program.Click(IDCANCEL));
-        ASSERT_TRUE(program.WaitMessageBox(&box));
-        program.Answer(box, IDYES);
-        EXPECT_EQ(0, program.WaitExit());
+        CloseWizard(program);
     }
     // The probe renamed the library aside and back: it is under its own name, nothing left behind.
     EXPECT_TRUE(fixture::FileExists(programDir + "\\pomvi.dll"));
@@ -188,11 +157,7 @@ TEST_F(Environment, LockUncheckProbesOnlyTheReleaseStringsLibrary)
     SetEnvironmentVariableA("LOCKUNCHECK", "1");
     robot::Program program(fix, dir_);
     EXPECT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
-    ASSERT_TRUE(program.Click(IDCANCEL));
-    robot::MessageBoxInfo box;
-    ASSERT_TRUE(program.WaitMessageBox(&box));
-    program.Answer(box, IDYES);
-    EXPECT_EQ(0, program.WaitExit());
+    CloseWizard(program);
 }
 
 TEST_F(Environment, ContentsListsAndExtractWritesTheFixFiles)
@@ -206,11 +171,9 @@ TEST_F(Environment, ContentsListsAndExtractWritesTheFixFiles)
     std::string fix = Package(options);
     {
         robot::Program program(fix + " contents", dir_);
-        robot::MessageBoxInfo box;
-        ASSERT_TRUE(program.WaitMessageBox(&box));
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
         EXPECT_EQ("Info", box.caption);
         EXPECT_EQ("This fix contains:\nnzorel.dll, sig\\nzorel.sf, templates\\report.tpl", box.text);
-        program.Answer(box, IDOK);
         EXPECT_EQ(0, program.WaitExit());
     }
     std::string out = dir_ + "\\out";
@@ -262,11 +225,9 @@ TEST_F(Environment, ListingsReadTheInstalledReleaseThroughTheReleaseStringTool)
     for (const char* args : {" listfix", " nouser revert Release listfix"}) {
         SCOPED_TRACE(args);
         robot::Program program(fix + args, dir_);
-        robot::MessageBoxInfo box;
-        ASSERT_TRUE(program.WaitMessageBox(&box));
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
         EXPECT_EQ("Info", box.caption);
         EXPECT_EQ("Can't find patch.ini", box.text);
-        program.Answer(box, IDOK);
         EXPECT_EQ(1, program.WaitExit());
     }
     ASSERT_TRUE(fixture::WriteFile(programDir + "\\PATCH.INI", ""));

@@ -1,6 +1,5 @@
 // The installer's start-up as its users meet it: the real zfix.exe under Wine, driven by the robot.
-#include "fixture.h"
-#include "robot.h"
+#include "installer_test.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
@@ -21,39 +20,7 @@ const char kHelp[] =
     "\tFIXDETAILS - lists files belonging to hotfixes and their status.\n"
     "\tCONTENTS - lists files belonging to this hotfix.\n";
 
-class StartUp : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fixture::EndStrayInstallers();
-        fixture::RemoveProduct();
-        DeleteFileA((fixture::TempDir() + "\\UPGRADE.LOG").c_str());
-        dir_ = fixture::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-    }
-    void TearDown() override { fixture::RemoveProduct(); }
-
-    std::string Stub() const { return "\"" + fixture::BinDir() + "\\zfix.exe\""; }
-
-    /* A fix executable with its carried resources, in the scratch folder. */
-    std::string Package(const fixture::PackageOptions& options = fixture::PackageOptions())
-    {
-        std::string path = dir_ + "\\fix.exe";
-        EXPECT_TRUE(fixture::MakePackage(path, options));
-        return "\"" + path + "\"";
-    }
-
-    std::string dir_;
-};
-
-/* Runs the program until its first message box, answers it with button, and returns the box. */
-robot::MessageBoxInfo AnswerFirstBox(robot::Program& program, int button)
-{
-    robot::MessageBoxInfo box;
-    EXPECT_TRUE(program.WaitMessageBox(&box)) << "no message box";
-    if (box.hWnd)
-        program.Answer(box, button);
-    return box;
-}
+class StartUp : public InstallerTest {};
 
 TEST_F(StartUp, WordsNotUnderstoodShowTheHelpText)
 {
@@ -68,7 +35,7 @@ TEST_F(StartUp, WordsNotUnderstoodShowTheHelpText)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         robot::Program program(Stub() + " " + c.args, dir_);
-        robot::MessageBoxInfo box = AnswerFirstBox(program, IDOK);
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
         EXPECT_EQ(kCaption, box.caption);
         EXPECT_EQ("error", box.icon);
         EXPECT_EQ(kHelp, box.text);
@@ -82,7 +49,7 @@ TEST_F(StartUp, WordsNotUnderstoodShowTheHelpText)
 TEST_F(StartUp, LogBeginsWithTheHeader)
 {
     robot::Program program(Stub() + " bogus", dir_);
-    AnswerFirstBox(program, IDOK);
+    AnswerNextBox(program, IDOK);
     ASSERT_EQ(0, program.WaitExit());
     std::string log = fixture::TempLog();
     for (size_t i = log.find('\n'); i != std::string::npos; i = log.find('\n', i + 1))
@@ -123,29 +90,44 @@ TEST_F(StartUp, KeywordsAreUnderstoodInAnyCaseAndWithAnyPrefix)
                               "Assuming HF21 is a part of a label\r\n")) << log;
 }
 
+const char kNoRecord[] = "There are no version resources in this executable. It is either corrupt or built wrong.";
+
+/* The stub carries no fix description: the listing and the extraction say so, and end. */
+void ExpectNoRecordBox(robot::Program& program)
+{
+    robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
+    EXPECT_EQ(kCaption, box.caption);
+    EXPECT_EQ("error", box.icon);
+    EXPECT_EQ(kNoRecord, box.text);
+}
+
 TEST_F(StartUp, ContentsAndExtractEndBeforeTheLicence)
 {
     {
         robot::Program program(Stub() + " contents", dir_);
-        robot::MessageBoxInfo box = AnswerFirstBox(program, IDOK);
+        ExpectNoRecordBox(program);
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
         EXPECT_EQ("Info", box.caption);
-        EXPECT_EQ(0u, box.text.find("This fix contains:")) << box.text;
+        EXPECT_EQ("This fix contains:\n", box.text);
         EXPECT_EQ(0, program.WaitExit());
     }
     {
         robot::Program program(Stub() + " extract nouser", dir_);
-        robot::MessageBoxInfo box = AnswerFirstBox(program, IDOK);
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
         EXPECT_EQ("Error", box.caption);
         EXPECT_EQ("error", box.icon);
         EXPECT_EQ("ParseCommandLine: ERROR: nouser is not a valid path: extracting locally", box.text);
+        ExpectNoRecordBox(program);
         EXPECT_EQ(0, program.WaitExit());
     }
     for (std::string args : {std::string("extract"), "extract " + dir_, std::string("nouser extract")}) {
         SCOPED_TRACE(args);
         robot::Program program(Stub() + " " + args, dir_);
+        ExpectNoRecordBox(program);
         EXPECT_EQ(0, program.WaitExit());
         std::string log = fixture::TempLog();
         EXPECT_TRUE(Contains(log, "WinMain: Calling ParseCommandLine()\r\nExtractLocally: Starting\r\n")) << log;
+        EXPECT_TRUE(Contains(log, std::string("\r\n") + kNoRecord + "\r\n")) << log;
         EXPECT_FALSE(Contains(log, "license"));
     }
 }
@@ -177,7 +159,7 @@ TEST_F(StartUp, MissingCarriedResourceEndsTheRun)
 
         // Interactive: the same text in an error box, then the run ends.
         robot::Program interactive(fix, dir_);
-        robot::MessageBoxInfo box = AnswerFirstBox(interactive, IDOK);
+        robot::MessageBoxInfo box = AnswerNextBox(interactive, IDOK);
         EXPECT_EQ(c.text, box.text);
         EXPECT_EQ("Error", box.caption);
         EXPECT_EQ("error", box.icon);
@@ -198,11 +180,7 @@ TEST_F(StartUp, NormalEndAppendsTheLogToTheProgramDirectory)
         robot::Program program(fix, dir_);
         ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
         EXPECT_TRUE(program.WaitText(IDC_STATE, "0"));
-        ASSERT_TRUE(program.Click(IDCANCEL));
-        robot::MessageBoxInfo box = AnswerFirstBox(program, IDYES);
-        EXPECT_EQ(kCaption, box.caption);
-        EXPECT_EQ("If you abort now your Zorel installation will be unchanged.  Are you sure you want to abort?", box.text);
-        EXPECT_EQ(0, program.WaitExit());
+        CloseWizard(program);
         // The temporary log was moved, not copied.
         EXPECT_FALSE(fixture::FileExists(fixture::TempDir() + "\\UPGRADE.LOG"));
         std::string all = fixture::ReadFile(program_dir + "\\UPGRADE.LOG");
@@ -242,9 +220,7 @@ TEST_F(StartUp, SecondInstanceBringsTheFirstForwardAndEnds)
     EXPECT_EQ(log, fixture::TempLog()) << "the second installer opened no log";
     EXPECT_TRUE(first.Running());
 
-    ASSERT_TRUE(first.Click(IDCANCEL));
-    AnswerFirstBox(first, IDYES);
-    EXPECT_EQ(0, first.WaitExit());
+    CloseWizard(first);
 }
 
 }  // namespace

@@ -79,10 +79,11 @@ static std::string WithoutAmpersands(const std::string& text)
     return out;
 }
 
-/* Reads the pixels of a screen rectangle as 32-bit BGRA. */
-static std::vector<DWORD> CaptureScreen(const RECT& rc)
+/* Draws into a w x h memory bitmap compatible with the screen and returns its pixels as
+   32-bit BGRA, top row first. */
+template <typename Draw>
+static std::vector<DWORD> DrawnPixels(int w, int h, Draw draw)
 {
-    int w = rc.right - rc.left, h = rc.bottom - rc.top;
     std::vector<DWORD> pixels;
     if (w <= 0 || h <= 0)
         return pixels;
@@ -90,7 +91,7 @@ static std::vector<DWORD> CaptureScreen(const RECT& rc)
     HDC hMem = CreateCompatibleDC(hScreen);
     HBITMAP hBmp = CreateCompatibleBitmap(hScreen, w, h);
     HGDIOBJ old = SelectObject(hMem, hBmp);
-    BitBlt(hMem, 0, 0, w, h, hScreen, rc.left, rc.top, SRCCOPY);
+    draw(hMem, hScreen);
     SelectObject(hMem, old);
     BITMAPINFO bi;
     ZeroMemory(&bi, sizeof(bi));
@@ -108,33 +109,23 @@ static std::vector<DWORD> CaptureScreen(const RECT& rc)
     return pixels;
 }
 
-/* Draws a system icon over a background colour, as the message box's icon control shows it. */
+/* The pixels of a screen rectangle. */
+static std::vector<DWORD> CaptureScreen(const RECT& rc)
+{
+    int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    return DrawnPixels(w, h, [&](HDC hMem, HDC hScreen) { BitBlt(hMem, 0, 0, w, h, hScreen, rc.left, rc.top, SRCCOPY); });
+}
+
+/* A system icon drawn over a background colour, as the message box's icon control shows it. */
 static std::vector<DWORD> RenderIcon(LPCSTR id, int w, int h, DWORD background)
 {
-    HDC hScreen = GetDC(NULL);
-    HDC hMem = CreateCompatibleDC(hScreen);
-    HBITMAP hBmp = CreateCompatibleBitmap(hScreen, w, h);
-    HGDIOBJ old = SelectObject(hMem, hBmp);
-    HBRUSH hBrush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
-    RECT rc = {0, 0, w, h};
-    FillRect(hMem, &rc, hBrush);
-    DeleteObject(hBrush);
-    DrawIconEx(hMem, 0, 0, LoadIconA(NULL, id), 0, 0, 0, NULL, DI_NORMAL | DI_DEFAULTSIZE);
-    SelectObject(hMem, old);
-    BITMAPINFO bi;
-    ZeroMemory(&bi, sizeof(bi));
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> pixels((size_t)w * h);
-    GetDIBits(hMem, hBmp, 0, (UINT)h, pixels.data(), &bi, DIB_RGB_COLORS);
-    DeleteObject(hBmp);
-    DeleteDC(hMem);
-    ReleaseDC(NULL, hScreen);
-    return pixels;
+    return DrawnPixels(w, h, [&](HDC hMem, HDC) {
+        HBRUSH hBrush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF));
+        RECT rc = {0, 0, w, h};
+        FillRect(hMem, &rc, hBrush);
+        DeleteObject(hBrush);
+        DrawIconEx(hMem, 0, 0, LoadIconA(NULL, id), 0, 0, 0, NULL, DI_NORMAL | DI_DEFAULTSIZE);
+    });
 }
 
 static double MeanDifference(const std::vector<DWORD>& a, const std::vector<DWORD>& b)
