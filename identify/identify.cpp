@@ -3,6 +3,7 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
+#include "package/fix_record.h"
 
 #include <string.h>
 
@@ -24,12 +25,5 @@ int VerifyZorelVersion(void)
 
 char* LabelDirName(const char* lpLabel, char* lpOut)
 {
-    size_t n = 0;
-    for (const char* p = lpLabel; *p && *p != '|' && n < PATH_BUFFER - 1; ++p)
-        if (*p != ' ' && *p != '.')
-            lpOut[n++] = *p;
-    lpOut[n] = '\0';
-    if (StrIs(STRR_HOTFIX, "RQA") && !strstr(lpOut, "RQA"))
-        AppendText(lpOut, PATH_BUFFER, "_RQA");
-    return lpOut;
+    return zfix::LabelDirName(lpLabel, lpOut, Str(STRR_HOTFIX));
 }

@@ -10,6 +10,7 @@
      --key qvt|vorin|both|palvaron|none  which product key holds "Path" (default qvt)
      --vorin-path DIR        the former brand's "Path" when it differs (with --key both)
      --partitions N          number of partition subkeys with "DataPath" (default 1)
+     --data-name NAME        data directories are ROOT\NAME1..N (default DATA)
      --no-datapath I         partition I (1-based) gets no "DataPath"
      --only-50               the product key has only the "5.0" subkey (no partition)
      --windows-ini           also write ZOREL.INI with [Zorel] Directory into the Windows directory
@@ -120,7 +121,7 @@ int main(int argc, char** argv)
     if (!root.empty() && root.back() == '\\')
         root.pop_back();
 
-    std::string key = "qvt", vorinPath, files;
+    std::string key = "qvt", vorinPath, files, dataName = "DATA";
     int partitions = 1, noDataPath = 0;
     bool only50 = false, windowsIni = false, backslash = false, hotfixDir = true;
     std::set<std::string> without;
@@ -131,6 +132,7 @@ int main(int argc, char** argv)
         else if (a == "--vorin-path" && more) vorinPath = argv[++i];
         else if (a == "--partitions" && more) partitions = atoi(argv[++i]);
         else if (a == "--no-datapath" && more) noDataPath = atoi(argv[++i]);
+        else if (a == "--data-name" && more) dataName = argv[++i];
         else if (a == "--only-50") only50 = true;
         else if (a == "--windows-ini") windowsIni = true;
         else if (a == "--trailing-backslash") backslash = true;
@@ -161,7 +163,7 @@ int main(int argc, char** argv)
     std::string tail = backslash ? "\\" : "";
     std::vector<std::string> data;
     for (int i = 1; i <= (partitions > 0 ? partitions : 1); ++i) {
-        std::string dir = root + "\\DATA" + std::to_string(i);
+        std::string dir = root + "\\" + dataName + std::to_string(i);
         CreateDirectoryA(dir.c_str(), NULL);
         WriteIni(dir + "\\ZOREL.INI", dir);
         data.push_back(dir);

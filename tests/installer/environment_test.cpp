@@ -57,6 +57,9 @@ TEST_F(Environment, FindsTheProgramAndDataDirectories)
         // A partition without "DataPath" is passed over; the others keep registry order.
         {"--partitions 3 --no-datapath 2", root + "\\PROGRAM", {root + "\\DATA1", root + "\\DATA3"}},
         {"--trailing-backslash", root + "\\PROGRAM", {root + "\\DATA1"}},
+        // "DataPath" values longer than every value of the product key itself are read whole.
+        {"--partitions 2 --data-name PARTITION_DATA_DIRECTORY_OF_THE_SERVER_", root + "\\PROGRAM",
+         {root + "\\PARTITION_DATA_DIRECTORY_OF_THE_SERVER_1", root + "\\PARTITION_DATA_DIRECTORY_OF_THE_SERVER_2"}},
     };
     CreateDirectoryA(other.c_str(), NULL);
     ASSERT_TRUE(CopyFileA((fixture::BinDir() + "\\..\\product\\tessra.dll").c_str(), (other + "\\tessra.dll").c_str(), FALSE));
