@@ -14,6 +14,7 @@
 #include "package/byte_io.h"
 #include "package/explode.h"
 #include "package/implode.h"
+#include "tools/zfixbuild/commands.h"
 
 namespace {
 
@@ -109,6 +110,10 @@ int CmdExplode(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "implode") == 0) return CmdImplode(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "explode") == 0) return CmdExplode(argc, argv);
+#ifdef _WIN32
+  if (argc >= 2 && std::strcmp(argv[1], "build") == 0) return CmdBuild(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "inspect") == 0) return CmdInspect(argc, argv);
+#endif
   std::fputs(kUsage, stderr);
   return 2;
 }

@@ -1,0 +1,267 @@
+// zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]
+//
+// Reads the description and the product trees it names, derives the fix (fix_build.h) and
+// writes a copy of the installer stub with the fix's resources added.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "package/implode.h"
+#include "package/file_entry.h"
+#include "tools/zfixbuild/commands.h"
+#include "tools/zfixbuild/description.h"
+#include "tools/zfixbuild/fix_build.h"
+#include "tools/zfixbuild/inspect_format.h"
+#include "tools/zfixbuild/string_block.h"
+#include "tools/zfixbuild/win_resources.h"
+
+using namespace zfixbuild;
+
+namespace {
+
+const WORD kLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+int Fail(const std::string& text) {
+  fprintf(stderr, "zfixbuild: %s\n", text.c_str());
+  return 1;
+}
+
+bool ReadBytes(const std::string& path, std::vector<uint8_t>* data) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  data->clear();
+  uint8_t buf[1 << 16];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
+}
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
+  return n && n < sizeof full ? std::string(full) : path;
+}
+
+// A path of the description, relative to its folder unless absolute.
+std::string Resolve(const std::string& folder, std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  bool absolute = (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
+  return FullPath(absolute ? path : folder + "\\" + path);
+}
+
+std::string ExeFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(NULL, path, sizeof path);
+  return Folder(path);
+}
+
+uint32_t UnixTime(const FILETIME& ft) {
+  ULARGE_INTEGER t;
+  t.LowPart = ft.dwLowDateTime;
+  t.HighPart = ft.dwHighDateTime;
+  const unsigned long long kEpoch = 116444736000000000ULL;  // 1970-01-01 in 100 ns units
+  return t.QuadPart <= kEpoch ? 0 : (uint32_t)((t.QuadPart - kEpoch) / 10000000ULL);
+}
+
+// Every file below root (links and junctions are not followed), named relative to root.
+bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tree* tree, std::string* why) {
+  std::string folder = sub.empty() ? root : root + "\\" + sub;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (sub.empty() && GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      *why = "cannot read the tree " + root;
+      return false;
+    }
+    return true;
+  }
+  bool ok = true;
+  do {
+    std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    std::string rel = sub.empty() ? name : sub + "\\" + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ok = ReadTree(root, rel, dir, tree, why);
+      continue;
+    }
+    TreeFile f;
+    f.name = rel;
+    f.dir = dir;
+    f.time = UnixTime(fd.ftLastWriteTime);
+    if (!ReadBytes(root + "\\" + rel, &f.bytes)) {
+      *why = "cannot read " + root + "\\" + rel;
+      ok = false;
+    }
+    tree->push_back(f);
+  } while (ok && FindNextFileA(h, &fd));
+  FindClose(h);
+  return ok;
+}
+
+bool ReadTrees(const std::string& folder, const TreePaths& paths, Tree* tree, std::string* why) {
+  tree->clear();
+  const struct {
+    const std::string* path;
+    uint32_t dir;
+  } parts[] = {{&paths.program, zfix::DIR_PROGRAM}, {&paths.data, zfix::DIR_DATA}, {&paths.system, zfix::DIR_SYSTEM}};
+  for (const auto& p : parts)
+    if (!p.path->empty() && !ReadTree(Resolve(folder, *p.path), std::string(), p.dir, tree, why)) return false;
+  return true;
+}
+
+bool Add(HANDLE hUpdate, const char* type, unsigned id, const std::vector<uint8_t>& bytes) {
+  return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(id), kLanguage, (void*)bytes.data(), (DWORD)bytes.size()) !=
+         FALSE;
+}
+
+// Blocks 1 (strings 0-15) and 3 (32-47) rewritten whole, the other strings taken from the stub.
+bool AddStrings(HANDLE hUpdate, const std::string& stub, const std::map<unsigned, std::string>& strings,
+                std::string* why) {
+  HMODULE module = LoadLibraryExA(stub.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) {
+    *why = "cannot load the stub " + stub + " as a data file";
+    return false;
+  }
+  std::map<unsigned, std::vector<std::u16string>> blocks;
+  bool ok = true;
+  for (const auto& s : strings) {
+    unsigned block = StringBlockId(s.first);
+    if (!blocks.count(block) && !ReadStringBlock(module, block, &blocks[block])) {
+      *why = "the stub " + stub + " has no string block " + std::to_string(block);
+      ok = false;
+      break;
+    }
+    blocks[block][s.first % kStringsPerBlock] = Wide(s.second);
+  }
+  FreeLibrary(module);
+  for (const auto& b : blocks)
+    if (ok && !Add(hUpdate, MAKEINTRESOURCEA(6) /* RT_STRING */, b.first, WriteStringBlock(b.second))) {
+      *why = "cannot add string block " + std::to_string(b.first);
+      ok = false;
+    }
+  return ok;
+}
+
+bool AddCompressedFile(HANDLE hUpdate, const char* type, const std::string& path, std::string* why) {
+  std::vector<uint8_t> bytes;
+  if (!ReadBytes(path, &bytes)) {
+    *why = "cannot read " + path;
+    return false;
+  }
+  if (bytes.size() > zfix::kMaxImplodeInput) {
+    *why = path + " is 2 GB or larger";
+    return false;
+  }
+  if (!Add(hUpdate, type, 1, zfix::MakeCompressedResource(bytes.data(), bytes.size()))) {
+    *why = std::string("cannot add ") + type;
+    return false;
+  }
+  return true;
+}
+
+bool WriteFix(const std::string& out, const std::string& stub, const std::string& tools, const std::string& folder,
+              const Description& d, const BuiltFix& fix, std::string* why) {
+  if (!CopyFileA(stub.c_str(), out.c_str(), FALSE)) {
+    *why = "cannot copy the stub " + stub + " to " + out;
+    return false;
+  }
+  HANDLE hUpdate = BeginUpdateResourceA(out.c_str(), FALSE);
+  if (!hUpdate) {
+    *why = "cannot update the resources of " + out;
+    return false;
+  }
+  bool ok = Add(hUpdate, "VERSION", 1, fix.version);
+  if (!ok) *why = "cannot add VERSION";
+  for (size_t i = 0; ok && i < fix.entries.size(); ++i) {
+    const BuiltEntry& e = fix.entries[i];
+    unsigned n = (unsigned)(i + 1);
+    ok = Add(hUpdate, "FILEENTRY", n, zfix::WriteFileEntry(e.name.c_str(), e.entry)) &&
+         (e.payload.empty() || Add(hUpdate, "UPDATE", n, e.payload));
+    if (!ok) *why = "cannot add the resources of " + e.name;
+  }
+  ok = ok && AddCompressedFile(hUpdate, "LICENSEENTRY", Resolve(folder, d.license), why) &&
+       AddCompressedFile(hUpdate, "UPDATE64ENTRY", tools + "\\UpdateVersion.exe", why) &&
+       AddCompressedFile(hUpdate, "UPDATECABENTRY", tools + "\\cabarc.exe", why);
+  if (ok && !d.tool.empty()) {
+    std::vector<uint8_t> jar;
+    if (!ReadBytes(Resolve(folder, d.tool), &jar)) {
+      *why = "cannot read " + Resolve(folder, d.tool);
+      ok = false;
+    } else if (!Add(hUpdate, "TOOLENTRY", 1, jar)) {
+      *why = "cannot add TOOLENTRY";
+      ok = false;
+    }
+  }
+  ok = ok && AddStrings(hUpdate, stub, fix.strings, why);
+  if (!EndUpdateResourceA(hUpdate, !ok) && ok) {
+    *why = "cannot write the resources of " + out;
+    ok = false;
+  }
+  if (!ok) DeleteFileA(out.c_str());
+  return ok;
+}
+
+}  // namespace
+
+int CmdBuild(int argc, char** argv) {
+  const char* usage = "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]";
+  if (argc < 3) return Fail(usage);
+  std::string description = FullPath(argv[2]), out, stub = ExeFolder() + "\\zfix.exe", tools = ExeFolder();
+  for (int i = 3; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "-o" && i + 1 < argc) out = FullPath(argv[++i]);
+    else if (a == "--stub" && i + 1 < argc) stub = FullPath(argv[++i]);
+    else if (a == "--tools" && i + 1 < argc) tools = FullPath(argv[++i]);
+    else return Fail("unknown option " + a + "\n" + usage);
+  }
+  std::vector<uint8_t> text;
+  if (!ReadBytes(description, &text)) return Fail("cannot read " + description);
+  Description d;
+  std::string why;
+  if (!ParseDescription(std::string(text.begin(), text.end()), &d, &why)) return Fail(description + ": " + why);
+  std::string folder = Folder(description);
+  if (out.empty()) {
+    if (!d.output.empty()) {
+      out = Resolve(folder, d.output);
+    } else {
+      out = description;
+      size_t dot = out.find_last_of('.');
+      if (dot != std::string::npos && dot > out.find_last_of("\\/") + 1) out.erase(dot);
+      out += ".exe";
+    }
+  }
+
+  Tree base, target;
+  std::vector<Tree> older(d.older.size());
+  if (!ReadTrees(folder, d.base, &base, &why) || !ReadTrees(folder, d.target, &target, &why)) return Fail(why);
+  for (size_t k = 0; k < d.older.size(); ++k)
+    if (!ReadTrees(folder, d.older[k].trees, &older[k], &why)) return Fail(why);
+
+  BuiltFix fix;
+  std::vector<std::string> notes;
+  if (!BuildFix(d, base, target, older, &fix, &why, &notes)) return Fail(why);
+  for (const std::string& note : notes) fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
+  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);
+
+  for (size_t i = 0; i < fix.entries.size(); ++i) {
+    const BuiltEntry& e = fix.entries[i];
+    printf("%4u %-10s %-11s %10lu -> %10lu  payload %10lu  %s\n", (unsigned)(i + 1), OperationName(e.entry.dwOperation),
+           DirName(e.entry.dwDir), (unsigned long)e.entry.dwOldSize, (unsigned long)e.entry.dwNewSize,
+           (unsigned long)e.payload.size(), e.name.c_str());
+  }
+  printf("wrote %s: %u files\n", out.c_str(), (unsigned)fix.entries.size());
+  return 0;
+}

@@ -1,0 +1,301 @@
+#include "tools/zfixbuild/fix_build.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "package/byte_io.h"
+#include "package/explode.h"
+#include "package/implode.h"
+#include "package/patch_apply.h"
+#include "package/patch_find.h"
+
+namespace zfixbuild {
+
+namespace {
+
+constexpr size_t kMaxEntries = 9999;       // backup copies carry the entry number in four digits
+constexpr size_t kMaxStringLength = 519;   // the installer loads each string into 520 bytes
+constexpr uint64_t kMaxFileSize = zfix::kMaxImplodeInput;
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Key(uint32_t dir, const std::string& name) { return std::to_string(zfix::EffectiveDir(dir)) + "|" + Upper(name); }
+
+std::string ShortName(const std::string& name) {
+  size_t slash = name.find_last_of('\\');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+const char* DirWord(uint32_t dir) {
+  switch (zfix::EffectiveDir(dir)) {
+    case zfix::DIR_DATA: return "data";
+    case zfix::DIR_SYSTEM: return "system";
+    default: return "program";
+  }
+}
+
+std::map<std::string, const TreeFile*> Index(const Tree& tree) {
+  std::map<std::string, const TreeFile*> index;
+  for (const TreeFile& f : tree) index[Key(f.dir, f.name)] = &f;
+  return index;
+}
+
+const TreeFile* Find(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
+  auto it = index.find(Key(dir, name));
+  return it == index.end() ? nullptr : it->second;
+}
+
+uint32_t ChecksumIn(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
+  const TreeFile* f = Find(index, dir, name);
+  return f ? Checksum(f->bytes) : 0;
+}
+
+// The compressed payload, checked by decoding it again.
+bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload) {
+  *payload = zfix::MakeCompressedResource(bytes.data(), bytes.size());
+  std::vector<uint8_t> back(bytes.size());
+  size_t written = 0;
+  unsigned status = zfix::ExplodeToBuffer(payload->data() + 4, payload->size() - 4, back.data(), back.size(), &written);
+  return status == zfix::EXPLODE_OK && written == bytes.size() && back == bytes;
+}
+
+// The patch stream must give the new file from the old one and the old one back from the new.
+bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,
+                        const std::vector<uint8_t>& newBytes) {
+  std::vector<uint8_t> up, back;
+  return zfix::ApplyFileUpdate(e, false, stream.data(), stream.size(), oldBytes.data(), oldBytes.size(), &up) ==
+             zfix::PatchOutcome::Applied &&
+         up == newBytes &&
+         zfix::ApplyFileUpdate(e, true, stream.data(), stream.size(), newBytes.data(), newBytes.size(), &back) ==
+             zfix::PatchOutcome::Applied &&
+         back == oldBytes;
+}
+
+bool MakeChangedEntry(const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out, std::string* why) {
+  zfix::FILEENTRY& e = out->entry;
+  e = zfix::FILEENTRY();
+  e.dwDir = after.dir;
+  e.dwNewSize = static_cast<uint32_t>(after.bytes.size());
+  e.dwNewChecksum = Checksum(after.bytes);
+  e.dwNewTime = after.time;
+  if (before) {
+    e.dwOldSize = static_cast<uint32_t>(before->bytes.size());
+    e.dwOldChecksum = Checksum(before->bytes);
+    e.dwOldTime = before->time;
+  }
+  e.dwOperation = zfix::FE_REPLACE;
+  if (!Compress(after.bytes, &out->payload)) {
+    *why = after.name + ": the compressed file does not decode to the file";
+    return false;
+  }
+  if (!before) return true;
+  out->wholeSize = out->payload.size();
+  std::vector<uint8_t> stream;
+  uint32_t count = 0;
+  if (wholeOnly || !zfix::FindPatch(before->bytes.data(), before->bytes.size(), after.bytes.data(), after.bytes.size(),
+                                    &stream, &count))
+    return true;
+  std::vector<uint8_t> patch;
+  if (!Compress(stream, &patch)) {
+    *why = after.name + ": the compressed patch stream does not decode to the stream";
+    return false;
+  }
+  if (patch.size() >= out->payload.size()) return true;
+  zfix::FILEENTRY p = e;
+  p.dwOperation = zfix::FE_PATCH;
+  p.dwPatchCount = count;
+  if (!PatchWorksBothWays(p, stream, before->bytes, after.bytes)) return true;  // whole file instead
+  e = p;
+  out->payload.swap(patch);
+  out->streamSize = stream.size();
+  return true;
+}
+
+bool CheckFile(const TreeFile& f, std::string* why) {
+  if (f.name.empty() || f.name.size() > zfix::MAX_ENTRY_NAME) {
+    *why = std::string(DirWord(f.dir)) + " file \"" + f.name + "\": a name must have 1 to " +
+           std::to_string(zfix::MAX_ENTRY_NAME) + " characters";
+    return false;
+  }
+  if (f.bytes.size() > kMaxFileSize) {
+    *why = f.name + " is 2 GB or larger";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+uint32_t Checksum(const std::vector<uint8_t>& bytes) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  const uint8_t* p = bytes.data();
+  size_t left = bytes.size();
+  while (left) {
+    uInt n = static_cast<uInt>(std::min<size_t>(left, 1u << 30));
+    crc = crc32(crc, p, n);
+    p += n;
+    left -= n;
+  }
+  return static_cast<uint32_t>(crc);
+}
+
+bool BuildFix(const Description& d, const Tree& base, const Tree& target, const std::vector<Tree>& older,
+              BuiltFix* fix, std::string* why, std::vector<std::string>* notes) {
+  *fix = BuiltFix();
+  for (const Tree* t : {&base, &target})
+    for (const TreeFile& f : *t)
+      if (!CheckFile(f, why)) return false;
+
+  // Labels whose backup directories coincide would mix their backup copies.
+  std::vector<std::string> labels = {d.fixLabel, d.baseLabel};
+  for (const OlderLabel& o : d.older) labels.push_back(o.label);
+  std::map<std::string, std::string> dirNames;
+  for (const std::string& label : labels) {
+    char dir[zfix::LABEL_DIR_MAX + 1];
+    zfix::LabelDirName(label.c_str(), dir, d.fixKind.c_str());
+    auto seen = dirNames.emplace(Upper(dir), label);
+    if (!seen.second) {
+      *why = "the labels \"" + seen.first->second + "\" and \"" + label + "\" share the backup directory " + dir;
+      return false;
+    }
+  }
+
+  auto baseIndex = Index(base), targetIndex = Index(target);
+  std::vector<const TreeFile*> sortedTarget, sortedBase;
+  for (const TreeFile& f : target) sortedTarget.push_back(&f);
+  for (const TreeFile& f : base) sortedBase.push_back(&f);
+  auto order = [](const TreeFile* a, const TreeFile* b) { return Key(a->dir, a->name) < Key(b->dir, b->name); };
+  std::sort(sortedTarget.begin(), sortedTarget.end(), order);
+  std::sort(sortedBase.begin(), sortedBase.end(), order);
+
+  // Changed and new files first, then removed files and old-fix files, which carry no payload:
+  // a local extraction stops at the first entry without one.
+  std::string library = Upper(d.stringsLibrary);
+  for (const TreeFile* after : sortedTarget) {
+    const TreeFile* before = Find(baseIndex, after->dir, after->name);
+    if (before && before->bytes == after->bytes) continue;
+    BuiltEntry entry;
+    entry.name = after->name;
+    // The release-string tool rewrites the strings library after every install, so an installed
+    // copy never has the checksum that a patch expects: it always travels whole.
+    bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
+    if (!MakeChangedEntry(before, *after, wholeOnly, &entry, why)) return false;
+    fix->entries.push_back(std::move(entry));
+  }
+  for (const TreeFile* before : sortedBase) {
+    if (Find(targetIndex, before->dir, before->name)) continue;
+    BuiltEntry entry;
+    entry.name = before->name;
+    entry.entry = zfix::FILEENTRY();
+    entry.entry.dwOperation = zfix::FE_REMOVE;
+    entry.entry.dwDir = before->dir;
+    entry.entry.dwOldSize = static_cast<uint32_t>(before->bytes.size());
+    entry.entry.dwOldChecksum = Checksum(before->bytes);
+    entry.entry.dwOldTime = before->time;
+    fix->entries.push_back(std::move(entry));
+  }
+  for (const OldFixFile& f : d.oldFixes) {
+    if (f.name.empty() || f.name.size() > zfix::MAX_ENTRY_NAME) {
+      *why = "[OldFixes] file \"" + f.name + "\": a name must have 1 to " + std::to_string(zfix::MAX_ENTRY_NAME) + " characters";
+      return false;
+    }
+    BuiltEntry entry;
+    entry.name = f.name;
+    entry.entry = zfix::FILEENTRY();
+    entry.entry.dwOperation = zfix::FE_OLDFIX;
+    entry.entry.dwDir = f.dir;
+    entry.entry.dwOldChecksum = ChecksumIn(baseIndex, f.dir, f.name);
+    entry.entry.dwNewChecksum = ChecksumIn(targetIndex, f.dir, f.name);
+    fix->entries.push_back(std::move(entry));
+  }
+  if (fix->entries.empty()) {
+    *why = "the base and target trees hold the same files: there is nothing to fix";
+    return false;
+  }
+  if (fix->entries.size() > kMaxEntries) {
+    *why = std::to_string(fix->entries.size()) + " files: a fix holds at most " + std::to_string(kMaxEntries);
+    return false;
+  }
+  if (fix->entries.size() >= 1000)
+    notes->push_back("the fix has 1000 files or more: its contents listing will refuse to show them");
+  std::map<std::string, std::string> shortNames;
+  for (const BuiltEntry& e : fix->entries) {
+    if (e.payload.empty()) continue;
+    auto seen = shortNames.emplace(Upper(ShortName(e.name)), e.name);
+    if (!seen.second)
+      notes->push_back(seen.first->second + " and " + e.name + " are extracted to the same file by a local extraction");
+  }
+
+  // The record: header, checksum table, file list.
+  zfix::FIXRECORD record = {};
+  zfix::FIXHEADER& h = record.header;
+  zfix::MakeLabelField(d.baseLabel.c_str(), h.canOldLabel);
+  zfix::MakeLabelField(d.fixLabel.c_str(), h.canNewLabel);
+  h.dwUpgradeType = d.upgradeType;
+  h.dwFileEntries = static_cast<uint32_t>(fix->entries.size());
+  h.dwListedFiles = h.dwFileEntries;
+  h.dwStringsChecksum = ChecksumIn(targetIndex, zfix::DIR_PROGRAM, d.stringsLibrary);
+
+  uint64_t programBytes = 0, dataBytes = 0;
+  for (const BuiltEntry& e : fix->entries) {
+    // Temporary files are written in the program directory; backups of data files go to the
+    // label's backup directory there too (fixes with labels).
+    bool writes = e.entry.dwOperation == zfix::FE_PATCH || e.entry.dwOperation == zfix::FE_REPLACE;
+    bool data = zfix::EffectiveDir(e.entry.dwDir) == zfix::DIR_DATA;
+    if (writes) programBytes += e.entry.dwNewSize;
+    if (writes && data) dataBytes += e.entry.dwNewSize;
+    if (data && d.upgradeType > 0 && (e.entry.dwOperation == zfix::FE_REPLACE || e.entry.dwOperation == zfix::FE_REMOVE))
+      programBytes += e.entry.dwOldSize;
+  }
+  h.dwProgramSpace = static_cast<uint32_t>(std::min<uint64_t>((programBytes + 1023) / 1024, 0xFFFFFFFFu));
+  h.dwDataDirSpace = static_cast<uint32_t>(std::min<uint64_t>((dataBytes + 1023) / 1024, 0xFFFFFFFFu));
+
+  auto addChecksum = [&](uint32_t checksum, const std::string& label, const std::string& name) {
+    zfix::CHECKSUMRECORD c = {};
+    c.dwChecksum = checksum;
+    zfix::MakeLabelField(label.c_str(), c.canLabel);
+    c.lpFile = name.c_str();
+    record.checksums.push_back(c);
+  };
+  addChecksum(ChecksumIn(baseIndex, zfix::DIR_PROGRAM, d.stringsLibrary), d.baseLabel, d.stringsLibrary);
+  for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwNewChecksum, d.fixLabel, e.name);
+  for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwOldChecksum, d.baseLabel, e.name);
+  for (size_t k = 0; k < d.older.size() && k < older.size(); ++k) {
+    auto index = Index(older[k]);
+    for (const BuiltEntry& e : fix->entries) addChecksum(ChecksumIn(index, e.entry.dwDir, e.name), d.older[k].label, e.name);
+  }
+  if (record.checksums.size() > zfix::MAX_CHECKFILES) {
+    *why = "the checksum table has " + std::to_string(record.checksums.size()) + " records; the installer takes at most " +
+           std::to_string(zfix::MAX_CHECKFILES);
+    return false;
+  }
+  h.gdwChecksums = static_cast<uint32_t>(record.checksums.size());
+  uint32_t n = 0;
+  for (const BuiltEntry& e : fix->entries) {
+    zfix::FILELISTRECORD f = {};
+    f.dwNameLength = static_cast<uint32_t>(e.name.size());
+    f.dwOperation = e.entry.dwOperation;
+    f.dwDir = e.entry.dwDir;
+    f.dwOldChecksum = e.entry.dwOldChecksum;
+    f.dwNewChecksum = e.entry.dwNewChecksum;
+    f.dwFileEntry = ++n;
+    f.lpFile = e.name.c_str();
+    record.files.push_back(f);
+  }
+  fix->version = zfix::WriteFixRecord(record);
+
+  fix->strings = {{0, d.title}, {1, d.stringsLibrary}, {2, d.releaseText}, {42, d.fixKind}, {43, d.lpValue}};
+  for (const auto& s : fix->strings)
+    if (s.second.empty() || s.second.size() > kMaxStringLength) {
+      *why = "string " + std::to_string(s.first) + " must have 1 to " + std::to_string(kMaxStringLength) + " characters";
+      return false;
+    }
+  return true;
+}
+
+}  // namespace zfixbuild

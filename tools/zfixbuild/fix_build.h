@@ -1,0 +1,47 @@
+// Building a fix from the base release's trees and the fix's trees: the file entries with their
+// payloads, the fix description record (VERSION/1) and the fix's strings. Portable; the Windows
+// side (build.cpp) reads the trees and writes the resources.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "package/file_entry.h"
+#include "package/fix_record.h"
+#include "tools/zfixbuild/description.h"
+
+namespace zfixbuild {
+
+struct TreeFile {
+  std::string name;  // relative to the directory that dir selects, '\' between folders
+  uint32_t dir;      // DIR_PROGRAM, DIR_DATA or DIR_SYSTEM
+  std::vector<uint8_t> bytes;
+  uint32_t time;     // last-modified, seconds since 1970-01-01 UTC
+};
+using Tree = std::vector<TreeFile>;  // the files of all directories of one label
+
+struct BuiltEntry {
+  std::string name;
+  zfix::FILEENTRY entry;
+  std::vector<uint8_t> payload;  // UPDATE/n in compressed form; empty when the entry has none
+  size_t streamSize = 0;         // FE_PATCH: the patch stream before compression
+  size_t wholeSize = 0;          // changed files: the new file compressed whole
+};
+
+struct BuiltFix {
+  std::vector<BuiltEntry> entries;        // FILEENTRY/n + UPDATE/n for n = 1.. in order
+  std::vector<uint8_t> version;           // VERSION/1
+  std::map<unsigned, std::string> strings;  // the fix's strings 0, 1, 2, 42, 43
+};
+
+uint32_t Checksum(const std::vector<uint8_t>& bytes);
+
+// Derives the fix. older holds the trees of description.older, in the same order. Notes
+// receive warnings that do not stop the build (for instance two entries that a local
+// extraction would write to the same file).
+bool BuildFix(const Description& description, const Tree& base, const Tree& target, const std::vector<Tree>& older,
+              BuiltFix* fix, std::string* why, std::vector<std::string>* notes);
+
+}  // namespace zfixbuild
