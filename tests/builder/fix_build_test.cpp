@@ -1,0 +1,325 @@
+// The fix derived from two trees, read back with the installer's own readers: the record's
+// header, checksum table and file list, every file entry, and every payload unpacked and
+// applied. Also the description file and the string-table blocks.
+#include "tools/zfixbuild/fix_build.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "package/byte_io.h"
+#include "package/explode.h"
+#include "package/patch_apply.h"
+#include "tools/zfixbuild/description.h"
+#include "tools/zfixbuild/string_block.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using zfixbuild::TreeFile;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes Code(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(rng() % 48);
+  return b;
+}
+
+const char kDescription[] =
+    "; hotfix 21\n"
+    "[Fix]\n"
+    "Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\n"
+    "Kind=hotfix\n"
+    "BaseLabel=Release 14.5.1FP1|May 21, 2026\n"
+    "FixLabel=Release 14.5.1FP1 HF21|September 21, 2026\n"
+    "StringsLibrary=tessra.dll\n"
+    "License=license.txt\n"
+    "[Base]\n"
+    "Program=base\\program\n"
+    "Data=base\\data\n"
+    "[Target]\n"
+    "Program=fix\\program\n"
+    "Data=fix\\data\n"
+    "[Label001]\n"
+    "Label=Release 14.5.1|January 9, 2026\n"
+    "Program=ga\\program\n"
+    "[OldFixes]\n"
+    "File001=oldhf.dll\n";
+
+zfixbuild::Description Parsed(const std::string& text) {
+  zfixbuild::Description d;
+  std::string why;
+  EXPECT_TRUE(zfixbuild::ParseDescription(text, &d, &why)) << why;
+  return d;
+}
+
+Bytes Unpack(const Bytes& resource) {
+  Bytes out(zfix::GetLe32(resource.data()));
+  size_t written = 0;
+  EXPECT_EQ(zfix::ExplodeToBuffer(resource.data() + 4, resource.size() - 4, out.data(), out.size(), &written),
+            unsigned(zfix::EXPLODE_OK));
+  EXPECT_EQ(written, out.size());
+  return out;
+}
+
+class FixBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Bytes lib = Code(30000, 1);
+    Bytes shifted(lib.begin(), lib.begin() + 9000);
+    Bytes inserted = Code(200, 2);
+    shifted.insert(shifted.end(), inserted.begin(), inserted.end());
+    shifted.insert(shifted.end(), lib.begin() + 9000, lib.end());
+    for (size_t i = 12000; i < shifted.size(); i += 80) shifted[i] ^= 0x21;
+    Bytes strings = Code(8000, 3), newStrings = strings;
+    newStrings[100] ^= 1;
+    base_ = {{"pomvi.dll", zfix::DIR_PROGRAM, lib, 1000},
+             {"tessra.dll", zfix::DIR_PROGRAM, strings, 1001},
+             {"HOSTRK.EXE", zfix::DIR_PROGRAM, Text("server"), 1002},
+             {"same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 1003},
+             {"zorel.tpl", zfix::DIR_DATA, Text("template 1"), 1004},
+             {"ZOREL.INI", zfix::DIR_PROGRAM, Text("[Zorel]\nA=1\n"), 1005}};
+    target_ = {{"pomvi.dll", zfix::DIR_PROGRAM, shifted, 2000},
+               {"tessra.dll", zfix::DIR_PROGRAM, newStrings, 2001},
+               {"sig\\pomvi.sf", zfix::DIR_PROGRAM, Text("signature"), 2002},
+               {"same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 2003},
+               {"zorel.tpl", zfix::DIR_DATA, Text("template 2, longer"), 2004},
+               {"ZOREL.INI", zfix::DIR_PROGRAM, Code(3000, 9), 2005}};  // rewritten: whole is smaller
+    older_ = {{{"pomvi.dll", zfix::DIR_PROGRAM, Text("ga library"), 500}}};
+  }
+
+  zfixbuild::Tree base_, target_;
+  std::vector<zfixbuild::Tree> older_;
+};
+
+TEST_F(FixBuild, InstallerReadersGetBackWhatTheTreesSay) {
+  zfixbuild::Description d = Parsed(kDescription);
+  zfixbuild::BuiltFix fix;
+  std::string why;
+  std::vector<std::string> notes;
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &fix, &why, &notes)) << why;
+
+  // Entries: changed and new files in directory and name order, then removed, then old fixes.
+  struct Expected {
+    const char* name;
+    uint32_t operation, dir;
+    const TreeFile* before;
+    const TreeFile* after;
+  } expected[] = {
+      {"pomvi.dll", zfix::FE_PATCH, zfix::DIR_PROGRAM, &base_[0], &target_[0]},
+      {"sig\\pomvi.sf", zfix::FE_REPLACE, zfix::DIR_PROGRAM, nullptr, &target_[2]},
+      {"tessra.dll", zfix::FE_REPLACE, zfix::DIR_PROGRAM, &base_[1], &target_[1]},  // never patched
+      {"ZOREL.INI", zfix::FE_REPLACE, zfix::DIR_PROGRAM, &base_[5], &target_[5]},
+      {"zorel.tpl", zfix::FE_PATCH, zfix::DIR_DATA, &base_[4], &target_[4]},
+      {"HOSTRK.EXE", zfix::FE_REMOVE, zfix::DIR_PROGRAM, &base_[2], nullptr},
+      {"oldhf.dll", zfix::FE_OLDFIX, zfix::DIR_PROGRAM, nullptr, nullptr},
+  };
+  const size_t n = sizeof expected / sizeof expected[0];
+  ASSERT_EQ(fix.entries.size(), n);
+
+  zfix::FIXRECORD rec;
+  ASSERT_TRUE(zfix::ReadFixRecord(fix.version.data(), fix.version.size(), &rec, &why)) << why;
+  EXPECT_EQ(rec.cbUsed, fix.version.size());
+  const zfix::FIXHEADER& h = rec.header;
+  char oldLabel[zfix::LABEL_SIZE + 1], newLabel[zfix::LABEL_SIZE + 1];
+  std::memcpy(oldLabel, h.canOldLabel, sizeof oldLabel);
+  std::memcpy(newLabel, h.canNewLabel, sizeof newLabel);
+  EXPECT_EQ(oldLabel[99], '\0');
+  EXPECT_EQ(oldLabel[98], '|');
+  zfix::TrimLabel(oldLabel);
+  zfix::TrimLabel(newLabel);
+  EXPECT_STREQ(oldLabel, "Release 14.5.1FP1|May 21, 2026");
+  EXPECT_STREQ(newLabel, "Release 14.5.1FP1 HF21|September 21, 2026");
+  EXPECT_EQ(h.dwSpare, 0u);
+  EXPECT_EQ(h.dwUpgradeType, 1u);
+  EXPECT_EQ(h.dwFileEntries, n);
+  EXPECT_EQ(h.dwListedFiles, n);
+  EXPECT_EQ(h.dwStringsChecksum, zfixbuild::Checksum(target_[1].bytes));
+  EXPECT_EQ(h.dwDataDirSpace, 1u);  // 18 bytes
+  uint32_t written = 0;
+  for (const TreeFile& f : target_)
+    if (f.name != "same.txt") written += static_cast<uint32_t>(f.bytes.size());
+  EXPECT_EQ(h.dwProgramSpace, (written + 1023) / 1024);  // temporary files
+
+  // Checksum table: the strings library under the base label, then every file under the fix
+  // label, the base label and the older label.
+  ASSERT_EQ(h.gdwChecksums, 1 + 3 * n);
+  EXPECT_STREQ(rec.checksums[0].lpFile, "tessra.dll");
+  EXPECT_EQ(rec.checksums[0].dwChecksum, zfixbuild::Checksum(base_[1].bytes));
+  const char* labels[] = {"Release 14.5.1FP1 HF21|September 21, 2026", "Release 14.5.1FP1|May 21, 2026",
+                          "Release 14.5.1|January 9, 2026"};
+  for (size_t group = 0; group < 3; ++group)
+    for (size_t k = 0; k < n; ++k) {
+      const zfix::CHECKSUMRECORD& c = rec.checksums[1 + group * n + k];
+      char label[zfix::LABEL_SIZE + 1];
+      std::memcpy(label, c.canLabel, sizeof label);
+      zfix::TrimLabel(label);
+      EXPECT_STREQ(label, labels[group]);
+      EXPECT_STREQ(c.lpFile, expected[k].name);
+      const TreeFile* f = group == 0 ? expected[k].after : group == 1 ? expected[k].before
+                                                         : (k == 0 ? &older_[0][0] : nullptr);
+      EXPECT_EQ(c.dwChecksum, f ? zfixbuild::Checksum(f->bytes) : 0u) << group << " " << c.lpFile;
+    }
+
+  for (size_t k = 0; k < n; ++k) {
+    const Expected& x = expected[k];
+    const zfix::FILELISTRECORD& l = rec.files[k];
+    EXPECT_STREQ(l.lpFile, x.name);
+    EXPECT_EQ(l.dwNameLength, std::strlen(x.name));
+    EXPECT_EQ(l.dwOperation, x.operation) << x.name;
+    EXPECT_EQ(l.dwDir, x.dir);
+    EXPECT_EQ(l.dwFileEntry, k + 1);
+    EXPECT_EQ(l.dwOldChecksum, x.before ? zfixbuild::Checksum(x.before->bytes) : 0u);
+    EXPECT_EQ(l.dwNewChecksum, x.after ? zfixbuild::Checksum(x.after->bytes) : 0u);
+
+    // The FILEENTRY resource as the engine reads it.
+    const zfixbuild::BuiltEntry& b = fix.entries[k];
+    Bytes res = zfix::WriteFileEntry(b.name.c_str(), b.entry);
+    char name[zfix::MAX_ENTRY_NAME + 1];
+    zfix::FILEENTRY e;
+    ASSERT_TRUE(zfix::ReadFileEntry(res.data(), res.size(), name, sizeof name, &e));
+    EXPECT_STREQ(name, x.name);
+    EXPECT_EQ(e.dwOperation, x.operation);
+    EXPECT_EQ(e.dwDir, x.dir);
+    EXPECT_EQ(e.dwOldSize, x.before ? x.before->bytes.size() : 0u);
+    EXPECT_EQ(e.dwNewSize, x.after ? x.after->bytes.size() : 0u);
+    EXPECT_EQ(e.dwOldChecksum, l.dwOldChecksum);
+    EXPECT_EQ(e.dwNewChecksum, l.dwNewChecksum);
+    EXPECT_EQ(e.dwOldTime, x.before ? x.before->time : 0u);
+    EXPECT_EQ(e.dwNewTime, x.after ? x.after->time : 0u);
+
+    // The payload: none for removed and old-fix files; a whole file or a patch both ways.
+    if (!x.after) {
+      EXPECT_TRUE(b.payload.empty()) << x.name;
+      continue;
+    }
+    Bytes payload = Unpack(b.payload);
+    if (x.operation == zfix::FE_REPLACE) {
+      EXPECT_EQ(e.dwPatchCount, 0u);
+      EXPECT_TRUE(payload == x.after->bytes) << x.name;
+      continue;
+    }
+    EXPECT_GT(e.dwPatchCount, 0u);
+    EXPECT_LT(b.payload.size(), b.wholeSize);
+    Bytes up, back;
+    zfix::ApplyFileUpdate(e, false, payload.data(), payload.size(), x.before->bytes.data(), x.before->bytes.size(), &up);
+    zfix::ApplyFileUpdate(e, true, payload.data(), payload.size(), x.after->bytes.data(), x.after->bytes.size(), &back);
+    EXPECT_TRUE(up == x.after->bytes);
+    EXPECT_TRUE(back == x.before->bytes);
+  }
+
+  std::map<unsigned, std::string> strings = {{0, "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21"},
+                                             {1, "tessra.dll"},
+                                             {2, "Release 14.5.1FP1 HF21|September 21, 2026"},
+                                             {42, "Release 14.5.1FP1 HF21|September 21, 2026"},
+                                             {43, "Release 14.5.1FP1 HF21|September 21, 2026"}};
+  EXPECT_EQ(fix.strings, strings);
+}
+
+TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
+  struct Case {
+    const char* what;
+    std::string description;
+    zfixbuild::Tree base, target;
+    const char* because;
+  } cases[] = {
+      {"nothing changed", std::string(kDescription, std::strstr(kDescription, "[OldFixes]")), target_, target_,
+       "nothing to fix"},
+      {"labels sharing a backup directory",
+       std::string(kDescription) + "[Label002]\nLabel=Release 14.5.1 FP1|May 1, 2026\nProgram=x\n", base_, target_,
+       "share the backup directory"},
+      {"name too long", kDescription, base_,
+       [&] {
+         auto t = target_;
+         t.push_back({std::string(300, 'n'), zfix::DIR_PROGRAM, Text("x"), 0});
+         return t;
+       }(),
+       "a name must have"},
+  };
+  for (const Case& c : cases) {
+    zfixbuild::Description d = Parsed(c.description);
+    std::vector<zfixbuild::Tree> older(d.older.size());
+    zfixbuild::BuiltFix fix;
+    std::string why;
+    std::vector<std::string> notes;
+    EXPECT_FALSE(zfixbuild::BuildFix(d, c.base, c.target, older, &fix, &why, &notes)) << c.what;
+    EXPECT_NE(why.find(c.because), std::string::npos) << c.what << ": " << why;
+  }
+}
+
+TEST(Description, OptionalKeysAndTheirDefaults) {
+  zfixbuild::Description d = Parsed(kDescription);
+  EXPECT_EQ(d.upgradeType, 1u);
+  EXPECT_EQ(d.base.program, "base\\program");
+  EXPECT_EQ(d.target.data, "fix\\data");
+  EXPECT_EQ(d.target.system, "");
+  EXPECT_EQ(d.releaseText, d.fixLabel);
+  EXPECT_EQ(d.fixKind, d.fixLabel);
+  EXPECT_EQ(d.lpValue, d.fixLabel);
+  ASSERT_EQ(d.older.size(), 1u);
+  EXPECT_EQ(d.older[0].label, "Release 14.5.1|January 9, 2026");
+  ASSERT_EQ(d.oldFixes.size(), 1u);
+  EXPECT_EQ(d.oldFixes[0].dir, zfix::DIR_PROGRAM);
+
+  zfixbuild::Description custom = Parsed(
+      "[fix]\ntitle = Custom: 9.0.1.7\nkind=FIXPACK\nbaselabel=\"Release 9|x\"\nfixlabel=Release 9 CF\n"
+      "stringslibrary=nzorel.dll\nlicense=l.txt\nFixKind=Custom Fix\nLP=SKIP\nReleaseText=Maximum:9.0.2\n"
+      "[base]\nprogram=a\n[target]\nprogram=b\nsystem=c\n[OldFixes]\nFile001=t.tpl\nDir001=data\n");
+  EXPECT_EQ(custom.upgradeType, 2u);
+  EXPECT_EQ(custom.baseLabel, "Release 9|x");
+  EXPECT_EQ(custom.fixKind, "Custom Fix");
+  EXPECT_EQ(custom.lpValue, "SKIP");
+  EXPECT_EQ(custom.releaseText, "Maximum:9.0.2");
+  EXPECT_EQ(custom.stringsLibrary, "nzorel.dll");
+  EXPECT_EQ(custom.target.system, "c");
+  ASSERT_EQ(custom.oldFixes.size(), 1u);
+  EXPECT_EQ(custom.oldFixes[0].dir, zfix::DIR_DATA);
+}
+
+TEST(Description, MistakesAreNamed) {
+  std::string good = kDescription;
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string s = good;
+    s.replace(s.find(from), from.size(), to);
+    return s;
+  };
+  struct Case {
+    std::string text;
+    const char* because;
+  } cases[] = {
+      {"[Base]\nProgram=a\n", "no [Fix] section"},
+      {with("Kind=hotfix", "Kind=servicepack"), "Kind must be"},
+      {with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\n", ""), "Title is missing"},
+      {with("BaseLabel=Release 14.5.1FP1|May 21, 2026", "BaseLabel=Release|May|21"), "BaseLabel"},
+      {with("BaseLabel=Release 14.5.1FP1|May 21, 2026", "BaseLabel=" + std::string(120, 'R')), "longer than"},
+      {with("License=license.txt\n", "License=license.txt\nFixKind=Hotfix\n"), "FixKind must be"},
+      {with("Kind=hotfix", "Kind=plain"), "[OldFixes] needs a fix with labels"},
+      {with("Program=fix\\program\n", ""), "[Target] each need Program"},
+      {good + "Dir001=floppy\n", "Dir001 must be"},
+  };
+  for (const Case& c : cases) {
+    zfixbuild::Description d;
+    std::string why;
+    EXPECT_FALSE(zfixbuild::ParseDescription(c.text, &d, &why)) << c.because;
+    EXPECT_NE(why.find(c.because), std::string::npos) << why;
+  }
+}
+
+TEST(StringBlock, SixteenCountedStringsRoundTrip) {
+  std::vector<std::u16string> strings(16);
+  strings[0] = u"Release 14.5.1FP1 -> Release 14.5.1FP1 HF21";
+  strings[10] = u"\u00e9t\u00e9";
+  Bytes block = zfixbuild::WriteStringBlock(strings);
+  std::vector<std::u16string> back;
+  ASSERT_TRUE(zfixbuild::ParseStringBlock(block.data(), block.size(), &back));
+  EXPECT_EQ(back, strings);
+  EXPECT_FALSE(zfixbuild::ParseStringBlock(block.data(), block.size() - 1, &back));
+}
+
+}  // namespace
