@@ -229,7 +229,7 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
     zfixbuild::Tree base, target;
     const char* because;
   } cases[] = {
-      {"nothing changed", std::string(kDescription, std::strstr(kDescription, "[OldFixes]")), target_, target_,
+      {"nothing changed", std::string(kDescription).substr(0, std::string(kDescription).find("[OldFixes]")), target_, target_,
        "nothing to fix"},
       {"labels sharing a backup directory",
        std::string(kDescription) + "[Label002]\nLabel=Release 14.5.1 FP1|May 1, 2026\nProgram=x\n", base_, target_,
