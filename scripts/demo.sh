@@ -14,13 +14,38 @@ DEMO="$B/demo"
 rm -rf "$DEMO"; mkdir -p "$DEMO"
 W="Z:$(echo "$DEMO" | tr / '\\')"
 cd "$B/bin"
-echo "== sample installation"
+
+echo "== two trees of the sample product: the base release and the hotfix"
+mkdir -p "$DEMO/base" "$DEMO/fix"
+cp -r "$B/product" "$DEMO/base/program"
+cp -r "$B/product" "$DEMO/fix/program"
+printf '\nHotfix 21: network library rebuilt.\n' >> "$DEMO/fix/program/nzorel.dll"
+printf 'Signature of the hotfix\r\n' > "$DEMO/fix/program/sig/hf21.sf"
+printf 'Sample licence of the demo hotfix.\r\n' > "$DEMO/license.txt"
+cat > "$DEMO/fix.ini" <<'INI'
+[Fix]
+Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21
+Kind=hotfix
+BaseLabel=Release 14.5.1FP1|May 21, 2026
+FixLabel=Release 14.5.1FP1 HF21|September 21, 2026
+StringsLibrary=tessra.dll
+License=license.txt
+[Base]
+Program=base\program
+[Target]
+Program=fix\program
+INI
+
+echo "== the fix executable, built from the two trees"
+"$RUN" zfixbuild.exe build "$W\\fix.ini" -o "$W\\fix.exe"
+"$RUN" zfixbuild.exe inspect "$W\\fix.exe" | head -40
+
+echo "== a sample installation of the base release"
 "$RUN" zsetup.exe install "$W\\product" --partitions 2
-echo "== fix executable"
-"$RUN" zmkfix.exe "$W\\fix.exe"
+
 echo "== the installer, driven through its wizard"
 "$RUN" zrobot.exe --dir "$W" "$W\\fix.exe" \
-  dialog=UPZOREL text=1003 click=1021 click=1002 wait=1011:1 text=1003 text=1005 text=1007 \
+  dialog=UPZOREL text=1003 click=1021 click=1002 wait=1011:1 text=1003 text=1005 \
   click=1002 wait=1011:2 text=1012 click=2 exit || true
 echo "== UPGRADE.LOG of the product"
-cat "$DEMO/product/PROGRAM/UPGRADE.LOG" | tr -d '\r'
+tr -d '\r' < "$DEMO/product/PROGRAM/UPGRADE.LOG"
