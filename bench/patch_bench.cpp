@@ -1,4 +1,5 @@
-// patch_bench OLD NEW: the package builder's choice for one changed file, measured.
+// patch_bench OLD NEW [MERGE_GAP MIN_MATCH]: the package builder's choice for one changed file,
+// measured (the two numbers override the finder's defaults, for tuning).
 // Prints, one "key value" per line: the patch stream's raw and compressed sizes, its record
 // count, the new file compressed whole, a positional XOR of the two files compressed (what an
 // alignment that does not follow shifts would cost), and the times of finding the patch,
@@ -6,6 +7,7 @@
 // and bsdiff on real pairs of binaries.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "package/file_entry.h"
@@ -33,8 +35,8 @@ double Since(std::chrono::steady_clock::time_point t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: patch_bench OLD NEW\n");
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "usage: patch_bench OLD NEW [MERGE_GAP MIN_MATCH]\n");
     return 2;
   }
   std::vector<uint8_t> oldFile = Load(argv[1]), newFile = Load(argv[2]);
@@ -45,7 +47,12 @@ int main(int argc, char** argv) {
   auto t = std::chrono::steady_clock::now();
   std::vector<uint8_t> stream;
   uint32_t count = 0;
-  zfix::FindPatch(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), &stream, &count);
+  zfix::PatchFindOptions options;
+  if (argc == 5) {
+    options.mergeGap = static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10));
+    options.minMatch = static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10));
+  }
+  zfix::FindPatch(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), &stream, &count, options);
   double findTime = Since(t);
 
   t = std::chrono::steady_clock::now();
