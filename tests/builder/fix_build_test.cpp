@@ -126,6 +126,7 @@ TEST_F(FixBuild, InstallerReadersGetBackWhatTheTreesSay) {
   zfix::FIXRECORD rec;
   ASSERT_TRUE(zfix::ReadFixRecord(fix.version.data(), fix.version.size(), &rec, &why)) << why;
   EXPECT_EQ(rec.cbUsed, fix.version.size());
+  EXPECT_TRUE(zfix::WriteFixRecord(rec) == fix.version);
   const zfix::FIXHEADER& h = rec.header;
   char oldLabel[zfix::LABEL_SIZE + 1], newLabel[zfix::LABEL_SIZE + 1];
   std::memcpy(oldLabel, h.canOldLabel, sizeof oldLabel);

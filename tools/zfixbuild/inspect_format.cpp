@@ -48,6 +48,10 @@ class Fields {
   void Checksum(const std::string& name, uint32_t v) { Add(name, json_ ? std::to_string(v) : Hex(v)); }
   void Text(const std::string& name, const std::string& v) { Add(name, json_ ? JsonText(v) : "\"" + v + "\""); }
   void Raw(const std::string& name, const std::string& v) { Add(name, v); }
+  // A code with its name after it in text ("1 FE_PATCH"), the number alone in JSON.
+  void Code(const std::string& name, uint32_t v, const char* meaning) {
+    Add(name, json_ ? std::to_string(v) : std::to_string(v) + " " + meaning);
+  }
   std::string Done() const {
     if (!json_) return text_;
     return "{" + text_ + "}";
@@ -130,8 +134,8 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
     Fields f(json, 4);
     f.Number("record", i + 1);
     f.Number("dwNameLength", r.dwNameLength);
-    f.Raw("dwOperation", json ? std::to_string(r.dwOperation) : std::to_string(r.dwOperation) + " " + OperationName(r.dwOperation));
-    f.Raw("dwDir", json ? std::to_string(r.dwDir) : std::to_string(r.dwDir) + " " + DirName(r.dwDir));
+    f.Code("dwOperation", r.dwOperation, OperationName(r.dwOperation));
+    f.Code("dwDir", r.dwDir, DirName(r.dwDir));
     f.Checksum("dwOldChecksum", r.dwOldChecksum);
     f.Checksum("dwNewChecksum", r.dwNewChecksum);
     f.Number("dwFileEntry", r.dwFileEntry);
@@ -155,8 +159,8 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
       continue;
     }
     f.Text("name", name);
-    f.Raw("dwOperation", json ? std::to_string(e.dwOperation) : std::to_string(e.dwOperation) + " " + OperationName(e.dwOperation));
-    f.Raw("dwDir", json ? std::to_string(e.dwDir) : std::to_string(e.dwDir) + " " + DirName(e.dwDir));
+    f.Code("dwOperation", e.dwOperation, OperationName(e.dwOperation));
+    f.Code("dwDir", e.dwDir, DirName(e.dwDir));
     f.Number("dwOldSize", e.dwOldSize);
     f.Number("dwNewSize", e.dwNewSize);
     f.Checksum("dwOldChecksum", e.dwOldChecksum);
