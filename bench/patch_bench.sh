@@ -24,6 +24,7 @@ fetch() {  # fetch PACKAGE VERSION FILE -> prints the extracted path
 }
 
 now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
 
 # bench NAME OLD NEW: one line per method.
 bench() {
@@ -33,18 +34,18 @@ bench() {
   bsdiff "$old" "$new" "$name.bsdiff"; t2=$(now)
   get() { sed -n "s/^$1 //p" "$name.ours"; }
   ours=$(get patch_compressed)
-  ours_time=$(echo "$(get find_seconds) + $(get verify_seconds) + $(get compress_seconds)" | bc -l)
+  ours_time=$(calc "$(get find_seconds) + $(get verify_seconds) + $(get compress_seconds)")
   xd=$(stat -c %s "$name.xd3")
   bs=$(stat -c %s "$name.bsdiff")
   printf '%s: %s -> %s bytes, %s patch records\n' "$name" "$(stat -c %s "$old")" "$(stat -c %s "$new")" "$(get records)"
   printf '  %-34s %10s bytes %8.2f s\n' "ours (patch stream, imploded)" "$ours" "$ours_time"
-  printf '  %-34s %10s bytes %8.2f s\n' "xdelta3 -9 -S djw" "$xd" "$(echo "$t1 - $t0" | bc -l)"
-  printf '  %-34s %10s bytes %8.2f s\n' "bsdiff" "$bs" "$(echo "$t2 - $t1" | bc -l)"
+  printf '  %-34s %10s bytes %8.2f s\n' "xdelta3 -9 -S djw" "$xd" "$(calc "$t1 - $t0")"
+  printf '  %-34s %10s bytes %8.2f s\n' "bsdiff" "$bs" "$(calc "$t2 - $t1")"
   printf '  %-34s %10s bytes %8.2f s\n' "whole new file, imploded" "$(get whole_compressed)" "$(get whole_compress_seconds)"
   printf '  %-34s %10s bytes\n' "positional XOR, imploded" "$(get positional_xor_compressed)"
-  printf '  %-34s %9.2fx\n' "ours over xdelta3" "$(echo "$ours / $xd" | bc -l)"
-  printf '  %-34s %9.2fx\n' "ours over the whole file" "$(echo "$ours / $(get whole_compressed)" | bc -l)"
-  eval "${name}_ratio=\$(echo \"\$ours / \$xd\" | bc -l)"
+  printf '  %-34s %9.2fx\n' "ours over xdelta3" "$(calc "$ours / $xd")"
+  printf '  %-34s %9.2fx\n' "ours over the whole file" "$(calc "$ours / $(get whole_compressed)")"
+  eval "${name}_ratio=$(calc "$ours / $xd")"
 }
 
 LIBC=lib/x86_64-linux-gnu/libc.so.6
