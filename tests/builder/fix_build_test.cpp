@@ -269,7 +269,7 @@ TEST(Description, OptionalKeysAndTheirDefaults) {
   EXPECT_EQ(d.oldFixes[0].dir, zfix::DIR_PROGRAM);
 
   zfixbuild::Description custom = Parsed(
-      "[fix]\ntitle = Custom: 9.0.1.7\nkind=FIXPACK\nbaselabel=\"Release 9|x\"\nfixlabel=Release 9 CF\n"
+      "\xEF\xBB\xBF[fix]\ntitle = Custom: 9,0,1.7\nkind=FIXPACK\nbaselabel=\"Release 9|x\"\nfixlabel=Release 9 CF\n"
       "stringslibrary=nzorel.dll\nlicense=l.txt\nFixKind=Custom Fix\nLP=SKIP\nReleaseText=Maximum:9.0.2\n"
       "[base]\nprogram=a\n[target]\nprogram=b\nsystem=c\n[OldFixes]\nFile001=t.tpl\nDir001=data\n");
   EXPECT_EQ(custom.upgradeType, 2u);
@@ -285,11 +285,11 @@ TEST(Description, OptionalKeysAndTheirDefaults) {
 
 TEST(Description, MistakesAreNamed) {
   std::string good = kDescription;
-  auto with = [&](const std::string& from, const std::string& to) {
-    std::string s = good;
+  auto edit = [](std::string s, const std::string& from, const std::string& to) {
     s.replace(s.find(from), from.size(), to);
     return s;
   };
+  auto with = [&](const std::string& from, const std::string& to) { return edit(good, from, to); };
   struct Case {
     std::string text;
     const char* because;
@@ -303,6 +303,10 @@ TEST(Description, MistakesAreNamed) {
       {with("Kind=hotfix", "Kind=plain"), "[OldFixes] needs a fix with labels"},
       {with("Program=fix\\program\n", ""), "[Target] each need Program"},
       {good + "Dir001=floppy\n", "Dir001 must be"},
+      {with("License=license.txt\n", "License=license.txt\nFixKind=TDX\n"), "four-part version"},
+      {edit(with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", "Title=Custom: 9.0"), "License=license.txt\n",
+            "License=license.txt\nFixKind=Custom Fix\n"),
+       "four-part version"},
   };
   for (const Case& c : cases) {
     zfixbuild::Description d;

@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
+#include "identify/version_text.h"
 #include "package/file_entry.h"
 #include "package/fix_record.h"
 
@@ -65,7 +67,7 @@ TreePaths ReadTrees(const IniText& ini, const std::string& section) {
 
 IniText::IniText(const std::string& text) {
   std::string section;
-  size_t start = 0;
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;  // a UTF-8 byte-order mark
   while (start <= text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
@@ -137,6 +139,21 @@ bool ParseDescription(const std::string& text, Description* d, std::string* why)
     *why = "[Fix] FixKind must be \"Custom Fix\", \"RQA\" or \"TDX\" (or left out for an ordinary fix), not \"" +
            d->fixKind + "\"";
     return false;
+  }
+  if (d->fixKind == "TDX" || d->fixKind == "Custom Fix") {
+    // The installer compares the version after the title's first ':' with the installed file's;
+    // a fix whose version it cannot read is never installed.
+    size_t colon = d->title.find(':');
+    std::string version = colon == std::string::npos ? std::string() : d->title.substr(colon + 1);
+    std::vector<char> a(version.begin(), version.end()), b(version.begin(), version.end());
+    a.push_back('\0');
+    b.push_back('\0');
+    int n[4];
+    if (colon == std::string::npos ||
+        (!ParseDottedVersion(a.data(), &n[0], &n[1], &n[2], &n[3]) && !ParseCommaVersion(b.data(), &n[0], &n[1], &n[2], &n[3]))) {
+      *why = "[Fix] Title of a " + d->fixKind + " fix must end in ':' and its four-part version (\"Diagnostics: 9.0.1.7\")";
+      return false;
+    }
   }
   d->lpValue = ini.Get("Fix", "LP", d->fixLabel);
   if (d->lpValue.empty()) d->lpValue = d->fixLabel;
