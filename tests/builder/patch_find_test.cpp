@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "package/file_entry.h"
@@ -75,6 +77,28 @@ TEST(PatchFind, StreamsTurnOldIntoNewAndBack) {
       {"runs of zeros", Cat({Bytes(5000, 0), base, Bytes(5000, 0)}), Cat({Bytes(4000, 0), base, Bytes(7000, 0)})},
   };
   for (const Case& c : cases) ExpectRoundTrip(c.oldFile, c.newFile, c.what);
+}
+
+// Random edits anywhere (at the start and the end too), on files from a few bytes to a few
+// kilobytes: every stream the finder produces must work both ways.
+TEST(PatchFind, RandomEditsRoundTrip) {
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    std::mt19937 rng(seed);
+    Bytes oldFile = Random(rng() % (seed < 50 ? 40 : 4000) + 1, seed);
+    Bytes newFile = oldFile;
+    for (unsigned k = rng() % 6 + 1; k > 0; --k) {
+      size_t at = newFile.empty() ? 0 : rng() % (newFile.size() + 1);
+      size_t n = rng() % 40 + 1;
+      switch (rng() % 3) {
+        case 0: newFile.insert(newFile.begin() + at, n, static_cast<uint8_t>(rng())); break;
+        case 1: newFile.erase(newFile.begin() + at, newFile.begin() + std::min(newFile.size(), at + n)); break;
+        default:
+          for (size_t i = at; i < std::min(newFile.size(), at + n); ++i) newFile[i] ^= static_cast<uint8_t>(rng() | 1);
+      }
+    }
+    if (newFile == oldFile) continue;
+    ExpectRoundTrip(oldFile, newFile, ("seed " + std::to_string(seed)).c_str());
+  }
 }
 
 TEST(PatchFind, NothingToPatchFromOrToChange) {
