@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "package/file_entry.h"
 
@@ -162,8 +161,7 @@ bool FindPatch(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes,
                std::vector<uint8_t>* stream, uint32_t* count, const PatchFindOptions& options) {
   stream->clear();
   *count = 0;
-  constexpr size_t kMax = static_cast<size_t>(std::numeric_limits<int32_t>::max());
-  if (oldSize == 0 || oldSize > kMax || newSize > kMax) return false;
+  if (oldSize == 0 || oldSize > kMaxPatchInput || newSize > kMaxPatchInput) return false;
   std::vector<PatchRegion> regions = AlignFiles(oldBytes, oldSize, newBytes, newSize, options);
   if (regions.empty()) return false;
   for (const PatchRegion& r : regions)

@@ -23,6 +23,10 @@
 
 namespace zfix {
 
+// Larger files are not patched (the index of the old file takes 4 bytes per byte): they travel
+// whole.
+constexpr size_t kMaxPatchInput = size_t{256} << 20;
+
 struct PatchFindOptions {
   // Equal runs shorter than this stay inside a changed region (as zero XOR bytes): a record
   // header costs more than a kilobyte of zeros imploded (bench/patch_bench.sh).
@@ -41,7 +45,8 @@ std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, con
                                     const PatchFindOptions& options = {});
 
 // The patch stream of those regions; *count is the number of records. False when the files are
-// equal or the old file is empty (nothing for a patch to work from), or when a size passes 32 bits.
+// equal or the old file is empty (nothing for a patch to work from), or when a file is larger
+// than kMaxPatchInput.
 bool FindPatch(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, size_t newSize,
                std::vector<uint8_t>* stream, uint32_t* count, const PatchFindOptions& options = {});
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
@@ -23,6 +25,15 @@ using Bytes = std::vector<uint8_t>;
 using zfixbuild::TreeFile;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+TreeFile File(const std::string& name, uint32_t dir, const Bytes& bytes, uint32_t time) {
+  TreeFile f;
+  f.name = name;
+  f.dir = dir;
+  f.bytes = bytes;
+  f.time = time;
+  return f;
+}
 
 Bytes Code(size_t n, unsigned seed) {
   std::mt19937 rng(seed);
@@ -79,19 +90,19 @@ class FixBuild : public ::testing::Test {
     for (size_t i = 12000; i < shifted.size(); i += 80) shifted[i] ^= 0x21;
     Bytes strings = Code(8000, 3), newStrings = strings;
     newStrings[100] ^= 1;
-    base_ = {{"pomvi.dll", zfix::DIR_PROGRAM, lib, 1000},
-             {"tessra.dll", zfix::DIR_PROGRAM, strings, 1001},
-             {"HOSTRK.EXE", zfix::DIR_PROGRAM, Text("server"), 1002},
-             {"same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 1003},
-             {"zorel.tpl", zfix::DIR_DATA, Text("template 1"), 1004},
-             {"ZOREL.INI", zfix::DIR_PROGRAM, Text("[Zorel]\nA=1\n"), 1005}};
-    target_ = {{"pomvi.dll", zfix::DIR_PROGRAM, shifted, 2000},
-               {"tessra.dll", zfix::DIR_PROGRAM, newStrings, 2001},
-               {"sig\\pomvi.sf", zfix::DIR_PROGRAM, Text("signature"), 2002},
-               {"same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 2003},
-               {"zorel.tpl", zfix::DIR_DATA, Text("template 2, longer"), 2004},
-               {"ZOREL.INI", zfix::DIR_PROGRAM, Code(3000, 9), 2005}};  // rewritten: whole is smaller
-    older_ = {{{"pomvi.dll", zfix::DIR_PROGRAM, Text("ga library"), 500}}};
+    base_ = {File("pomvi.dll", zfix::DIR_PROGRAM, lib, 1000),
+             File("tessra.dll", zfix::DIR_PROGRAM, strings, 1001),
+             File("HOSTRK.EXE", zfix::DIR_PROGRAM, Text("server"), 1002),
+             File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 1003),
+             File("zorel.tpl", zfix::DIR_DATA, Text("template 1"), 1004),
+             File("ZOREL.INI", zfix::DIR_PROGRAM, Text("[Zorel]\nA=1\n"), 1005)};
+    target_ = {File("pomvi.dll", zfix::DIR_PROGRAM, shifted, 2000),
+               File("tessra.dll", zfix::DIR_PROGRAM, newStrings, 2001),
+               File("sig\\pomvi.sf", zfix::DIR_PROGRAM, Text("signature"), 2002),
+               File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 2003),
+               File("zorel.tpl", zfix::DIR_DATA, Text("template 2, longer"), 2004),
+               File("ZOREL.INI", zfix::DIR_PROGRAM, Code(3000, 9), 2005)};  // rewritten: whole is smaller
+    older_ = {{File("pomvi.dll", zfix::DIR_PROGRAM, Text("ga library"), 500)}};
   }
 
   zfixbuild::Tree base_, target_;
@@ -238,7 +249,7 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
       {"name too long", kDescription, base_,
        [&] {
          auto t = target_;
-         t.push_back({std::string(300, 'n'), zfix::DIR_PROGRAM, Text("x"), 0});
+         t.push_back(File(std::string(300, 'n'), zfix::DIR_PROGRAM, Text("x"), 0));
          return t;
        }(),
        "a name must have"},
@@ -252,6 +263,43 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
     EXPECT_FALSE(zfixbuild::BuildFix(d, c.base, c.target, older, &fix, &why, &notes)) << c.what;
     EXPECT_NE(why.find(c.because), std::string::npos) << c.what << ": " << why;
   }
+}
+
+// Trees read from disk only while the fix needs them give the same fix; a file that cannot be
+// read any more stops the build.
+TEST_F(FixBuild, FilesOnDiskAreReadWhenNeeded) {
+  zfixbuild::Description d = Parsed(kDescription);
+  zfixbuild::BuiltFix inMemory, onDisk;
+  std::string why;
+  std::vector<std::string> notes;
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &inMemory, &why, &notes)) << why;
+
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("fix_build_test_" + std::to_string(std::random_device()()));
+  std::filesystem::create_directories(dir);
+  auto onDiskTree = [&](const zfixbuild::Tree& tree, const std::string& prefix) {
+    zfixbuild::Tree t = tree;
+    for (size_t k = 0; k < t.size(); ++k) {
+      std::string path = (dir / (prefix + std::to_string(k))).string();
+      FILE* f = std::fopen(path.c_str(), "wb");
+      std::fwrite(t[k].bytes.data(), 1, t[k].bytes.size(), f);
+      std::fclose(f);
+      t[k].path = path;
+      t[k].size = t[k].bytes.size();
+      t[k].bytes.clear();
+    }
+    return t;
+  };
+  zfixbuild::Tree base = onDiskTree(base_, "base"), target = onDiskTree(target_, "target");
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base, target, older_, &onDisk, &why, &notes)) << why;
+  EXPECT_TRUE(onDisk.version == inMemory.version);
+  ASSERT_EQ(onDisk.entries.size(), inMemory.entries.size());
+  for (size_t k = 0; k < onDisk.entries.size(); ++k)
+    EXPECT_TRUE(onDisk.entries[k].payload == inMemory.entries[k].payload) << onDisk.entries[k].name;
+
+  std::filesystem::remove(target[0].path);
+  EXPECT_FALSE(zfixbuild::BuildFix(d, base, target, older_, &onDisk, &why, &notes));
+  EXPECT_NE(why.find("cannot read"), std::string::npos) << why;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Description, OptionalKeysAndTheirDefaults) {

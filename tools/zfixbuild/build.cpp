@@ -75,7 +75,8 @@ uint32_t UnixTime(const FILETIME& ft) {
   return t.QuadPart <= kEpoch ? 0 : (uint32_t)((t.QuadPart - kEpoch) / 10000000ULL);
 }
 
-// Every file below root (links and junctions are not followed), named relative to root.
+// Every file below root (links and junctions are not followed), named relative to root; the
+// content stays on disk until the fix needs it.
 bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tree* tree, std::string* why) {
   std::string folder = sub.empty() ? root : root + "\\" + sub;
   WIN32_FIND_DATAA fd;
@@ -101,10 +102,8 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
     f.name = rel;
     f.dir = dir;
     f.time = UnixTime(fd.ftLastWriteTime);
-    if (!ReadBytes(root + "\\" + rel, &f.bytes)) {
-      *why = "cannot read " + root + "\\" + rel;
-      ok = false;
-    }
+    f.path = root + "\\" + rel;  // read when the fix needs it
+    f.size = (uint64_t)fd.nFileSizeHigh << 32 | fd.nFileSizeLow;
     tree->push_back(f);
   } while (ok && FindNextFileA(h, &fd));
   FindClose(h);

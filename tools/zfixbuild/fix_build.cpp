@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cctype>
 
 #include "package/byte_io.h"
@@ -50,10 +51,49 @@ const TreeFile* Find(const std::map<std::string, const TreeFile*>& index, uint32
   return it == index.end() ? nullptr : it->second;
 }
 
-uint32_t ChecksumIn(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
-  const TreeFile* f = Find(index, dir, name);
-  return f ? Checksum(f->bytes) : 0;
-}
+uint64_t SizeOf(const TreeFile& f) { return f.path.empty() ? f.bytes.size() : f.size; }
+
+// Reads the content of tree files that name a path, one or two at a time, and remembers their
+// checksums. The first failure to read is kept and ends the build.
+class Reader {
+ public:
+  // The file's bytes: its own, or read from its path into *room.
+  const std::vector<uint8_t>* Load(const TreeFile& f, std::vector<uint8_t>* room) {
+    if (f.path.empty()) return &f.bytes;
+    room->clear();
+    FILE* fp = std::fopen(f.path.c_str(), "rb");
+    bool ok = fp != nullptr;
+    if (ok) {
+      room->resize(static_cast<size_t>(f.size));
+      ok = std::fread(room->data(), 1, room->size(), fp) == room->size() && std::fgetc(fp) == EOF;
+      std::fclose(fp);
+    }
+    if (!ok && failure.empty()) failure = "cannot read " + f.path + " (or it changed while the fix was built)";
+    return room;
+  }
+  uint32_t ChecksumOf(const TreeFile* f, const std::vector<uint8_t>* loaded = nullptr) {
+    if (!f) return 0;
+    auto known = checksums_.find(f);
+    if (known != checksums_.end()) return known->second;
+    std::vector<uint8_t> room;
+    uint32_t c = Checksum(loaded ? *loaded : *Load(*f, &room));
+    checksums_[f] = c;
+    return c;
+  }
+  uint32_t ChecksumIn(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
+    return ChecksumOf(Find(index, dir, name));
+  }
+  bool Same(const TreeFile& a, const TreeFile& b) {
+    if (SizeOf(a) != SizeOf(b)) return false;
+    std::vector<uint8_t> ra, rb;
+    return *Load(a, &ra) == *Load(b, &rb);
+  }
+
+  std::string failure;
+
+ private:
+  std::map<const TreeFile*, uint32_t> checksums_;
+};
 
 // The compressed payload, checked by decoding it again.
 bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload) {
@@ -76,20 +116,24 @@ bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& st
          back == oldBytes;
 }
 
-bool MakeChangedEntry(const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out, std::string* why) {
+bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out,
+                      std::string* why) {
+  std::vector<uint8_t> oldRoom, newRoom;
+  const std::vector<uint8_t>& newBytes = *reader.Load(after, &newRoom);
+  const std::vector<uint8_t>& oldBytes = before ? *reader.Load(*before, &oldRoom) : oldRoom;
   zfix::FILEENTRY& e = out->entry;
   e = zfix::FILEENTRY();
   e.dwDir = after.dir;
-  e.dwNewSize = static_cast<uint32_t>(after.bytes.size());
-  e.dwNewChecksum = Checksum(after.bytes);
+  e.dwNewSize = static_cast<uint32_t>(newBytes.size());
+  e.dwNewChecksum = reader.ChecksumOf(&after, &newBytes);
   e.dwNewTime = after.time;
   if (before) {
-    e.dwOldSize = static_cast<uint32_t>(before->bytes.size());
-    e.dwOldChecksum = Checksum(before->bytes);
+    e.dwOldSize = static_cast<uint32_t>(oldBytes.size());
+    e.dwOldChecksum = reader.ChecksumOf(before, &oldBytes);
     e.dwOldTime = before->time;
   }
   e.dwOperation = zfix::FE_REPLACE;
-  if (!Compress(after.bytes, &out->payload)) {
+  if (!Compress(newBytes, &out->payload)) {
     *why = after.name + ": the compressed file does not decode to the file";
     return false;
   }
@@ -97,8 +141,7 @@ bool MakeChangedEntry(const TreeFile* before, const TreeFile& after, bool wholeO
   out->wholeSize = out->payload.size();
   std::vector<uint8_t> stream;
   uint32_t count = 0;
-  if (wholeOnly || !zfix::FindPatch(before->bytes.data(), before->bytes.size(), after.bytes.data(), after.bytes.size(),
-                                    &stream, &count))
+  if (wholeOnly || !zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &stream, &count))
     return true;
   std::vector<uint8_t> patch;
   if (!Compress(stream, &patch)) {
@@ -109,7 +152,7 @@ bool MakeChangedEntry(const TreeFile* before, const TreeFile& after, bool wholeO
   zfix::FILEENTRY p = e;
   p.dwOperation = zfix::FE_PATCH;
   p.dwPatchCount = count;
-  if (!PatchWorksBothWays(p, stream, before->bytes, after.bytes)) return true;  // whole file instead
+  if (!PatchWorksBothWays(p, stream, oldBytes, newBytes)) return true;  // whole file instead
   e = p;
   out->payload.swap(patch);
   out->streamSize = stream.size();
@@ -122,7 +165,7 @@ bool CheckFile(const TreeFile& f, std::string* why) {
            std::to_string(zfix::MAX_ENTRY_NAME) + " characters";
     return false;
   }
-  if (f.bytes.size() > kMaxFileSize) {
+  if (SizeOf(f) > kMaxFileSize) {
     *why = f.name + " is 2 GB or larger";
     return false;
   }
@@ -165,6 +208,7 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     }
   }
 
+  Reader reader;
   auto baseIndex = Index(base), targetIndex = Index(target);
   std::vector<const TreeFile*> sortedTarget, sortedBase;
   for (const TreeFile& f : target) sortedTarget.push_back(&f);
@@ -178,13 +222,14 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   std::string library = Upper(d.stringsLibrary);
   for (const TreeFile* after : sortedTarget) {
     const TreeFile* before = Find(baseIndex, after->dir, after->name);
-    if (before && before->bytes == after->bytes) continue;
+    if (before && reader.Same(*before, *after)) continue;
     BuiltEntry entry;
     entry.name = after->name;
     // The release-string tool rewrites the strings library after every install, so an installed
     // copy never has the checksum that a patch expects: it always travels whole.
     bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
-    if (!MakeChangedEntry(before, *after, wholeOnly, &entry, why)) return false;
+    if (!MakeChangedEntry(reader, before, *after, wholeOnly, &entry, why)) return false;
+    if (!reader.failure.empty()) break;
     fix->entries.push_back(std::move(entry));
   }
   for (const TreeFile* before : sortedBase) {
@@ -194,8 +239,8 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     entry.entry = zfix::FILEENTRY();
     entry.entry.dwOperation = zfix::FE_REMOVE;
     entry.entry.dwDir = before->dir;
-    entry.entry.dwOldSize = static_cast<uint32_t>(before->bytes.size());
-    entry.entry.dwOldChecksum = Checksum(before->bytes);
+    entry.entry.dwOldSize = static_cast<uint32_t>(SizeOf(*before));
+    entry.entry.dwOldChecksum = reader.ChecksumOf(before);
     entry.entry.dwOldTime = before->time;
     fix->entries.push_back(std::move(entry));
   }
@@ -209,8 +254,8 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     entry.entry = zfix::FILEENTRY();
     entry.entry.dwOperation = zfix::FE_OLDFIX;
     entry.entry.dwDir = f.dir;
-    entry.entry.dwOldChecksum = ChecksumIn(baseIndex, f.dir, f.name);
-    entry.entry.dwNewChecksum = ChecksumIn(targetIndex, f.dir, f.name);
+    entry.entry.dwOldChecksum = reader.ChecksumIn(baseIndex, f.dir, f.name);
+    entry.entry.dwNewChecksum = reader.ChecksumIn(targetIndex, f.dir, f.name);
     fix->entries.push_back(std::move(entry));
   }
   if (fix->entries.empty()) {
@@ -239,7 +284,7 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   h.dwUpgradeType = d.upgradeType;
   h.dwFileEntries = static_cast<uint32_t>(fix->entries.size());
   h.dwListedFiles = h.dwFileEntries;
-  h.dwStringsChecksum = ChecksumIn(targetIndex, zfix::DIR_PROGRAM, d.stringsLibrary);
+  h.dwStringsChecksum = reader.ChecksumIn(targetIndex, zfix::DIR_PROGRAM, d.stringsLibrary);
 
   uint64_t programBytes = 0, dataBytes = 0;
   for (const BuiltEntry& e : fix->entries) {
@@ -262,12 +307,17 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     c.lpFile = name.c_str();
     record.checksums.push_back(c);
   };
-  addChecksum(ChecksumIn(baseIndex, zfix::DIR_PROGRAM, d.stringsLibrary), d.baseLabel, d.stringsLibrary);
+  addChecksum(reader.ChecksumIn(baseIndex, zfix::DIR_PROGRAM, d.stringsLibrary), d.baseLabel, d.stringsLibrary);
   for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwNewChecksum, d.fixLabel, e.name);
   for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwOldChecksum, d.baseLabel, e.name);
   for (size_t k = 0; k < d.older.size() && k < older.size(); ++k) {
     auto index = Index(older[k]);
-    for (const BuiltEntry& e : fix->entries) addChecksum(ChecksumIn(index, e.entry.dwDir, e.name), d.older[k].label, e.name);
+    for (const BuiltEntry& e : fix->entries)
+      addChecksum(reader.ChecksumIn(index, e.entry.dwDir, e.name), d.older[k].label, e.name);
+  }
+  if (!reader.failure.empty()) {
+    *why = reader.failure;
+    return false;
   }
   if (record.checksums.size() > zfix::MAX_CHECKFILES) {
     *why = "the checksum table has " + std::to_string(record.checksums.size()) + " records; the installer takes at most " +

@@ -14,11 +14,15 @@
 
 namespace zfixbuild {
 
+// A file of a tree. Its content is either bytes, or (when path is set) the file at path, of size
+// bytes, read only while the fix needs it: a product's trees need not fit in memory together.
 struct TreeFile {
   std::string name;  // relative to the directory that dir selects, '\' between folders
   uint32_t dir;      // DIR_PROGRAM, DIR_DATA or DIR_SYSTEM
   std::vector<uint8_t> bytes;
   uint32_t time;     // last-modified, seconds since 1970-01-01 UTC
+  std::string path;
+  uint64_t size = 0;
 };
 using Tree = std::vector<TreeFile>;  // the files of all directories of one label
 
