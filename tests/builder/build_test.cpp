@@ -35,23 +35,17 @@ const char kDescription[] =
     "Program=fix\\program\r\n"
     "Data=fix\\data\r\n";
 
-void CopyTree(const std::string& from, const std::string& to)
+/* The sample product's files, as its build lays them out. */
+const char* const kProductFiles[] = {"tessra.dll", "pomvi.dll", "nzorel.dll", "sig\\nzorel.sf", "tdx.exe",
+                                     "HOSTRK.EXE", "zorelreg.bat", "ZOREL.INI"};
+
+void CopyProduct(const std::string& to)
 {
+    std::string product = fixture::BinDir() + "\\..\\product";
     CreateDirectoryA(to.c_str(), NULL);
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((from + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            CopyTree(from + "\\" + name, to + "\\" + name);
-        else
-            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    CreateDirectoryA((to + "\\sig").c_str(), NULL);
+    for (const char* name : kProductFiles)
+        CopyFileA((product + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
 }
 
 /* Runs a command line with its output going to a file; the exit code and the output. */
@@ -96,11 +90,10 @@ protected:
     {
         fixture::EndStrayInstallers();
         dir_ = fixture::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::string product = fixture::BinDir() + "\\..\\product";
         CreateDirectoryA((dir_ + "\\base").c_str(), NULL);
         CreateDirectoryA((dir_ + "\\fix").c_str(), NULL);
-        CopyTree(product, dir_ + "\\base\\program");
-        CopyTree(product, dir_ + "\\fix\\program");
+        CopyProduct(dir_ + "\\base\\program");
+        CopyProduct(dir_ + "\\fix\\program");
         CreateDirectoryA((dir_ + "\\base\\data").c_str(), NULL);
         CreateDirectoryA((dir_ + "\\fix\\data").c_str(), NULL);
         CreateDirectoryA((dir_ + "\\fix\\data\\templates").c_str(), NULL);
