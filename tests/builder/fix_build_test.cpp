@@ -351,6 +351,8 @@ TEST(Description, MistakesAreNamed) {
       {with("Kind=hotfix", "Kind=plain"), "[OldFixes] needs a fix with labels"},
       {with("Program=fix\\program\n", ""), "[Target] each need Program"},
       {good + "Dir001=floppy\n", "Dir001 must be"},
+      {with("File001=oldhf.dll", "File001=sig\\..\\..\\oldhf.dll"), "below its directory"},
+      {with("File001=oldhf.dll", "File001=C:oldhf.dll"), "below its directory"},
       {with("License=license.txt\n", "License=license.txt\nFixKind=TDX\n"), "four-part version"},
       {edit(with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", "Title=Custom: 9.0"), "License=license.txt\n",
             "License=license.txt\nFixKind=Custom Fix\n"),

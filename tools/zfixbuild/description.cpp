@@ -59,6 +59,19 @@ bool ParseDir(const std::string& text, uint32_t* dir) {
   return true;
 }
 
+// A name below the directory it is relative to: no drive, no root, no ".." step.
+bool StaysBelow(const std::string& name) {
+  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 TreePaths ReadTrees(const IniText& ini, const std::string& section) {
   return {ini.Get(section, "Program"), ini.Get(section, "Data"), ini.Get(section, "System")};
 }
@@ -181,6 +194,10 @@ bool ParseDescription(const std::string& text, Description* d, std::string* why)
   for (int n = 1; ini.Has("OldFixes", Numbered("File", n)); ++n) {
     OldFixFile f;
     f.name = ini.Get("OldFixes", Numbered("File", n));
+    if (!StaysBelow(f.name)) {
+      *why = "[OldFixes] " + Numbered("File", n) + " \"" + f.name + "\" must name a file below its directory";
+      return false;
+    }
     if (!ParseDir(ini.Get("OldFixes", Numbered("Dir", n)), &f.dir)) {
       *why = "[OldFixes] " + Numbered("Dir", n) + " must be Program, Data or System";
       return false;
