@@ -179,8 +179,7 @@ TEST_F(Environment, ContentsListsAndExtractWritesTheFixFiles)
         EXPECT_EQ("This fix contains:\nnzorel.dll, sig\\nzorel.sf, templates\\report.tpl", box.text);
         EXPECT_EQ(0, program.WaitExit());
     }
-    std::string out = dir_ + "\\out";
-    CreateDirectoryA(out.c_str(), NULL);
+    std::string out = fixture::CommandLineDir("ExtractOut");
     robot::Program program(fix + " extract " + out, dir_);
     EXPECT_EQ(0, program.WaitExit());
     for (const fixture::PackageFile& f : options.files) {
@@ -200,14 +199,14 @@ TEST_F(Environment, ExtractKeepsEveryFileInsideTheTargetDirectory)
         {"last.txt", 2, 1, "four", ""},
     };
     std::string fix = Package(options);
-    std::string out = dir_ + "\\deep\\out";
-    CreateDirectoryA((dir_ + "\\deep").c_str(), NULL);
+    std::string deep = fixture::CommandLineDir("ExtractDeep");
+    std::string out = deep + "\\out";
     CreateDirectoryA(out.c_str(), NULL);
     robot::Program program(fix + " extract " + out, dir_);
     EXPECT_EQ(0, program.WaitExit());
     EXPECT_EQ("one", fixture::ReadFile(out + "\\escaped.txt"));
-    EXPECT_FALSE(fixture::FileExists(dir_ + "\\escaped.txt"));
-    EXPECT_FALSE(fixture::FileExists(dir_ + "\\deep\\escaped.txt"));
+    EXPECT_FALSE(fixture::FileExists(fixture::TempDir() + "\\escaped.txt"));
+    EXPECT_FALSE(fixture::FileExists(deep + "\\escaped.txt"));
     EXPECT_EQ("four", fixture::ReadFile(out + "\\last.txt"));
     std::string log = fixture::TempLog();
     EXPECT_TRUE(Contains(log, "ExtractLocally: ERROR: .. names no file inside the target directory")) << log;

@@ -120,7 +120,7 @@ TEST_F(StartUp, ContentsAndExtractEndBeforeTheLicence)
         ExpectNoRecordBox(program);
         EXPECT_EQ(0, program.WaitExit());
     }
-    for (std::string args : {std::string("extract"), "extract " + dir_, std::string("nouser extract")}) {
+    for (std::string args : {std::string("extract"), "extract " + fixture::CommandLineDir("ExtractOut"), std::string("nouser extract")}) {
         SCOPED_TRACE(args);
         robot::Program program(Stub() + " " + args, dir_);
         ExpectNoRecordBox(program);

@@ -17,6 +17,8 @@ std::string BinDir();
 /* A new, empty folder below the build tree's scratch folder. */
 std::string ScratchDir(const std::string& name);
 bool RemoveTree(const std::string& path);
+/* Copies a folder with everything below it. */
+void CopyTree(const std::string& from, const std::string& to);
 
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& content);
@@ -24,6 +26,10 @@ bool FileExists(const std::string& path);
 /* The lines of a text, without their line ends. */
 std::vector<std::string> Lines(const std::string& text);
 bool Contains(const std::string& text, const std::string& part);
+
+/* A new, empty folder below the temporary directory, for command lines: the installer cuts its
+   command line at every '-', '/' and blank, so a path given to it must hold none of them. */
+std::string CommandLineDir(const std::string& name);
 
 /* The temporary directory the installer uses ("TEMP") and its UPGRADE.LOG. */
 std::string TempDir();
