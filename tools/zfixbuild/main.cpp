@@ -1,10 +1,12 @@
-// zfixbuild: builds the parts of a fix package.
+// zfixbuild: builds fix executables and the parts of a fix package.
 //
+//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]   (Windows)
+//   zfixbuild inspect FIX.exe [--json]                                         (Windows)
 //   zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy]
 //   zfixbuild explode IN OUT
 //
-// Both work on the compressed resource form: u32 little-endian uncompressed size, then the
-// implode stream.
+// implode and explode work on the compressed resource form: u32 little-endian uncompressed
+// size, then the implode stream.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +21,13 @@
 namespace {
 
 const char kUsage[] =
+#ifdef _WIN32
+    "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]\n"
+    "       zfixbuild inspect FIX.exe [--json]\n"
+    "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N]\n"
+#else
     "usage: zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N]\n"
+#endif
     "       zfixbuild explode IN OUT\n";
 
 bool ReadFile(const char* path, std::vector<uint8_t>* data) {
