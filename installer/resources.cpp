@@ -64,8 +64,7 @@ BOOL LoadResourceStrings(void)
 }
 
 
-/* The fix description record, locked, or NULL after the user was told that it is missing. */
-static const void* LoadFixRecord(DWORD* pdwSize)
+const void* LoadFixRecord(DWORD* pdwSize)
 {
     HGLOBAL hRes = FindAndLoadRes(1, RES_VERSION, pdwSize);
     const void* data = hRes ? LockResource(hRes) : NULL;

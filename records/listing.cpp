@@ -1,15 +1,44 @@
 #include "records/listing.h"
 
+#include "identify/identify.h"
 #include "installer/globals.h"
+#include "installer/log.h"
 #include "installer/text.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-/* The installed-fix registry reader arrives with the fix records; until then nothing is listed. */
+/* The labels of the installed-fix registry. The listing files arrive with the fix records; for now
+   only the web-access add-on's label collection is done. */
 char* ReadPatchInfo(void)
 {
+    static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
+    char szRegistry[PATH_BUFFER];
+    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir ? gpProgramDir : "", gszPatchIniName);
+    for (const char* section : sections) {
+        char szSection[16];
+        if (GetPrivateProfileSectionA(section, szSection, sizeof(szSection), szRegistry) == 0)
+            continue;
+        for (int n = 1;; ++n) {
+            char szKey[16], szLabel[LABEL_BUFFER + 1];
+            FormatText(szKey, sizeof(szKey), "Label%03d", n);
+            DWORD len = GetPrivateProfileStringA(section, szKey, "DEFAULT", szLabel, sizeof(szLabel), szRegistry);
+            if (strcmp(szLabel, "DEFAULT") == 0)
+                break;
+            if (len == 0) {
+                char szText[PATH_BUFFER + 128];
+                FormatText(szText, sizeof(szText), "Getting profile string for %s, section %s in %s: error: %d", szKey,
+                           section, szRegistry, (int)GetLastError());
+                WriteLog(szText, 0);
+                return _strdup(szText);
+            }
+            if (StrIs(STRR_HOTFIX, "RQA") && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
+                AddFixLabel(szLabel);
+                WriteLogF(1, "ReadPatchInfo: Added label %s", gpcanFixLabels[giFixLabels - 1]);
+            }
+        }
+    }
     return NULL;
 }
 

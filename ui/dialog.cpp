@@ -412,7 +412,7 @@ static void StartIdentify(HWND hDlg)
         if (result == INV_NORECORD || result == INV_UNKNOWN)
             ReportFailure(hDlg, FormatString(26, canCurrentVersion, gpProgramDir ? gpProgramDir : ""));
         else if (result == INV_NOSPACE)
-            ReportFailure(hDlg, FormatString(33, gpProgramDir ? gpProgramDir : "", szNew, szOld));
+            ReportFailure(hDlg, FormatString(33, gszSpaceLocation, szNew, szOld));
         WaitAtFailure(hDlg, "Unable to identify release.");
         return;
     }

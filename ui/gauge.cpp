@@ -154,5 +154,12 @@ BOOL PumpMessages(void)
     return TRUE;
 }
 
+void GaugeCommand(HWND hGauge, WPARAM command, LONG value)
+{
+    if (hGauge)
+        SendMessageA(hGauge, WM_COMMAND, command, (LPARAM)value);
+    PumpMessages();
+}
+
 void SetWaitCursor(void) { SetCursor(LoadCursor(NULL, IDC_WAIT)); }
 void SetArrowCursor(void) { SetCursor(LoadCursor(NULL, IDC_ARROW)); }

@@ -27,6 +27,9 @@ HWND CreateGauge(HWND hDlg, int placeholderId);
 LRESULT CALLBACK GaugeWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void CenterWindow(HWND hWnd);
 BOOL PumpMessages(void);
+/* Sends a gauge command (GAUGE_SETRANGE, GAUGE_SETPOS, ...) when the gauge exists, then
+   dispatches pending messages. */
+void GaugeCommand(HWND hGauge, WPARAM command, LONG value);
 void SetWaitCursor(void);
 void SetArrowCursor(void);
 

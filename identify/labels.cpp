@@ -1,0 +1,429 @@
+/* The check-file table, the installed files of the fix and the labels a revert can go back to. */
+#include "identify/identify.h"
+
+#include "identify/checksum.h"
+#include "installer/globals.h"
+#include "installer/log.h"
+#include "installer/resources.h"
+#include "installer/text.h"
+#include "installer/utils.h"
+#include "package/file_entry.h"
+#include "resources/resource.h"
+#include "ui/gauge.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+char** gpcanFixLabels = NULL;
+int giFixLabels = 0;
+static int giFixLabelRoom = 0;
+DWORD dwNumBackupFiles = 0;
+zfix::PCHECKFILE* gpCheckFileTable = NULL;
+
+#define FIX_LABELS_ROOM 52
+
+void ClearFixLabels(void)
+{
+    for (int i = 0; i < giFixLabels; ++i)
+        free(gpcanFixLabels[i]);
+    giFixLabels = 0;
+}
+
+void AddFixLabel(const char* lpLabel)
+{
+    /* The list starts with room for 52 labels and grows rather than refuse a label. */
+    if (giFixLabels == giFixLabelRoom) {
+        int room = giFixLabelRoom ? giFixLabelRoom * 2 : FIX_LABELS_ROOM;
+        char** grown = (char**)realloc(gpcanFixLabels, (size_t)room * sizeof(char*));
+        if (!grown) {
+            LOG_ALLOC_FAILURE();
+            return;
+        }
+        gpcanFixLabels = grown;
+        giFixLabelRoom = room;
+    }
+    char* copy = (char*)calloc(LABEL_BUFFER + 1, 1);
+    if (!copy) {
+        LOG_ALLOC_FAILURE();
+        return;
+    }
+    CopyText(copy, LABEL_BUFFER, lpLabel);
+    zfix::TrimLabel(copy);
+    gpcanFixLabels[giFixLabels++] = copy;
+}
+
+void DropLastFixLabel(void)
+{
+    if (giFixLabels > 0)
+        free(gpcanFixLabels[--giFixLabels]);
+}
+
+static BOOL IsLastLabel(const char* lpLabel)
+{
+    return giFixLabels > 0 && strcmp(gpcanFixLabels[giFixLabels - 1], lpLabel) == 0;
+}
+
+static void AddLabelOnce(const char* lpLabel)
+{
+    if (IsLastLabel(lpLabel))
+        return;
+    AddFixLabel(lpLabel);
+    WriteLogF(2, "VerifyValidLabels: Added %d label %s", giFixLabels - 1, gpcanFixLabels[giFixLabels - 1]);
+}
+
+/* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
+static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
+{
+    char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
+    CopyText(szBase, sizeof(szBase), lpFile);
+    GetFileNamePart(szBase, szBase);
+    StripFileExtension(szBase, szStem);
+    FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
+}
+
+char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
+{
+    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER];
+    LabelDirName(lpLabel, szDir);
+    BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
+    FormatText(lpOut, size, "%s\\%s", szDir, szName);
+    return lpOut;
+}
+
+/* The checksum of a file, or FALSE when it cannot be opened. */
+static BOOL ChecksumOf(const char* lpPath, unsigned long* pdwChecksum)
+{
+    FILE* f = fopen(lpPath, "rb");
+    if (!f)
+        return FALSE;
+    *pdwChecksum = FileChecksum(f);
+    fclose(f);
+    return TRUE;
+}
+
+static const char* BaseName(const char* lpPath)
+{
+    const char* slash = strrchr(lpPath, '\\');
+    return slash ? slash + 1 : lpPath;
+}
+
+/* Where a file of the fix is installed: under every data directory in use, in the system
+   directory, or in the program directory (the current directory). */
+static std::vector<std::string> InstalledPaths(const char* lpFile, DWORD dwDir, BOOL bSystem)
+{
+    std::vector<std::string> paths;
+    if (dwDir == zfix::DIR_DATA) {
+        for (int i = 0; gpZorelData && i < giPartitions; ++i)
+            if (gpDataValid && gpDataValid[i] && gpZorelData[i])
+                paths.push_back(std::string(gpZorelData[i]) + "\\" + lpFile);
+    } else if (dwDir == zfix::DIR_SYSTEM && bSystem) {
+        paths.push_back(std::string(gpSystemDir ? gpSystemDir : "") + "\\" + lpFile);
+    } else {
+        paths.push_back(lpFile);
+    }
+    return paths;
+}
+
+static void Status(const char* lpText, BOOL bShow)
+{
+    if (!ghMainDlg)
+        return;
+    HWND hText = GetDlgItem(ghMainDlg, IDC_TEXT5);
+    if (lpText)
+        SetWindowTextA(hText, lpText);
+    ShowWindow(hText, bShow ? SW_SHOW : SW_HIDE);
+    ShowWindow(ghGaugeFile, bShow ? SW_SHOW : SW_HIDE);
+}
+
+/* The FILEENTRY number whose name ends in lpBase, or 0; FALSE when an entry cannot be loaded. */
+static BOOL FindFileEntry(const char* lpBase, DWORD* pdwEntry)
+{
+    for (DWORD k = 1; k <= gdwFileEntries; ++k) {
+        DWORD dwSize = 0;
+        HGLOBAL hRes = FindAndLoadRes((int)k, RES_FILEENTRY, &dwSize);
+        const void* data = hRes ? LockResource(hRes) : NULL;
+        char szName[zfix::MAX_ENTRY_NAME + 1];
+        zfix::FILEENTRY fe;
+        if (!data || !zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe)) {
+            WriteLog("Failed to load file entry resource.", 0);
+            return FALSE;
+        }
+        if (strcmp(BaseName(szName), lpBase) == 0) {
+            *pdwEntry = k;
+            return TRUE;
+        }
+    }
+    return TRUE;
+}
+
+static BOOL IsComponentArchive(const char* lpPath)
+{
+    static const char* const parts[] = {"osgi", "dojo", "xsp", "kqzm", "jvm", "ckeditor"};
+    for (const char* part : parts)
+        if (strstr(lpPath, part))
+            return TRUE;
+    return FALSE;
+}
+
+/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. */
+static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailure)
+{
+    if (CopyFiles(lpFrom, lpTo)) {
+        WriteLogF(3, "FoundBackup: Copied %s to %s", lpFrom, lpTo);
+        return 1;
+    }
+    WriteLogF(3, lpFailure, lpFrom, lpTo);
+    return 0;
+}
+
+int FoundBackup(DWORD dwNew)
+{
+    zfix::PCHECKFILE entry = gpCheckFileTable[dwNew];
+    char szName[PATH_BUFFER], szTarget[PATH_BUFFER * 2];
+    BackupCopyName(entry->lpFile, entry->dwFileEntry, szName, sizeof(szName));
+    BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szTarget, sizeof(szTarget));
+    WriteLogF(3, "FoundBackup: new name : %s; gpCheckFileTable[dwNew]->canReleaseLabel: %s", szTarget,
+              entry->canReleaseLabel);
+
+    std::string tried;
+    for (DWORD j = 0; j < gdwChecksums; ++j) {
+        const char* label = gpCheckFileTable[j]->canReleaseLabel;
+        if (strcmp(label, entry->canReleaseLabel) == 0 || tried == label)
+            continue;
+        char szSource[PATH_BUFFER * 2];
+        BackupCopyPath(label, entry->lpFile, entry->dwFileEntry, szSource, sizeof(szSource));
+        WriteLogF(3, "FoundBackup: checking old backup name : %s", szSource);
+        unsigned long dwChecksum = 0;
+        if (DoesFileExist(szSource)) {
+            char szDir[zfix::LABEL_DIR_MAX + 1];
+            WriteLogF(3, "FoundBackup: File %s found in the %s directory", szName, LabelDirName(label, szDir));
+            ChecksumOf(szSource, &dwChecksum);
+            if (dwChecksum == entry->dwChecksum) {
+                WriteLogF(3, "FoundBackup: backup file %s found with correct checksum: 0x%08X", szSource,
+                          (unsigned)dwChecksum);
+                if (DoesFileExist(szTarget)) {
+                    WriteLogF(3, "FoundBackup: File %s already exists!", szTarget);
+                    break;
+                }
+                return CopyBackup(szSource, szTarget, "FoundBackup: Couldn't copy %s to %s");
+            }
+            WriteLogF(3, "FoundBackup: %s has checksum 0x%08X, expected: 0x%08X", szSource, (unsigned)dwChecksum,
+                      (unsigned)entry->dwChecksum);
+        } else {
+            WriteLogF(3, "FoundBackup: File %s doesn't exist", szSource);
+        }
+        tried = label;
+    }
+
+    char szExt[PATH_BUFFER];
+    GetFileExtension(entry->lpFile, szExt);
+    BOOL bAnyContent = _stricmp(szExt, "jar") == 0 || _stricmp(szExt, "gz") == 0;
+    for (const std::string& candidate : InstalledPaths(entry->lpFile, entry->dwDir, FALSE)) {
+        unsigned long dwChecksum = 0;
+        if (!ChecksumOf(candidate.c_str(), &dwChecksum))
+            continue;
+        if (dwChecksum == entry->dwChecksum) {
+            WriteLogF(3, "FoundBackup: file %s found in the current directory", candidate.c_str());
+            if (!DoesFileExist(szTarget))
+                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy %s to %s");
+        } else {
+            WriteLogF(3, "FoundBackup: file %s has different checksum: 0x%08X", candidate.c_str(), (unsigned)dwChecksum);
+        }
+        if (!DoesFileExist(szTarget) && entry->dwChecksum != 0) {
+            WriteLogF(3, "FoundBackup: %s has checksum 0x%08X", candidate.c_str(), (unsigned)entry->dwChecksum);
+            if (bAnyContent)
+                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy  %s to %s");
+        }
+    }
+    WriteLogF(3, "FoundBackup: File %s not found", BaseName(entry->lpFile));
+    return 0;
+}
+
+/* Phase 1: the check-file table, and whether the installed release is one of its other labels. */
+static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLabel)
+{
+    static zfix::PCHECKFILE table[zfix::MAX_CHECKFILES];
+    gpCheckFileTable = table;
+    int result = 0;
+    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums: %d", (int)gdwChecksums);
+    for (DWORD i = 0; i < gdwChecksums && i < record.checksums.size(); ++i) {
+        const zfix::CHECKSUMRECORD& r = record.checksums[i];
+        char szLabel[LABEL_BUFFER + 1];
+        CopyText(szLabel, sizeof(szLabel), r.canLabel);
+        zfix::TrimLabel(szLabel);
+        WriteLogF(2, "VerifyValidLabels: canFixLabel: %s", szLabel);
+        zfix::PCHECKFILE entry = zfix::NewCheckFile(r);
+        if (!entry) {
+            WriteLog("VerifyValidLabels: ERROR: Failed to allocate PCHECKFILE", 0);
+            exit(1);
+        }
+        zfix::FreeCheckFile(table[i]);  /* from an earlier identification of this run */
+        table[i] = entry;
+        WriteLogF(2, "VerifyValidLabels: gpCheckFileTable: checksum: 0x%08X, dw = %d, file: %s",
+                  (unsigned)entry->dwChecksum, (int)i, entry->lpFile);
+        if (strcmp(szLabel, newLabel) == 0) {
+            WriteLogF(2, "VerifyValidLabels: continue as lpDst is: %s", szLabel);
+            continue;
+        }
+        char szA[zfix::LABEL_DIR_MAX + 1], szB[zfix::LABEL_DIR_MAX + 1];
+        LabelDirName(szLabel, szA);
+        LabelDirName(canCurrentVersion, szB);
+        size_t a = strlen(szA), b = strlen(szB);
+        if (bRqa) {
+            WriteLog("VerifyValidLabels: RQA hotfix", 2);
+            const char* p = strstr(szA, "_RQA");
+            if (p && p > szA)
+                a = (size_t)(p - szA);
+            p = strstr(szB, "HF");
+            if (!(p && p > szB))
+                p = strstr(szB, "_RQA");
+            if (p && p > szB)
+                b = (size_t)(p - szB);
+        }
+        if (strncmp(canCurrentVersion, szLabel, strlen(szLabel)) == 0 || strncmp(szA, szB, a > b ? a : b) == 0) {
+            if (!result)
+                WriteLogF(1, "VerifyValidLabels: UPGRADE: Current version [%s] is equal to old version: [%s]",
+                          canCurrentVersion, szLabel);
+            FormatText(canLabelDir, sizeof(canLabelDir), "%s", szA);
+            result = 1;
+        }
+    }
+    for (DWORD i = 0; i < gdwChecksums; ++i)
+        WriteLogF(2, "VerifyValidLabels: gpCheckFileTable[%5d]: Checksum: 0x%08X\tFile: %s\t\tRelease: %s", (int)i,
+                  (unsigned)table[i]->dwChecksum, table[i]->lpFile, table[i]->canReleaseLabel);
+    return result;
+}
+
+/* Phase 2: which of the fix's files are installed. */
+static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
+{
+    WriteLogF(1, "VerifyValidLabels: Looping on dwNumFiles: %d", (int)dwNumFiles);
+    for (DWORD n = 0; n < dwNumFiles && n < record.files.size(); ++n) {
+        const zfix::FILELISTRECORD& f = record.files[n];
+        WriteLogF(2, "VerifyValidLabels: Current File: %s, dw: %d", f.lpFile, (int)(n + 1));
+        for (const std::string& path : InstalledPaths(f.lpFile, f.dwDir, TRUE)) {
+            FILE* fp = fopen(path.c_str(), "rb");
+            if (!fp) {
+                WriteLogF(2, "VerifyValidLabels: The file %s is not installed. Intentionally skipping (This is OK) ",
+                          path.c_str());
+                continue;
+            }
+            fclose(fp);
+            BOOL bFound = FALSE;
+            for (DWORD i = 0; i < gdwChecksums; ++i) {
+                zfix::PCHECKFILE entry = gpCheckFileTable[i];
+                if (strcmp(entry->lpFile, f.lpFile) == 0) {
+                    entry->bPresent = 1;
+                    entry->dwDir = f.dwDir;
+                    entry->dwFileEntry = f.dwFileEntry;
+                    bFound = TRUE;
+                }
+            }
+            WriteLogF(2, bFound ? "VerifyValidLabels: File %s PRESENT in the fix; canFile: %s"
+                                : "VerifyValidLabels: File %s NOT present in the fix; canFile: %s",
+                      path.c_str(), BaseName(path.c_str()));
+        }
+    }
+}
+
+/* Phase 3, one entry: whether its label can be offered for a revert. */
+static BOOL EntryRevertible(DWORD i)
+{
+    zfix::PCHECKFILE entry = gpCheckFileTable[i];
+    const char* base = BaseName(entry->lpFile);
+    char szDir[zfix::LABEL_DIR_MAX + 1], szCopy[PATH_BUFFER * 2];
+    WriteLogF(2, "VerifyValidLabels: dw = %d, gpCheckFileTable[dw]->lpFile = %s,  gpCheckFileTable[dw]->canReleaseLabel = %s",
+              (int)i, entry->lpFile, entry->canReleaseLabel);
+    LabelDirName(entry->canReleaseLabel, szDir);
+    if (!IsDirectory(szDir)) {
+        WriteLogF(2, "VerifyValidLabels: Directory %s doesn't exist", szDir);
+        if (IsLastLabel(entry->canReleaseLabel))
+            DropLastFixLabel();
+        return FALSE;
+    }
+    BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szCopy, sizeof(szCopy));
+    if (!DoesFileExist(szCopy)) {
+        WriteLogF(2, "VerifyValidLabels: File %s not  found in backup directory for %s", szCopy, entry->canReleaseLabel);
+        WriteLogF(2, "VerifyValidLabels: checksum : 0x%08X dw: %d", (unsigned)entry->dwChecksum, (int)i);
+        if (entry->dwChecksum == 0)
+            WriteLog("VerifyValidLabels: But it has 0 dwChecksum: OK", 2);
+        else if (!FoundBackup(i))
+            WriteLogF(2, "VerifyValidLabels: File %s apparently was not installed in the original configuration for version %s: skipping",
+                      entry->lpFile, entry->canReleaseLabel);
+        return TRUE;
+    }
+    static unsigned long dwCopyChecksum = 0;  /* kept when a copy cannot be opened */
+    ChecksumOf(szCopy, &dwCopyChecksum);
+    WriteLogF(2, "VerifyValidLabels: File: %s dwChecksum: 0x%08X", szCopy, (unsigned)dwCopyChecksum);
+    if ((IsComponentArchive(szCopy) && entry->dwChecksum != 0) || entry->dwChecksum == 0 ||
+        entry->dwChecksum == dwCopyChecksum) {
+        WriteLogF(2, "VerifyValidLabels: Checksum 0x%08X for file %s in backup directory for release %s is correct",
+                  (unsigned)dwCopyChecksum, szCopy, entry->canReleaseLabel);
+        ++dwNumBackupFiles;
+        return TRUE;
+    }
+    WriteLogF(2, "VerifyValidLabels: Calling FoundBackup as dwChecksum: 0x%08X != dwChecksum: 0x%08X",
+              (unsigned)entry->dwChecksum, (unsigned)dwCopyChecksum);
+    if (FoundBackup(i)) {
+        ++dwNumBackupFiles;
+        return TRUE;
+    }
+    char szExt[PATH_BUFFER];
+    GetFileExtension(base, szExt);
+    if (strcmp(szExt, "sym") == 0) {
+        WriteLogF(2, "VerifyValidLabels: File %s apparently was not installed in the original client configuration for version %s: skipping",
+                  entry->lpFile, entry->canReleaseLabel);
+        return FALSE;
+    }
+    if (entry->dwDir == zfix::DIR_DATA)
+        ++dwNumBackupFiles;
+    if ((gwOptions & OPTIONS_FORCE) || GetEnvironmentVariableA("STX9", NULL, 0) > 0) {
+        ++dwNumBackupFiles;
+        return TRUE;
+    }
+    if (strstr(base, "tessra"))
+        return FALSE;
+    if (strstr(base, "pomvi"))
+        ++dwNumBackupFiles;
+    ++dwNumBackupFiles;
+    return TRUE;
+}
+
+int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles)
+{
+    WriteLogF(1, "VerifyLabels: dwNumFiles: %d", (int)dwNumFiles);
+    ClearFixLabels();
+    int result = BuildCheckFileTable(record, newLabel);
+    MarkInstalledFiles(record, dwNumFiles);
+
+    WriteLogF(1, "VerifyValidLabels: %s", "Searching for backups...");
+    Status("Searching for backups...", TRUE);
+    dwNumBackupFiles = 0;
+    GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)gdwChecksums);
+    WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums 2: %d", (int)gdwChecksums);
+    for (DWORD i = 0; i < gdwChecksums; ++i) {
+        GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)i);
+        zfix::PCHECKFILE entry = gpCheckFileTable[i];
+        if (entry->dwDir == zfix::DIR_SYSTEM) {
+            WriteLogF(2, "VerifyValidLabels: Skipping file %s; bPresent: %d, dwDir: %d, dw: %d", entry->lpFile,
+                      entry->bPresent, (int)entry->dwDir, (int)i);
+            continue;
+        }
+        const char* base = BaseName(entry->lpFile);
+        DWORD dwEntry = entry->dwFileEntry;
+        if (!entry->bPresent && !FindFileEntry(base, &dwEntry))
+            result = 0;
+        entry->dwFileEntry = dwEntry;
+        if (strcmp(entry->canReleaseLabel, newLabel) == 0 || strcmp(base, Str(STR_STRINGS_LIB)) == 0)
+            continue;
+        if (EntryRevertible(i))
+            AddLabelOnce(entry->canReleaseLabel);
+    }
+    Status(NULL, FALSE);
+    return result;
+}
