@@ -1,0 +1,108 @@
+// The wizard as users meet it: its pages driven through their controls by the robot, attended and
+// unattended, with fixes made by zfixbuild on sample installations.
+#include "identify_test.h"
+
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using fixture::Contains;
+
+namespace {
+
+class Wizard : public IdentifyTest {};
+
+TEST_F(Wizard, LicencePageWaitsForAcceptance)
+{
+    InstallBase();
+    robot::Program program("\"" + Fix("") + "\"", dir_);
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    // The state number replaces the template's "V4.0" as the dialog opens.
+    EXPECT_EQ("0", program.Text(IDC_STATE));
+    EXPECT_EQ("Please, read the following license agreement carefully.", program.Text(IDC_TEXT1));
+    EXPECT_EQ("Sample licence of the fix.\r\nRead it all.\r\n", program.Text(IDC_LICENSE));
+    EXPECT_FALSE(program.Checked(IDC_ACCEPT));
+    EXPECT_FALSE(program.Checked(IDC_DECLINE));
+    EXPECT_FALSE(program.Enabled(IDC_NEXT));
+    EXPECT_FALSE(program.Enabled(IDC_BACK));
+    struct Step { int click; bool next; };
+    for (const Step& s : {Step{IDC_DECLINE, false}, Step{IDC_ACCEPT, true}, Step{IDC_DECLINE, false}, Step{IDC_ACCEPT, true}}) {
+        ASSERT_TRUE(program.Click(s.click));
+        EXPECT_TRUE(program.WaitEnabled(IDC_NEXT, s.next)) << s.click;
+    }
+    CloseWizard(program);
+}
+
+TEST_F(Wizard, DirectoryPageRefusesAProgramDirectoryThatIsNotThere)
+{
+    InstallBase();
+    robot::Program program("\"" + Fix("") + "\"", dir_);
+    ToDirectoryPage(program);
+    EXPECT_EQ("Welcome to the Vorin Zorel Incremental Installer.", program.Text(IDC_TEXT1));
+    EXPECT_EQ(Upper(dir_ + "\\product\\PROGRAM"), program.Text(IDC_PROGDIR));
+    EXPECT_EQ((std::vector<std::string>{Upper(dir_ + "\\product\\DATA1")}), program.ComboItems(IDC_DATADIRS));
+    for (const char* bad : {"NULL", ""}) {
+        SCOPED_TRACE(bad);
+        ASSERT_TRUE(program.SetText(IDC_PROGDIR, bad));
+        ASSERT_TRUE(program.Click(IDC_NEXT));
+        robot::MessageBoxInfo box = AnswerNextBox(program, IDOK);
+        EXPECT_EQ("Invalid Program directory", box.text);
+        EXPECT_EQ("Incremental Installer", box.caption);
+        EXPECT_EQ("error", box.icon);
+        EXPECT_EQ("1", program.Text(IDC_STATE));
+        EXPECT_TRUE(program.Visible(IDC_PROGDIR));
+    }
+    CloseWizard(program);
+}
+
+TEST_F(Wizard, BackFromTheFailurePageRebuildsTheDirectoryPage)
+{
+    std::string programDir = InstallBase();
+    SetRelease(programDir, "Release 14.4.0|March 3, 2025");
+    const std::string added = Upper(dir_ + "\\product\\EXTRA");
+    CreateDirectoryA(added.c_str(), NULL);
+    robot::Program program("\"" + Fix("") + "\"", dir_);
+    ToDirectoryPage(program);
+    // A data directory typed in and added to the list becomes a partition of the run.
+    ASSERT_TRUE(program.TypeComboText(IDC_DATADIRS, added));
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    WaitIdentified(program);
+    EXPECT_TRUE(Contains(program.Text(IDC_TEXT5), "Installer found the incorrect version Release 14.4.0|March 3, 2025 of Zorel in "));
+    EXPECT_TRUE(Contains(fixture::TempLog(), "Using Zorel data directory " + added));
+    ASSERT_TRUE(program.WaitEnabled(IDC_BACK, true));
+    EXPECT_FALSE(program.Enabled(IDC_NEXT));
+    ASSERT_TRUE(program.Click(IDC_BACK));
+    ASSERT_TRUE(program.WaitText(IDC_STATE, "1"));
+    EXPECT_TRUE(program.Visible(IDC_PROGDIR));
+    EXPECT_TRUE(program.Visible(IDC_DATADIRS));
+    EXPECT_FALSE(program.Visible(IDC_TEXT5));
+    EXPECT_EQ(Upper(programDir), program.Text(IDC_PROGDIR));
+    EXPECT_EQ((std::vector<std::string>{Upper(dir_ + "\\product\\DATA1"), added}), program.ComboItems(IDC_DATADIRS));
+    CloseWizard(program);
+}
+
+TEST_F(Wizard, UnattendedRunGoesFromTheLicenceToTheProgressPage)
+{
+    InstallBase();
+    robot::Program program("\"" + Fix("") + "\" nouser", dir_);
+    ASSERT_TRUE(fixture::WaitTempLog("MainDlgProc: Starting case WM_START_UPGRADE"));
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    ASSERT_TRUE(program.WaitText(IDC_STATE, "3"));
+    ExpectLogLines(fixture::TempLog(), {"ConfigureDialog: case DLSSTATE_LICENSE", "ConfigureDialog: case DLSSTATE_DIRS",
+                                        "Verified " + std::string(kBaseLabel) + ".", "ConfigureDialog: case DLSSTATE_UPGRADE"});
+    CloseAnswering(program);
+}
+
+TEST_F(Wizard, UnattendedIdentificationFailureEndsTheRun)
+{
+    std::string programDir = InstallBase();
+    SetRelease(programDir, "Release 14.4.0|March 3, 2025");
+    robot::Program program("\"" + Fix("") + "\" nouser", dir_);
+    EXPECT_EQ(1, program.WaitExit());
+    EXPECT_TRUE(Contains(fixture::TempLog(), "\r\nInstaller found the incorrect version Release 14.4.0|March 3, 2025 of Zorel in "));
+}
+
+}  // namespace
