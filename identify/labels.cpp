@@ -28,6 +28,7 @@ zfix::PCHECKFILE* gpCheckFileTable = NULL;
 
 void ClearFixLabels(void)
 {
+    lpRqaLabel = NULL;  /* it points into the list */
     for (int i = 0; i < giFixLabels; ++i)
         free(gpcanFixLabels[i]);
     giFixLabels = 0;

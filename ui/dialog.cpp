@@ -309,6 +309,8 @@ static void ReportFailure(HWND hDlg, const std::string& text)
         exit(1);
     }
     SetDlgItemTextA(hDlg, IDC_TEXT5, text.c_str());
+    /* The search for backups hides the message area when it ends. */
+    Show(hDlg, IDC_TEXT5, TRUE);
 }
 
 static void WaitAtFailure(HWND hDlg, const char* lpLog)

@@ -229,6 +229,7 @@ Identified RunIdentification(const std::string& fix, const std::string& dir,
     EXPECT_TRUE(program.Click(IDC_NEXT));
     WaitIdentified(program);
     result.text = program.Text(IDC_TEXT5);
+    result.textShown = program.Visible(IDC_TEXT5);
     if (program.Visible(IDC_LABELS))
         result.labels = program.ListItems(IDC_LABELS);
     result.log = fixture::TempLog();

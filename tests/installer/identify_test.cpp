@@ -120,7 +120,7 @@ TEST_F(Identification, EachRowOfTheDecision)
                         (std::string(row.result) == "INV_UNKNOWN" ? " (that is not good)" : ""));
         ExpectLogLines(result.log, lines);
         if (std::string(row.result) == "INV_UNKNOWN")
-            EXPECT_TRUE(Contains(result.text, "Installer found the incorrect version ")) << result.text;
+            EXPECT_TRUE(result.textShown && Contains(result.text, "Installer found the incorrect version ")) << result.text;
         fixture::RemoveProduct();
     }
 }
@@ -170,6 +170,7 @@ TEST_F(Identification, NotEnoughDiskSpace)
         Identified result = RunIdentification(fix, dir_);
         const std::string start = "There is insufficent disk space available on " + program + ".  You need 4294967040 Kbytes, but have only ";
         EXPECT_EQ(start, result.text.substr(0, start.size())) << result.text;
+        EXPECT_TRUE(result.textShown);
         ExpectLogLines(result.log, {"IdentifyZorelVersion: NOT ENOUGH AVAILABLE DISKSPACE!", "Unable to identify release."});
     }
     {

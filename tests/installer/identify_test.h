@@ -39,6 +39,7 @@ protected:
 
 struct Identified {
     std::string text;                   /* the message area */
+    bool textShown = false;             /* whether the message area is visible */
     std::vector<std::string> labels;    /* the revert list, when shown */
     std::string log;                    /* the temporary log at that point */
 };

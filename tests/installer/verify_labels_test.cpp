@@ -65,6 +65,7 @@ TEST_F(Verification, ABaseFileWithAnotherChecksumFails)
                   ".  Please check to ensure this is the correct directory or use a corresponding installer. See the "
                   "file UPGRADE.LOG for more information.",
               result.text);
+    EXPECT_TRUE(result.textShown);
 }
 
 TEST_F(Verification, AFileHeldInTheProgramDirectoryFails)
@@ -142,6 +143,7 @@ TEST_F(RevertLabels, NoBackupsLeaveNothingToRevertTo)
     InstallFixed();
     Identified result = RunIdentification(Fix(""), dir_);
     EXPECT_EQ("Installer hasn't found the correct backup version of zorel to revert to.", result.text);
+    EXPECT_TRUE(result.textShown);
     ExpectLogLines(result.log, {"Can't find valid labels", "Unable to identify release."});
 }
 

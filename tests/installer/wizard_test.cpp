@@ -72,6 +72,7 @@ TEST_F(Wizard, BackFromTheFailurePageRebuildsTheDirectoryPage)
     WaitIdentified(program);
     EXPECT_TRUE(Contains(program.Text(IDC_TEXT5), "Installer found the incorrect version Release 14.4.0|March 3, 2025 of Zorel in "));
     EXPECT_TRUE(Contains(fixture::TempLog(), "Using Zorel data directory " + added));
+    EXPECT_TRUE(program.Visible(IDC_TEXT5));
     ASSERT_TRUE(program.WaitEnabled(IDC_BACK, true));
     EXPECT_FALSE(program.Enabled(IDC_NEXT));
     ASSERT_TRUE(program.Click(IDC_BACK));
@@ -103,6 +104,48 @@ TEST_F(Wizard, UnattendedIdentificationFailureEndsTheRun)
     robot::Program program("\"" + Fix("") + "\" nouser", dir_);
     EXPECT_EQ(1, program.WaitExit());
     EXPECT_TRUE(Contains(fixture::TempLog(), "\r\nInstaller found the incorrect version Release 14.4.0|March 3, 2025 of Zorel in "));
+}
+
+/* Pictures of the wizard's pages in <build>/screenshots/, to be looked at. */
+class WizardScreenshots : public IdentifyTest {
+protected:
+    void Shoot(robot::Program& program, const std::string& name)
+    {
+        std::string dir = fixture::BinDir() + "\\..\\screenshots";
+        CreateDirectoryA(dir.c_str(), NULL);
+        int w = 0, h = 0;
+        std::vector<DWORD> pixels = robot::CaptureWindow(program.Dialog(), &w, &h);
+        EXPECT_TRUE(fixture::WritePng(dir + "\\" + name + ".png", w, h, pixels)) << name;
+    }
+};
+
+TEST_F(WizardScreenshots, EachPage)
+{
+    std::string programDir = InstallBase();
+    {
+        robot::Program program("\"" + Fix("") + "\"", dir_);
+        ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+        ASSERT_TRUE(program.Click(IDC_ACCEPT));
+        ASSERT_TRUE(program.WaitEnabled(IDC_NEXT, true));
+        Shoot(program, "1-licence");
+        ASSERT_TRUE(program.Click(IDC_NEXT));
+        ASSERT_TRUE(program.WaitText(IDC_STATE, "1"));
+        Shoot(program, "2-directories");
+        ASSERT_TRUE(program.Click(IDC_NEXT));
+        WaitIdentified(program);
+        Shoot(program, "3-identified");
+        CloseAnswering(program);
+    }
+    SetRelease(programDir, "Release 14.4.0|March 3, 2025");
+    RunIdentification(Fix(""), dir_, [this](robot::Program& program) { Shoot(program, "5-failure"); });
+    fixture::RemoveProduct();
+
+    std::string fix = Fix("", "[Label001]\r\nLabel=Release 14.5.0|January 9, 2026\r\nProgram=base\\program\r\nData=base\\data\r\n");
+    std::string fixed = InstallFixed();
+    CreateDirectoryA((fixed + "\\Release1451FP1").c_str(), NULL);
+    CreateDirectoryA((fixed + "\\Release1450").c_str(), NULL);
+    Identified result = RunIdentification(fix, dir_, [this](robot::Program& program) { Shoot(program, "4-revert-labels"); });
+    EXPECT_EQ(2u, result.labels.size());
 }
 
 }  // namespace

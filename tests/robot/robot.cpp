@@ -116,6 +116,16 @@ static std::vector<DWORD> CaptureScreen(const RECT& rc)
     return DrawnPixels(w, h, [&](HDC hMem, HDC hScreen) { BitBlt(hMem, 0, 0, w, h, hScreen, rc.left, rc.top, SRCCOPY); });
 }
 
+std::vector<DWORD> CaptureWindow(HWND hWnd, int* width, int* height)
+{
+    RedrawWindow(hWnd, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rc;
+    GetWindowRect(hWnd, &rc);
+    *width = rc.right - rc.left;
+    *height = rc.bottom - rc.top;
+    return CaptureScreen(rc);
+}
+
 /* A system icon drawn over a background colour, as the message box's icon control shows it. */
 static std::vector<DWORD> RenderIcon(LPCSTR id, int w, int h, DWORD background)
 {

@@ -71,6 +71,8 @@ private:
 /* Top-level windows of a process, visible ones only. */
 std::vector<HWND> ProcessWindows(DWORD pid);
 std::string WindowText(HWND hWnd);
+/* The pixels of a window as the screen shows it (redrawn first), 32-bit BGRA, top row first. */
+std::vector<DWORD> CaptureWindow(HWND hWnd, int* width, int* height);
 std::string ClassName(HWND hWnd);
 
 }  // namespace robot

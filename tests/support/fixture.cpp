@@ -206,6 +206,47 @@ static bool AddFiles(HANDLE hUpdate, const PackageOptions& options)
     return AddRaw(hUpdate, "VERSION", 1, zfix::WriteFixRecord(record)) && ok;
 }
 
+static void PngChunk(std::string& out, const char* type, const std::string& data)
+{
+    std::string body = std::string(type, 4) + data;
+    uint32_t n = (uint32_t)data.size(), crc = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)body.data(), (uInt)body.size());
+    const unsigned char len[4] = {(unsigned char)(n >> 24), (unsigned char)(n >> 16), (unsigned char)(n >> 8), (unsigned char)n};
+    const unsigned char sum[4] = {(unsigned char)(crc >> 24), (unsigned char)(crc >> 16), (unsigned char)(crc >> 8), (unsigned char)crc};
+    out.append((const char*)len, 4);
+    out += body;
+    out.append((const char*)sum, 4);
+}
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<DWORD>& pixels)
+{
+    if (width <= 0 || height <= 0 || pixels.size() != (size_t)width * height)
+        return false;
+    std::string raw;
+    raw.reserve((size_t)height * (width * 3 + 1));
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';  // no filter
+        for (int x = 0; x < width; ++x) {
+            DWORD p = pixels[(size_t)y * width + x];
+            raw += (char)((p >> 16) & 0xFF);
+            raw += (char)((p >> 8) & 0xFF);
+            raw += (char)(p & 0xFF);
+        }
+    }
+    uLongf packedSize = compressBound((uLong)raw.size());
+    std::string packed(packedSize, '\0');
+    if (compress((Bytef*)&packed[0], &packedSize, (const Bytef*)raw.data(), (uLong)raw.size()) != Z_OK)
+        return false;
+    packed.resize(packedSize);
+    const unsigned char header[13] = {(unsigned char)(width >> 24), (unsigned char)(width >> 16), (unsigned char)(width >> 8),
+                                      (unsigned char)width, (unsigned char)(height >> 24), (unsigned char)(height >> 16),
+                                      (unsigned char)(height >> 8), (unsigned char)height, 8, 2, 0, 0, 0};
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    PngChunk(png, "IHDR", std::string((const char*)header, 13));
+    PngChunk(png, "IDAT", packed);
+    PngChunk(png, "IEND", "");
+    return WriteFile(path, png);
+}
+
 bool MakePackage(const std::string& path, const PackageOptions& options)
 {
     if (!CopyFileA((BinDir() + "\\zfix.exe").c_str(), path.c_str(), FALSE))

@@ -60,6 +60,9 @@ struct PackageOptions {
 /* Copies the stub zfix.exe to path and adds the carried resources, compressed. */
 bool MakePackage(const std::string& path, const PackageOptions& options = PackageOptions());
 
+/* Writes 32-bit BGRA pixels (top row first) as an RGB PNG file. */
+bool WritePng(const std::string& path, int width, int height, const std::vector<DWORD>& pixels);
+
 /* Runs zsetup.exe with the arguments; its exit code. */
 int Setup(const std::string& arguments);
 /* A sample installation under root (program directory root\PROGRAM); empty on failure. */
