@@ -65,16 +65,10 @@ int IdentifyZorelVersion(char* lpOut1, char* lpOut2)
     WriteLogF(0, "IdentifyZorelVersion: %s", "Starting");
     lpOut1[0] = lpOut2[0] = '\0';
     DWORD dwResSize = 0;
-    const void* data = LoadFixRecord(&dwResSize);
-    if (!data)
-        return INV_NORECORD;
     zfix::FIXRECORD record;
-    std::string why;
-    if (!zfix::ReadFixRecord(data, dwResSize, &record, &why)) {
-        /* A record that runs past its own end is treated like a missing one. */
-        WriteLogF(0, "IdentifyZorelVersion: ERROR: the fix description is corrupt: %s", why.c_str());
+    /* A record that runs past its own end is treated like a missing one. */
+    if (!ReadFixDescription("IdentifyZorelVersion", &record, &dwResSize))
         return INV_NORECORD;
-    }
     const zfix::FIXHEADER& h = record.header;
     WriteLogF(1, "IdentifyZorelVersion: dwResSize: %d", (int)dwResSize);
     WriteLogF(1, "IdentifyZorelVersion: %s", "Disk space check...");

@@ -86,15 +86,9 @@ int VerifyZorelVersion(void)
 {
     WriteLog("Entered VerifyZorelVersion()", 1);
     DWORD dwResSize = 0;
-    const void* data = LoadFixRecord(&dwResSize);
-    if (!data)
-        return 0;
     zfix::FIXRECORD record;
-    std::string why;
-    if (!zfix::ReadFixRecord(data, dwResSize, &record, &why)) {
-        WriteLogF(0, "VerifyZorelVersion: ERROR: the fix description is corrupt: %s", why.c_str());
+    if (!ReadFixDescription("VerifyZorelVersion", &record, &dwResSize))
         return 0;
-    }
     DWORD dwNumFiles = zfix::NumFiles(record.header);
     gdwChecksums = record.header.gdwChecksums;
     WriteLogF(1, "VerifyZorelVersion: Calling VerifyFiles (dwFiles = %ld)", (long)dwNumFiles);

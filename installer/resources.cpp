@@ -75,18 +75,25 @@ const void* LoadFixRecord(DWORD* pdwSize)
     return data;
 }
 
+BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pdwSize)
+{
+    const void* data = LoadFixRecord(pdwSize);
+    if (!data)
+        return FALSE;
+    std::string why;
+    if (!zfix::ReadFixRecord(data, *pdwSize, record, &why)) {
+        WriteLogF(0, "%s: ERROR: the fix description is corrupt: %s", lpCaller, why.c_str());
+        return FALSE;
+    }
+    return TRUE;
+}
+
 int LoadFileTable(FILETABLEENTRY** table)
 {
     DWORD dwSize = 0;
-    const void* data = LoadFixRecord(&dwSize);
-    if (!data)
-        return 0;
     zfix::FIXRECORD record;
-    std::string why;
-    if (!zfix::ReadFixRecord(data, dwSize, &record, &why)) {
-        WriteLogF(0, "LoadFileTable: ERROR: the fix description is corrupt: %s", why.c_str());
+    if (!ReadFixDescription("LoadFileTable", &record, &dwSize))
         return 0;
-    }
     gdwChecksums = record.header.gdwChecksums;
     if (record.header.dwUpgradeType > 0)
         gdwFileEntries = record.header.dwFileEntries;

@@ -26,6 +26,13 @@ HGLOBAL FindAndLoadRes(int id, int kind, DWORD* pdwSize);
 /* The fix description record (VERSION/1), locked, with its size; NULL after string 32 was shown
    and logged because it is missing. */
 const void* LoadFixRecord(DWORD* pdwSize);
+
+#ifdef __cplusplus
+#include "package/fix_record.h"
+/* The fix description, read through: FALSE when it is missing (after string 32) or runs past its
+   end (logged with the caller's name). The record's names point into the locked resource. */
+BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pdwSize);
+#endif
 BOOL LoadResourceStrings(void);
 int LoadFileTable(FILETABLEENTRY** table);
 void ListContents(void);

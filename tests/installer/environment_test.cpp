@@ -85,14 +85,7 @@ public:
     RunningProduct(const std::string& programDir, const std::string& stopFile)
         : stop_(stopFile), server_("\"" + programDir + "\\HOSTRK.EXE\" \"" + stopFile + "\"", programDir)
     {
-        std::string pomvi = programDir + "\\pomvi.dll";
-        for (int i = 0; i < 500; ++i) {   // until the library is held
-            FILE* f = fopen(pomvi.c_str(), "r+b");
-            if (!f)
-                break;
-            fclose(f);
-            Sleep(20);
-        }
+        fixture::WaitFileHeld(programDir + "\\pomvi.dll");
     }
     void Stop()
     {

@@ -30,13 +30,7 @@ public:
     Holder(const std::string& path, const std::string& stop)
         : stop_(stop), holder_("\"" + fixture::BinDir() + "\\zhold.exe\" \"" + path + "\" read \"" + stop + "\"")
     {
-        for (int i = 0; i < 500; ++i) {   // until the file is held
-            FILE* f = fopen(path.c_str(), "r+b");
-            if (!f)
-                break;
-            fclose(f);
-            Sleep(20);
-        }
+        fixture::WaitFileHeld(path);
     }
     ~Holder()
     {

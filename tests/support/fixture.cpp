@@ -206,6 +206,18 @@ static bool AddFiles(HANDLE hUpdate, const PackageOptions& options)
     return AddRaw(hUpdate, "VERSION", 1, zfix::WriteFixRecord(record)) && ok;
 }
 
+bool WaitFileHeld(const std::string& path)
+{
+    for (int i = 0; i < 500; ++i) {
+        FILE* f = fopen(path.c_str(), "r+b");
+        if (!f)
+            return true;
+        fclose(f);
+        Sleep(20);
+    }
+    return false;
+}
+
 static void PngChunk(std::string& out, const char* type, const std::string& data)
 {
     std::string body = std::string(type, 4) + data;

@@ -60,6 +60,9 @@ struct PackageOptions {
 /* Copies the stub zfix.exe to path and adds the carried resources, compressed. */
 bool MakePackage(const std::string& path, const PackageOptions& options = PackageOptions());
 
+/* Waits until another process holds path so that it cannot be opened for writing. */
+bool WaitFileHeld(const std::string& path);
+
 /* Writes 32-bit BGRA pixels (top row first) as an RGB PNG file. */
 bool WritePng(const std::string& path, int width, int height, const std::vector<DWORD>& pixels);
 
