@@ -169,6 +169,8 @@ static BOOL ConfigureDirectories(HWND hDlg)
     Show(hDlg, IDC_TEXT5, TRUE);
     Enable(hDlg, IDC_NEXT, FALSE);
     Enable(hDlg, IDC_BACK, FALSE);
+    /* The list opened on the directory page would stay on the screen over the next page. */
+    SendMessageA(hCombo, CB_SHOWDROPDOWN, FALSE, 0);
     const int hide[] = {IDC_PROGDIR, IDC_DATADIRS, IDC_BROWSE_PROG, IDC_BROWSE_DATA, IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4};
     for (int id : hide)
         Show(hDlg, id, FALSE);

@@ -154,7 +154,11 @@ TEST_F(Identification, TypeZeroOverItselfReverts)
 TEST_F(Identification, AnUpgradeIsOfferedWithBothReleases)
 {
     InstallBase();
-    Identified result = RunIdentification(Fix(""), dir_);
+    Identified result = RunIdentification(Fix(""), dir_, [](robot::Program& program) {
+        // The directory page is gone, its opened list of data directories too.
+        EXPECT_FALSE(program.Visible(IDC_DATADIRS));
+        EXPECT_EQ(0, SendMessageA(GetDlgItem(program.Dialog(), IDC_DATADIRS), CB_GETDROPPEDSTATE, 0, 0));
+    });
     EXPECT_EQ("Identified Release 14.5.1FP1. Press Next to begin upgrading to Release 14.5.1FP1 HF21", result.text);
     ExpectLogLines(result.log, {"Identified Release 14.5.1FP1.", "Verified " + std::string(kBaseLabel) + "."});
 }
