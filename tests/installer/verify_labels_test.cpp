@@ -194,6 +194,35 @@ TEST_F(RevertLabels, UnattendedRevertTakesTheFirstLabelStartingWithTheGivenText)
     }
 }
 
+TEST_F(RevertLabels, UnattendedRevertWithOneLabelTakesIt)
+{
+    std::string fix = Fix("");
+    std::string program = InstallFixed();
+    CreateDirectoryA((program + "\\Release1451FP1").c_str(), NULL);
+    robot::Program run("\"" + fix + "\" nouser", dir_);
+    ASSERT_TRUE(fixture::WaitTempLog("MainDlgProc: Starting case WM_START_UPGRADE"));
+    ExpectLogLines(fixture::TempLog(), {"Revert label " + std::string(kBaseLabel) + " "});
+    ASSERT_TRUE(run.WaitWindow(ZFIX_DIALOG_CLASS));
+    CloseAnswering(run);
+}
+
+TEST_F(RevertLabels, UnattendedRevertOfAFixNotInstalledWaitsForTheUpgrade)
+{
+    InstallBase();
+    robot::Program run("\"" + Fix("") + "\" nouser revert Release 14.5", dir_);
+    ASSERT_TRUE(run.WaitWindow(ZFIX_DIALOG_CLASS));
+    const std::string text = "You need to upgrade to " + std::string(kFixLabel) + " before reverting. \n\tPress Next to upgrade. Press Close to abort.";
+    ASSERT_TRUE(run.WaitText(IDC_TEXT1, text));
+    EXPECT_TRUE(run.Visible(IDC_TEXT1));
+    EXPECT_FALSE(run.Visible(IDC_TEXT5));
+    // The run has become attended: it waits on the identification page until Next.
+    EXPECT_TRUE(run.WaitEnabled(IDC_NEXT, true));
+    EXPECT_EQ("2", run.Text(IDC_STATE));
+    ASSERT_TRUE(run.Click(IDC_NEXT));
+    ASSERT_TRUE(run.WaitText(IDC_STATE, "3"));
+    CloseAnswering(run);
+}
+
 TEST_F(RevertLabels, MoreThanFiftyTwoLabelsAreAllOffered)
 {
     std::string sections;
