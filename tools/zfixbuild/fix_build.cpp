@@ -308,7 +308,11 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     record.checksums.push_back(c);
   };
   addChecksum(reader.ChecksumIn(baseIndex, zfix::DIR_PROGRAM, d.stringsLibrary), d.baseLabel, d.stringsLibrary);
-  for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwNewChecksum, d.fixLabel, e.name);
+  // A fix without labels recognises its base by the strings library's checksum anywhere in the
+  // table, so the table holds only the states before the fix: with the fix label's records an
+  // installation that already has the fix would be taken for its base.
+  if (d.upgradeType > 0)
+    for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwNewChecksum, d.fixLabel, e.name);
   for (const BuiltEntry& e : fix->entries) addChecksum(e.entry.dwOldChecksum, d.baseLabel, e.name);
   for (size_t k = 0; k < d.older.size() && k < older.size(); ++k) {
     auto index = Index(older[k]);
