@@ -46,6 +46,8 @@ echo "== a sample installation of the base release"
 echo "== the installer, driven through its wizard"
 "$RUN" zrobot.exe --dir "$W" "$W\\fix.exe" \
   dialog=UPZOREL text=1003 click=1021 click=1002 wait=1011:1 text=1003 text=1005 \
-  click=1002 wait=1011:2 text=1012 click=2 exit || true
+  click=1002 wait=1011:2 \
+  "wait=1012:Identified Release 14.5.1FP1. Press Next to begin upgrading to Release 14.5.1FP1 HF21" text=1012 \
+  click=1002 wait=1011:3 text=1012 click=2 exit || true
 echo "== UPGRADE.LOG of the product"
 tr -d '\r' < "$DEMO/product/PROGRAM/UPGRADE.LOG"
