@@ -21,24 +21,30 @@ std::string BinDir()
     return path;
 }
 
-bool RemoveTree(const std::string& path)
+void ForEachEntry(const std::string& dir, const std::function<void(const std::string&, bool)>& visit)
 {
     WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..")
+            visit(name, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+bool RemoveTree(const std::string& path)
+{
+    ForEachEntry(path, [&](const std::string& name, bool isDir) {
+        std::string child = path + "\\" + name;
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (isDir)
+            RemoveTree(child);
+        else
+            DeleteFileA(child.c_str());
+    });
     return RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
@@ -56,20 +62,12 @@ std::string ScratchDir(const std::string& name)
 void CopyTree(const std::string& from, const std::string& to)
 {
     CreateDirectoryA(to.c_str(), NULL);
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((from + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    ForEachEntry(from, [&](const std::string& name, bool isDir) {
+        if (isDir)
             CopyTree(from + "\\" + name, to + "\\" + name);
         else
             CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    });
 }
 
 std::string CommandLineDir(const std::string& name)

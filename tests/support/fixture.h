@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ std::string BinDir();
 /* A new, empty folder below the build tree's scratch folder. */
 std::string ScratchDir(const std::string& name);
 bool RemoveTree(const std::string& path);
+/* Calls visit(name, isDirectory) for each entry of a folder ("." and ".." left out). */
+void ForEachEntry(const std::string& dir, const std::function<void(const std::string&, bool)>& visit);
 /* Copies a folder with everything below it. */
 void CopyTree(const std::string& from, const std::string& to);
 

@@ -42,21 +42,13 @@ void WriteTreeFile(const std::string& root, const std::string& rel, const std::s
 // Relative path -> content of every file below dir.
 void ListTree(const std::string& dir, const std::string& rel, std::map<std::string, std::string>* out)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
+    fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
         std::string r = rel.empty() ? name : rel + "\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (isDir)
             ListTree(dir + "\\" + name, r, out);
         else
             (*out)[r] = ReadFile(dir + "\\" + name);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    });
 }
 
 std::map<std::string, std::string> Tree(const std::string& dir)
