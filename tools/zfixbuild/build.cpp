@@ -15,7 +15,7 @@
 #include "tools/zfixbuild/commands.h"
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
-#include "tools/zfixbuild/inspect_format.h"
+#include "tools/zfixbuild/fix_report.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
 

@@ -1,5 +1,5 @@
 // What `zfixbuild inspect` prints about a fix executable, from its resources' bytes (portable;
-// inspect.cpp reads the resources).
+// show_fix.cpp reads the resources).
 #pragma once
 
 #include <cstddef>

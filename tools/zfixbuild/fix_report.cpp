@@ -1,4 +1,4 @@
-#include "tools/zfixbuild/inspect_format.h"
+#include "tools/zfixbuild/fix_report.h"
 
 #include <cstdio>
 

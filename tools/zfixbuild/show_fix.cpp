@@ -9,7 +9,7 @@
 
 #include "package/fix_record.h"
 #include "tools/zfixbuild/commands.h"
-#include "tools/zfixbuild/inspect_format.h"
+#include "tools/zfixbuild/fix_report.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
 
