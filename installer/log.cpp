@@ -15,11 +15,15 @@ static void WriteIndent(int level)
         fputc('\t', gpLogFile);
 }
 
-int OpenUpgradeLog(void)
+const char* TempDirectoryName(void)
 {
     const char* temp = getenv("TEMP");
-    if (!temp)
-        temp = "\\TEMP";
+    return temp ? temp : "\\TEMP";
+}
+
+int OpenUpgradeLog(void)
+{
+    const char* temp = TempDirectoryName();
     CreateDirectoryA(temp, NULL);
     FormatText(gszTempLogPath, sizeof(gszTempLogPath), "%s\\%s", temp, "UPGRADE.LOG");
     gpLogFile = fopen(gszTempLogPath, "w+");

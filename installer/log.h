@@ -11,6 +11,9 @@
 extern FILE* gpLogFile;
 extern char gszTempLogPath[260];
 
+/* The temporary directory: "TEMP", or "\TEMP" when it is not set (an empty value is used as is). */
+const char* TempDirectoryName(void);
+
 int OpenUpgradeLog(void);
 void WriteLog(const char* text, int level);
 void WriteLogString(int id, int level);

@@ -40,9 +40,8 @@ static void StartupFailure(const char* lpText)
 
 static void SetTempDir(void)
 {
-    const char* temp = getenv("TEMP");
     free(gpTempDir);
-    gpTempDir = _strdup(temp ? temp : "\\TEMP");
+    gpTempDir = _strdup(TempDirectoryName());
     CreateDirectoryA(gpTempDir, NULL);
 }
 
