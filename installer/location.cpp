@@ -2,6 +2,7 @@
 
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/profile.h"
 #include "installer/text.h"
 #include "installer/utils.h"
 
@@ -217,12 +218,13 @@ BOOL FindZorelData(void)
             return FALSE;
         char szIni[PATH_BUFFER], szValue[PATH_BUFFER];
         if (SearchOnPath("ZOREL.INI", szIni, sizeof(szIni))) {
-            GetPrivateProfileStringA("Zorel", "Directory", "DEFAULT", szValue, sizeof(szValue), szIni);
+            ReadProfileString("Zorel", "Directory", szValue, sizeof(szValue), szIni);
         } else {
             char szWin[PATH_BUFFER] = "";
             GetWindowsDirectoryA(szWin, sizeof(szWin));
             FormatText(szIni, sizeof(szIni), "%s\\%s", szWin, "ZOREL.INI");
-            GetPrivateProfileStringA("Zorel", "Directory", "NULL", szValue, sizeof(szValue), szIni);
+            if (ReadProfileString("Zorel", "Directory", szValue, sizeof(szValue), szIni) == PROFILE_MISSING)
+                strcpy(szValue, "NULL");
         }
         free(gpZorelData[0]);
         gpZorelData[0] = NewDataEntry(UpperCase(szValue));
