@@ -9,7 +9,6 @@
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #define STRING_PRODUCT_RUNNING 8
 
@@ -24,10 +23,8 @@ void LoadCurrentZorelVersion64(const char* lpWord)
     WriteLog(szOut, 1);
 
     char szCmd[3 * PATH_BUFFER];
-    /* A tool path with a blank is quoted, so that the tool finds its arguments after it. */
-    const char* quote = strchr(gszUpdateVersionPath, ' ') ? "\"" : "";
-    if (!gszUpdateVersionPath[0] || !BuildPath(szCmd, sizeof(szCmd), "%s%s%s \"%s\" myversion %s ", quote,
-                                               gszUpdateVersionPath, quote, gpProgramDir, lpWord)) {
+    if (!gszUpdateVersionPath[0] ||
+        !BuildPath(szCmd, sizeof(szCmd), "%s \"%s\" myversion %s ", gszUpdateVersionPath, gpProgramDir, lpWord)) {
         WriteLog("LoadCurrentZorelVersion64: ERROR: no command line for the release-string tool", 0);
         exit(1);
     }
@@ -38,8 +35,9 @@ void LoadCurrentZorelVersion64(const char* lpWord)
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    /* The tool's path is the program to start: an unquoted path with a blank in it would
-       otherwise start whatever stands at its first word. */
+    /* The tool's path is the program to start: the command line holds it unquoted (the tool
+       takes its arguments from the end), and a blank in it would otherwise start whatever
+       stands at its first word. */
     if (!CreateProcessA(gszUpdateVersionPath, szCmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
         DWORD err = GetLastError();
         WriteLog(szCmd, 0);
