@@ -24,18 +24,6 @@ static void LabelSection(const char* lpLabel, char* lpOut, size_t size)
     FormatText(lpOut, size, "%c%s%c", 34, lpLabel, 34);
 }
 
-/* A label stands in the registry as a quoted value and as a section name between '[' and ']':
-   a ']' or '"' would end it early and a line break would start a new line of the file. */
-static BOOL FitsRegistry(const char* lpLabel)
-{
-    if (!*lpLabel || strlen(lpLabel) > zfix::LABEL_SIZE)
-        return FALSE;
-    for (const unsigned char* p = (const unsigned char*)lpLabel; *p; ++p)
-        if (*p < 32 || *p == ']' || *p == '"')
-            return FALSE;
-    return TRUE;
-}
-
 static void WriteKey(const char* lpSection, const char* lpStem, int n, const char* lpValue, const char* lpRegistry)
 {
     char szKey[32];
@@ -153,7 +141,7 @@ void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD
 void UpdatePatchInfo(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount, const zfix::FILELISTRECORD* lpFiles)
 {
     WriteLog("UpdatePatchInfo starting", 2);
-    if (!FitsRegistry(lpNewLabel) || !FitsRegistry(lpOldLabel)) {
+    if (!zfix::IsRegistryLabel(lpNewLabel) || !zfix::IsRegistryLabel(lpOldLabel)) {
         WriteLogF(0, "UpdatePatchInfo: ERROR: the label [%s] or [%s] cannot stand in patch.ini, nothing recorded",
                   lpNewLabel, lpOldLabel);
         return;
