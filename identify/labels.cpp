@@ -91,7 +91,7 @@ static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, s
 {
     char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
     CopyText(szBase, sizeof(szBase), BaseName(lpFile));
-    StripFileExtension(szBase, szStem);
+    StripFileExtension(szBase, szStem, sizeof(szStem));
     FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
 }
 
@@ -224,7 +224,7 @@ int FoundBackup(DWORD dwNew)
     }
 
     char szExt[PATH_BUFFER];
-    GetFileExtension(entry->lpFile, szExt);
+    GetFileExtension(entry->lpFile, szExt, sizeof(szExt));
     BOOL bAnyContent = _stricmp(szExt, "jar") == 0 || _stricmp(szExt, "gz") == 0;
     for (const std::string& candidate : InstalledPaths(entry->lpFile, entry->dwDir, FALSE)) {
         unsigned long dwChecksum = 0;
@@ -379,7 +379,7 @@ static BOOL EntryRevertible(DWORD i)
         return TRUE;
     }
     char szExt[PATH_BUFFER];
-    GetFileExtension(base, szExt);
+    GetFileExtension(base, szExt, sizeof(szExt));
     if (strcmp(szExt, "sym") == 0) {
         WriteLogF(2, "VerifyValidLabels: File %s apparently was not installed in the original client configuration for version %s: skipping",
                   entry->lpFile, entry->canReleaseLabel);

@@ -51,28 +51,38 @@ BOOL CreateDirectoryPath(const char* lpPath)
     return bResult;
 }
 
-void GetFileExtension(const char* lpPath, char* lpOut)
+/* Writes lpText[0..len) to lpOut; FALSE with an empty output when it does not fit. */
+static BOOL PutPart(const char* lpText, size_t len, char* lpOut, size_t cbOut)
 {
-    char szPath[PATH_BUFFER];
-    CopyText(szPath, sizeof(szPath), lpPath);
-    const char* dot = strrchr(szPath, '.');
-    strcpy(lpOut, dot ? dot + 1 : "");
-}
-
-void StripFileExtension(const char* lpPath, char* lpOut)
-{
-    size_t len = strlen(lpPath);
-    const char* dot = strrchr(lpPath, '.');
-    if (dot)
-        len = (size_t)(dot - lpPath);
-    memmove(lpOut, lpPath, len);
+    if (cbOut == 0)
+        return FALSE;
+    if (len >= cbOut) {
+        lpOut[0] = '\0';
+        return FALSE;
+    }
+    memmove(lpOut, lpText, len);
     lpOut[len] = '\0';
+    return TRUE;
 }
 
-void GetFileNamePart(const char* lpPath, char* lpOut)
+BOOL GetFileExtension(const char* lpPath, char* lpOut, size_t cbOut)
+{
+    const char* dot = strrchr(lpPath, '.');
+    const char* ext = dot ? dot + 1 : lpPath + strlen(lpPath);
+    return PutPart(ext, strlen(ext), lpOut, cbOut);
+}
+
+BOOL StripFileExtension(const char* lpPath, char* lpOut, size_t cbOut)
+{
+    const char* dot = strrchr(lpPath, '.');
+    return PutPart(lpPath, dot ? (size_t)(dot - lpPath) : strlen(lpPath), lpOut, cbOut);
+}
+
+BOOL GetFileNamePart(const char* lpPath, char* lpOut, size_t cbOut)
 {
     const char* slash = strrchr(lpPath, '\\');
-    memmove(lpOut, slash ? slash + 1 : lpPath, strlen(slash ? slash + 1 : lpPath) + 1);
+    const char* name = slash ? slash + 1 : lpPath;
+    return PutPart(name, strlen(name), lpOut, cbOut);
 }
 
 void TrimTrailingBlanks(char* lpText)

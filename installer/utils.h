@@ -7,9 +7,12 @@
 BOOL DoesFileExist(const char* lpPath);
 BOOL IsDirectory(const char* lpPath);
 BOOL CreateDirectoryPath(const char* lpPath);
-void GetFileExtension(const char* lpPath, char* lpOut);
-void StripFileExtension(const char* lpPath, char* lpOut);
-void GetFileNamePart(const char* lpPath, char* lpOut);
+/* The text after the last '.', the path without its last '.' and what follows, the text after the
+   last '\'. Each writes lpOut (cbOut bytes; it may be lpPath itself) and returns FALSE with an
+   empty output when the result does not fit. */
+BOOL GetFileExtension(const char* lpPath, char* lpOut, size_t cbOut);
+BOOL StripFileExtension(const char* lpPath, char* lpOut, size_t cbOut);
+BOOL GetFileNamePart(const char* lpPath, char* lpOut, size_t cbOut);
 void TrimTrailingBlanks(char* lpText);
 /* Upper-cases a text in place in the system code page; returns it. */
 char* UpperCase(char* lpText);
