@@ -6,9 +6,33 @@
 
 #include <stdio.h>
 
+/* Grades of a label's backup copies. */
+#define BACKUP_GRADE_VALID     1    /* every copy has its recorded checksum */
+#define BACKUP_GRADE_INVALID   0    /* a copy of a fix without labels differs: no restore */
+#define BACKUP_GRADE_BY_FILE (-1)   /* copies differ or are missing: restore what can be found */
+
+/* Checks the backup copies of lpLabel's registry section: BACKUP_GRADE_VALID, BACKUP_GRADE_INVALID or
+   BACKUP_GRADE_BY_FILE. Sets dwNumBackupFiles to the number of entries plus one. */
+int CheckValidBackup(const char* lpLabel);
+
 /* Checks the program directory's files of lpLabel's registry section and writes a tab, the
-   path and a line end to lpListing for each file that still has its recorded checksum.
+   path and a line end to lpListing for each file that still has its recorded checksum, and
+   the path followed by " overwritten." for each that has another one (a fix installed on top
+   of the label replaces its files, so that does not make the label any less installed).
    2 when the section was read to its end, 1 when an entry could not be read. */
 int CheckValidLabel(const char* lpLabel, FILE* lpListing);
+
+/* The section name of a label in the fix registry: the label, trailing blanks removed, between
+   double quotes; lpTrimmed receives the bare label. */
+void LabelSection(const char* lpLabel, char* lpTrimmed, size_t cbTrimmed, char* lpSection, size_t cbSection);
+
+/* The release text of a label (up to its '|'), for the status line. */
+void ReleaseOfLabel(const char* lpLabel, char* lpOut, size_t size);
+
+/* The wizard's status line (item 1012), when there is a wizard. */
+void ShowStatus(const char* lpText);
+
+/* "%#lx" of a file's checksum into lpOut; FALSE when the file cannot be opened. */
+BOOL ChecksumText(const char* lpPath, char* lpOut, size_t size);
 
 #endif
