@@ -133,6 +133,10 @@ void RevertTest::ExpectTree(const std::string& tree)
         for (const std::string& f : FilesBelow(mine + "\\" + d.sub)) {
             std::string path = d.installed + "\\" + f;
             EXPECT_TRUE(fixture::FileExists(path)) << "missing: " << path;
+            // The base tree's strings library is the product's own, never rewritten by the
+            // release-string tool as every installed one is: its release text is compared instead.
+            if (tree == "base" && f == "tessra.dll")
+                continue;
             EXPECT_TRUE(fixture::ReadFile(mine + "\\" + d.sub + "\\" + f) == fixture::ReadFile(path))
                 << "differs from " << tree << ": " << path;
         }

@@ -7,6 +7,8 @@
 
 #include "resources/resource.h"
 
+#include <functional>
+
 using fixture::Contains;
 using fixture::ReadFile;
 
@@ -42,7 +44,8 @@ TEST_F(RevertTest, HotfixRevertsUnattendedAndThroughTheWizard)
             ASSERT_TRUE(program.SelectListItem(IDC_LABELS, 0));
             ASSERT_TRUE(program.WaitEnabled(IDC_NEXT, true));
             ASSERT_TRUE(program.Click(IDC_NEXT));
-            EXPECT_EQ("Congratulations, you have successfully reverted this product.", WaitUpgradeResult(program));
+            EXPECT_TRUE(program.WaitText(IDC_TEXT5, "Congratulations, you have successfully reverted this product.", 60000))
+                << program.Text(IDC_TEXT5);
             ASSERT_TRUE(program.Click(IDCANCEL));
             EXPECT_EQ(0, program.WaitExit());
         }
@@ -57,6 +60,101 @@ TEST_F(RevertTest, HotfixRevertsUnattendedAndThroughTheWizard)
         EXPECT_FALSE(BackupDirExists(kHf21Dir));
         ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
                        {"UpgradeZorelVersion: Calling RemoveBackupDirectories 2", "Zorel has been successfully reverted."});
+    }
+}
+
+// A second hotfix on the same base, installed over the first: the base release comes back from
+// the first one's backups, validated whole (every entry of the base's section, so the section
+// ends at entry 17), then the second installs; reverting it gives the base release, and the
+// copies the restore saved in the first hotfix's directory go with the rest.
+TEST_F(RevertTest, SecondHotfixRestoresTheBaseFirstAndRevertsToIt)
+{
+    std::string hf21 = Fix("hotfix"), hf22 = ChainFix("hotfix", "base", kBaseLabel, "fix2", kHf22Label);
+    InstallBase();
+    const std::string lpBefore = LpKeys();
+    ASSERT_EQ(0, Run(hf21)) << fixture::TempLog();
+    ASSERT_EQ(0, Run(hf22)) << fixture::TempLog();
+    ExpectTree("fix2");
+    EXPECT_EQ(kHf22Label, Release());
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectLogLines(log, {"CheckValidBackup: Received 'DEFAULT' looking for BackupName017, breaking",
+                         "CheckValidBackup: Finished, returning bValid=1",
+                         "RestoreBaseRelease: Switching on nValidBackup = 1", "RestoreFiles(): Finished, returning bOK = 1",
+                         "RestoreBaseRelease: Finished, returning TRUE"});
+    EXPECT_TRUE(Contains(log, "RestoreFiles(): backed up  " + Upper(program_) + "\\nzorel.dll to " + Upper(program_) + "\\" +
+                                  kHf21Dir + "\\nzorel0002.IIB"))
+        << log;
+
+    ASSERT_EQ(0, Run(hf22, "revert " + WithoutDate(kBaseLabel))) << fixture::TempLog();
+    ExpectTree("base");
+    EXPECT_EQ(kBaseLabel, Release());
+    std::string lpAfter = lpBefore;
+    for (size_t at = 0; (at = lpAfter.find("CFP_LP_PREV=", at)) != std::string::npos; at += 12)
+        lpAfter.replace(at + 12, lpAfter.find('\n', at) - at - 12, kHf22Label);
+    EXPECT_EQ(lpAfter, LpKeys());
+    EXPECT_EQ("(none)", Registry());
+    EXPECT_FALSE(BackupDirExists(kBaseDir));
+    EXPECT_FALSE(BackupDirExists(kHf21Dir));
+}
+
+// What the base release restore makes of the first hotfix's backups when one of them is not as
+// recorded, and where it finds a copy of nzorel.dll that is missing from the base's directory.
+TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
+{
+    std::string hf21 = Fix("hotfix"), hf22 = ChainFix("hotfix", "base", kBaseLabel, "fix2", kHf22Label);
+    const std::string nzorel = "nzorel" + std::string(FilesOf(hf21)["nzorel.dll"].entry < 10 ? "000" : "00") +
+                               std::to_string(FilesOf(hf21)["nzorel.dll"].entry) + ".IIB";
+    const std::string tessra = "tessra000" + std::to_string(FilesOf(hf21)["tessra.dll"].entry) + ".IIB";
+    struct Row {
+        const char* what;
+        std::function<void(const std::string& base, const std::string& hf21Dir)> change;
+        int exitCode;
+        std::vector<std::string> lines;
+    };
+    const std::string program = Upper(dir_ + "\\product\\PROGRAM");
+    const std::string candidate = "[" + program + "\\" + kHf21Dir + "\\" + nzorel + "] to [" + program + "\\nzorel.dll]";
+    const std::string fixTessra = trees_ + "\\fix\\program\\tessra.dll";
+    const std::string fixNzorel = trees_ + "\\fix\\program\\nzorel.dll";
+    const Row rows[] = {
+        {"a differing copy of the strings library is ignored",
+         [&](const std::string& b, const std::string&) { ASSERT_TRUE(CopyFileA(fixTessra.c_str(), (b + "\\" + tessra).c_str(), FALSE)); },
+         0, {"CheckValidBackup: Finished, returning bValid=1"}},
+        {"a differing copy of nzorel.dll makes the restore go file by file",
+         [&](const std::string& b, const std::string&) { ASSERT_TRUE(CopyFileA(fixNzorel.c_str(), (b + "\\" + nzorel).c_str(), FALSE)); },
+         1, {"CheckValidBackup: Finished, returning bValid=-1", "RestoreBaseRelease: ERROR Backup is not valid, falling through to RestoreFiles()"}},
+        {"a copy in another label's directory with the recorded checksum",
+         [&](const std::string& b, const std::string& h) {
+             CreateDirectoryA(h.c_str(), NULL);
+             ASSERT_TRUE(MoveFileA((b + "\\" + nzorel).c_str(), (h + "\\" + nzorel).c_str()));
+         },
+         0, {"RestoreBaseRelease: ERROR Backup is not valid, falling through to RestoreFiles()",
+             "FindAndRestoreFile: Checksum matched, copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}},
+        {"a copy in another label's directory with the checksum this fix expects before it",
+         [&](const std::string& b, const std::string& h) {
+             CreateDirectoryA(h.c_str(), NULL);
+             ASSERT_TRUE(MoveFileA((b + "\\" + nzorel).c_str(), (h + "\\" + nzorel).c_str()));
+             std::string section = "\"" + std::string(kBaseLabel) + "\"";
+             ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), "Checksum002", "0x1", (program_ + "\\PATCH.INI").c_str()));
+         },
+         0, {"FindAndRestoreFile: 2 Copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}},
+        {"no copy but the installed version the restore saves: not accepted",
+         [&](const std::string& b, const std::string&) { ASSERT_TRUE(DeleteFileA((b + "\\" + nzorel).c_str())); },
+         1, {"RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to " + program + "\\nzorel.dll",
+             "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release",
+             "DetermineMode: ERROR: RestoreBaseRelease didn't work as expected"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        InstallBase();
+        ASSERT_EQ(0, Run(hf21)) << fixture::TempLog();
+        row.change(program_ + "\\" + kBaseDir, program_ + "\\" + kHf21Dir);
+        EXPECT_EQ(row.exitCode, Run(hf22));
+        // A run that ends unattended with exit code 1 leaves its log in the temporary directory.
+        ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog(), row.lines);
+        if (row.exitCode == 0)
+            ExpectTree("fix2");
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
     }
 }
 
