@@ -242,11 +242,20 @@ static BOOL Locate(Entry* e)
     WriteLogF(3, "RestoreFiles: Calling DoesFileExist() on %s", szProgram);
     DWORD dwDir = FixFileDir(e->szFile);
     std::vector<std::string> data = DataDirs();
-    if (dwDir == zfix::DIR_SYSTEM && gpSystemDir && *gpSystemDir) {
+    /* The registry does not say where a file lies: this fix's list tells it for the files the fix
+       touches, and a file that only the system directory holds is a system file. */
+    char szSystem[PATH_BUFFER] = "";
+    BOOL bHasSystem = gpSystemDir && *gpSystemDir && zfix::StaysInside(e->szFile) &&
+                      BuildPath(szSystem, sizeof(szSystem), "%s\\%s", gpSystemDir, e->szFile);
+    if (bHasSystem && dwDir == 0 && !DoesFileExist(szProgram) && DoesFileExist(szSystem)) {
+        BOOL bInData = FALSE;
+        for (const std::string& d : data)
+            bInData = bInData || DoesFileExist((d + "\\" + e->szFile).c_str());
+        if (!bInData)
+            dwDir = zfix::DIR_SYSTEM;
+    }
+    if (dwDir == zfix::DIR_SYSTEM && bHasSystem) {
         e->bSystem = TRUE;
-        char szSystem[PATH_BUFFER];
-        if (!JoinRegistryName(gpSystemDir, e->szFile, szSystem, sizeof(szSystem), "RestoreFiles", "File"))
-            return FALSE;
         e->targets.push_back(szSystem);
         if (DoesFileExist(szSystem))
             e->current = szSystem;

@@ -146,6 +146,10 @@ void RevertTest::ExpectTree(const std::string& tree)
                     EXPECT_FALSE(fixture::FileExists(d.installed + "\\" + f)) << "left: " << d.installed << "\\" << f;
                 }
     }
+    // A file of the system directory is never put into the program directory.
+    for (const char* other : kTrees)
+        for (const std::string& f : FilesBelow(TreeDir(trees_, other) + "\\system"))
+            EXPECT_FALSE(fixture::FileExists(program_ + "\\" + f)) << "misplaced: " << program_ << "\\" << f;
 }
 
 std::string RevertTest::Release()

@@ -7,6 +7,8 @@
 
 #include "resources/resource.h"
 
+#include <zlib.h>
+
 #include <functional>
 
 using fixture::Contains;
@@ -156,6 +158,121 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
         fixture::RemoveProduct();
         fixture::RemoveTree(dir_ + "\\product");
     }
+}
+
+// LP keys with CFP_LP_PREV replaced, as a revert leaves them.
+std::string WithPrevious(std::string keys, const std::string& previous)
+{
+    for (size_t at = 0; (at = keys.find("CFP_LP_PREV=", at)) != std::string::npos; at += 12)
+        keys.replace(at + 12, keys.find('\n', at) - at - 12, previous);
+    return keys;
+}
+
+// Fixpacks 2 and 3 installed one over the other, a hotfix on fixpack 3 reverted: fixpack 3 is
+// installed as before, with its registry, and the backups fixpacks 3 and 2 need for their own
+// reverts are still there, so fixpack 3 reverts to fixpack 2 and fixpack 2 to the base release,
+// each byte for byte.
+TEST_F(RevertTest, FixpacksStayRevertibleUnderAHotfix)
+{
+    std::string fp2 = ChainFix("fixpack", "base", kBaseLabel, "fp2", kFp2Label);
+    std::string fp3 = ChainFix("fixpack", "fp2", kFp2Label, "fp3", kFp3Label);
+    std::string hf = ChainFix("hotfix", "fp3", kFp3Label, "fp3hf", kFp3HfLabel);
+    InstallBase();
+    const std::string lpBase = LpKeys();
+    ASSERT_EQ(0, Run(fp2)) << fixture::TempLog();
+    ExpectTree("fp2");
+    const std::string regFp2 = Registry(), lpFp2 = LpKeys();
+    ASSERT_EQ(0, Run(fp3)) << fixture::TempLog();
+    ExpectTree("fp3");
+    const std::string regFp3 = Registry(), lpFp3 = LpKeys();
+    ASSERT_EQ(0, Run(hf)) << fixture::TempLog();
+    ExpectTree("fp3hf");
+    EXPECT_EQ(kFp3HfLabel, Release());
+
+    ASSERT_EQ(0, Run(hf, "revert " + WithoutDate(kFp3Label))) << fixture::TempLog();
+    ExpectTree("fp3");
+    EXPECT_EQ(kFp3Label, Release());
+    EXPECT_EQ(regFp3, Registry());
+    EXPECT_EQ(WithPrevious(lpFp3, kFp3HfLabel), LpKeys());
+    EXPECT_TRUE(BackupDirExists("Release1451FP1"));
+    EXPECT_TRUE(BackupDirExists("Release1451FP2"));
+    EXPECT_FALSE(BackupDirExists("Release1451FP3"));
+
+    ASSERT_EQ(0, Run(fp3, "revert " + WithoutDate(kFp2Label))) << fixture::TempLog();
+    ExpectTree("fp2");
+    EXPECT_EQ(kFp2Label, Release());
+    EXPECT_EQ(regFp2, Registry());
+    EXPECT_EQ(WithPrevious(lpFp2, kFp3Label), LpKeys());
+    EXPECT_TRUE(BackupDirExists("Release1451FP1"));
+    EXPECT_FALSE(BackupDirExists("Release1451FP2"));
+
+    ASSERT_EQ(0, Run(fp2, "revert " + WithoutDate(kBaseLabel))) << fixture::TempLog();
+    ExpectTree("base");
+    EXPECT_EQ(kBaseLabel, Release());
+    EXPECT_EQ("(none)", Registry());
+    EXPECT_EQ(WithPrevious(lpBase, kFp2Label), LpKeys());
+    EXPECT_FALSE(BackupDirExists("Release1451FP1"));
+}
+
+// A hotfix built on fixpack 2, run unattended over an installed fixpack 3, asks before it puts
+// fixpack 2 back: No leaves fixpack 3 as it is (the run ends with exit code 1), Yes restores
+// fixpack 2 from fixpack 3's backups and installs the hotfix, whose revert gives fixpack 2.
+TEST_F(RevertTest, HotfixOnAnOlderFixpackAsksBeforeRevertingTheInstalledOne)
+{
+    std::string fp2 = ChainFix("fixpack", "base", kBaseLabel, "fp2", kFp2Label);
+    std::string fp3 = ChainFix("fixpack", "fp2", kFp2Label, "fp3", kFp3Label);
+    std::string hf = ChainFix("hotfix", "fp2", kFp2Label, "fp2hf", kFp2HfLabel);
+    InstallBase();
+    ASSERT_EQ(0, Run(fp2)) << fixture::TempLog();
+    const std::string regFp2 = Registry();
+    ASSERT_EQ(0, Run(fp3)) << fixture::TempLog();
+    const std::string regFp3 = Registry();
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
+        robot::Program program("\"" + hf + "\" nouser", dir_);
+        robot::MessageBoxInfo box;
+        ASSERT_TRUE(program.WaitMessageBox(&box, 60000)) << fixture::TempLog();
+        EXPECT_EQ("Warning! Action will revert Fixpack!", box.caption);
+        EXPECT_EQ("Warning! Installing Hotfix Release1451FP2 will revert Fixpack Release1451FP3 already installed.\n\n"
+                  "Are you sure you want to continue?",
+                  box.text);
+        ASSERT_TRUE(program.Answer(box, answer));
+        EXPECT_EQ(answer == IDNO ? 1 : 0, program.WaitExit(120000)) << fixture::TempLog();
+        if (answer == IDNO) {
+            ExpectTree("fp3");
+            EXPECT_EQ(kFp3Label, Release());
+            EXPECT_EQ(regFp3, Registry());
+            ExpectLogLines(fixture::TempLog(), {"RestoreBaseRelease: ERROR: Backup is incomplete or failed checksum"});
+        }
+    }
+    ExpectTree("fp2hf");
+    EXPECT_EQ(kFp2HfLabel, Release());
+    ASSERT_EQ(0, Run(hf, "revert " + WithoutDate(kFp2Label))) << fixture::TempLog();
+    ExpectTree("fp2");
+    EXPECT_EQ(kFp2Label, Release());
+    EXPECT_EQ(regFp2, Registry());
+}
+
+// A fix without labels whose base copy differs from the registry's record: the restore stops
+// before it changes anything.
+TEST_F(RevertTest, PlainFixWithADifferingCopyRestoresNothing)
+{
+    std::string plain = Fix("plain");
+    InstallBase();
+    ASSERT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\UpdateVersion.exe\" \"" + program_ +
+                              "\" \"Release 14.5.1FP1 HF30|November 1, 2026\" write"));
+    const std::string script = program_ + "\\zorelreg.bat", installed = ReadFile(script);
+    CreateDirectoryA((program_ + "\\" + kHf21Dir).c_str(), NULL);
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\" + kHf21Dir + "\\zorelreg0001.IIB", "echo another release\r\n"));
+    char checksum[16];
+    snprintf(checksum, sizeof(checksum), "%#lx", (unsigned long)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)installed.data(), (uInt)installed.size()));
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\PATCH.INI", "[\"" + std::string(kFixLabel) + "\"]\r\nFile001=zorelreg.bat\r\n"
+                                   "Checksum001=" + checksum + "\r\nBackupName001=" + kHf21Dir + "\\zorelreg0001.IIB\r\n"));
+    Run(plain);
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog(),
+                   {"CheckValidBackup: ERROR 2: Setting bValid to 0", "RestoreBaseRelease: Switching on nValidBackup = 0",
+                    "RestoreBaseRelease: ERROR: Backup is incomplete or failed checksum"});
+    EXPECT_EQ(installed, ReadFile(script));
 }
 
 }  // namespace
