@@ -7,9 +7,12 @@ const char kFp2Label[] = "Release 14.5.1FP2|July 2, 2026";
 const char kFp3Label[] = "Release 14.5.1FP3|August 3, 2026";
 const char kFp3HfLabel[] = "Release 14.5.1FP3 HF1|September 4, 2026";
 const char kFp2HfLabel[] = "Release 14.5.1FP2 HF1|September 5, 2026";
+const char kSp2Label[] = "Release 8.0.2FP2|May 2, 2026";
+const char kSp3Label[] = "Release 8.0.2FP3|June 3, 2026";
+const char kSp4Label[] = "Release 8.0.2FP4|July 4, 2026";
 
 /* The trees of the chain, below the engine's trees (which are "base" and "fix"). */
-static const char* const kTrees[] = {"base", "fix", "fix2", "fp2", "fp3", "fp3hf", "fp2hf"};
+static const char* const kTrees[] = {"base", "fix", "fix2", "fp2", "fp3", "fp3hf", "fp2hf", "sp2", "sp3", "sp4"};
 
 static std::string TreeDir(const std::string& root, const std::string& tree)
 {
@@ -75,8 +78,9 @@ static void NextFixpack(const std::string& from, const std::string& to, int step
 void RevertTest::SetUpTestSuite()
 {
     EngineTest::SetUpTestSuite();
-    const std::string chain = trees_ + "\\chain";
-    if (fixture::FileExists(chain + "\\ready"))
+    // The marker names the trees' count: a chain that gained trees is made anew.
+    const std::string chain = trees_ + "\\chain", ready = chain + "\\ready" + std::to_string(sizeof(kTrees) / sizeof(kTrees[0]));
+    if (fixture::FileExists(ready))
         return;
     fixture::RemoveTree(chain);
     CreateDirectoryA(chain.c_str(), NULL);
@@ -100,11 +104,19 @@ void RevertTest::SetUpTestSuite()
         Write(to + "\\program\\sig\\hf1.sf", i == 0 ? "signature of FP3 HF1" : "signature of FP2 HF1");
         SetTreeRelease(to, i == 0 ? kFp3HfLabel : kFp2HfLabel);
     }
-    fixture::WriteFile(chain + "\\ready", "");
+    // The fixpack chain again as releases of the 8.0.2 line.
+    const struct { const char* tree; const char* from; const char* label; } line[] = {
+        {"sp2", "base", kSp2Label}, {"sp3", "fp2", kSp3Label}, {"sp4", "fp3", kSp4Label}};
+    for (const auto& l : line) {
+        fixture::CopyTree(TreeDir(trees_, l.from), TreeDir(trees_, l.tree));
+        SetTreeRelease(TreeDir(trees_, l.tree), l.label);
+    }
+    fixture::WriteFile(ready, "");
 }
 
 std::string RevertTest::ChainFix(const std::string& kind, const std::string& from, const std::string& fromLabel,
-                                 const std::string& to, const std::string& toLabel)
+                                 const std::string& to, const std::string& toLabel, const std::string& olderLabel,
+                                 const std::string& older)
 {
     const std::string f = TreeDir(trees_, from), t = TreeDir(trees_, to);
     std::string description = "[Fix]\r\n"
@@ -115,7 +127,12 @@ std::string RevertTest::ChainFix(const std::string& kind, const std::string& fro
                               "License=" + trees_ + "\\license.txt\r\n"
                               "[Base]\r\nProgram=" + f + "\\program\r\nData=" + f + "\\data\r\nSystem=" + f + "\\system\r\n"
                               "[Target]\r\nProgram=" + t + "\\program\r\nData=" + t + "\\data\r\nSystem=" + t + "\\system\r\n";
-    std::string name = trees_ + "\\chain\\" + kind + "_" + from + "_" + to;
+    if (!older.empty()) {
+        const std::string o = TreeDir(trees_, older);
+        description += "[Label001]\r\nLabel=" + olderLabel + "\r\nProgram=" + o + "\\program\r\nData=" + o +
+                       "\\data\r\nSystem=" + o + "\\system\r\n";
+    }
+    std::string name = trees_ + "\\chain\\" + kind + "_" + from + "_" + to + (older.empty() ? "" : "_" + older);
     if (!fixture::FileExists(name + ".exe")) {
         fixture::WriteFile(name + ".ini", description);
         EXPECT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name +

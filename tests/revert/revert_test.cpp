@@ -275,4 +275,43 @@ TEST_F(RevertTest, PlainFixWithADifferingCopyRestoresNothing)
     EXPECT_EQ(installed, ReadFile(script));
 }
 
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// The fixpack revert whose target's backup directory is "Release802FP3" goes its own way: a
+// cumulative fixpack from 8.0.2FP2 to FP4, reverted to FP3 (a further label it knows), restores
+// FP2 from the registry's copies and then FP3 over it, without writing a file of its own.
+TEST_F(RevertTest, FixpackRevertToRelease802FP3RestoresTheBaseThenTheTarget)
+{
+    std::string toFp3 = ChainFix("fixpack", "sp2", kSp2Label, "sp3", kSp3Label);
+    std::string toFp4 = ChainFix("fixpack", "sp3", kSp3Label, "sp4", kSp4Label);
+    std::string cumulative = ChainFix("fixpack", "sp2", kSp2Label, "sp4", kSp4Label, kSp3Label, "sp3");
+    InstallBase();
+    ASSERT_TRUE(CopyFileA((trees_ + "\\chain\\sp2\\program\\tessra.dll").c_str(), (program_ + "\\tessra.dll").c_str(), FALSE));
+    ASSERT_EQ(0, Run(toFp3)) << fixture::TempLog();
+    ASSERT_EQ(0, Run(toFp4)) << fixture::TempLog();
+    ExpectTree("sp4");
+    ASSERT_EQ(2u, Count(ReadFile(program_ + "\\UPGRADE.LOG"), "UpgradeZorelVersion: Calling CreateUpgradedFiles"));
+
+    ASSERT_EQ(0, Run(cumulative, "revert " + WithoutDate(kSp3Label))) << fixture::TempLog();
+    ExpectTree("sp3");
+    EXPECT_EQ(kSp3Label, Release());
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_EQ(2u, Count(log, "UpgradeZorelVersion: Calling CreateUpgradedFiles"));
+    ExpectLogLines(log, {"RestoreBaseRelease: Starting, canBaseVersion is " + std::string(kSp2Label),
+                         "RestoreBaseRelease: Finished, returning TRUE",
+                         std::string("UpdateTessra64:  Upgraded version to ") + kSp3Label});
+    for (int i = 1; i <= 2; ++i) {
+        char value[300];
+        GetPrivateProfileStringA("Zorel", "CFP_LP_PREV", "", value, sizeof(value),
+                                 (dir_ + "\\product\\DATA" + std::to_string(i) + "\\ZOREL.INI").c_str());
+        EXPECT_EQ(kSp4Label, std::string(value));
+    }
+}
+
 }  // namespace

@@ -15,14 +15,19 @@ extern const char kFp2Label[];
 extern const char kFp3Label[];
 extern const char kFp3HfLabel[];
 extern const char kFp2HfLabel[];
+extern const char kSp2Label[];
+extern const char kSp3Label[];
+extern const char kSp4Label[];
 
 class RevertTest : public EngineTest {
 protected:
     static void SetUpTestSuite();
 
-    /* The fix from tree "from" (labelled fromLabel) to tree "to", of the kind "hotfix" or "fixpack". */
+    /* The fix from tree "from" (labelled fromLabel) to tree "to", of the kind "hotfix" or "fixpack";
+       with an older tree, that release is a further label a revert may go back to. */
     static std::string ChainFix(const std::string& kind, const std::string& from, const std::string& fromLabel,
-                                const std::string& to, const std::string& toLabel);
+                                const std::string& to, const std::string& toLabel,
+                                const std::string& olderLabel = std::string(), const std::string& older = std::string());
 
     /* The installation holds exactly tree's files where this chain's trees have files. */
     void ExpectTree(const std::string& tree);
