@@ -221,6 +221,7 @@ static void SaveIniCopies(const char* lpLabelDir)
 
 /* One entry of the label's section and where its file lies now. */
 struct Entry {
+    char szFileKey[32];
     char szFile[PROFILE_BUFFER];
     char szChecksum[PROFILE_BUFFER];
     char szBackup[PATH_BUFFER];        /* empty when there is no copy to name */
@@ -237,7 +238,7 @@ struct Entry {
 static BOOL Locate(Entry* e)
 {
     char szProgram[PATH_BUFFER];
-    if (!JoinRegistryName(gpProgramDir, e->szFile, szProgram, sizeof(szProgram), "RestoreFiles", "File"))
+    if (!JoinRegistryName(gpProgramDir, e->szFile, szProgram, sizeof(szProgram), "RestoreFiles", e->szFileKey))
         return FALSE;
     WriteLogF(3, "RestoreFiles: Calling DoesFileExist() on %s", szProgram);
     DWORD dwDir = FixFileDir(e->szFile);
@@ -479,6 +480,7 @@ BOOL RestoreFiles(const char* lpLabel)
         }
         if (readChecksum == PROFILE_MISSING)
             e.szChecksum[0] = '\0';
+        FormatText(e.szFileKey, sizeof(e.szFileKey), "File%03d", n);
         char szKey[32];
         FormatText(szKey, sizeof(szKey), "BackupName%03d", n);
         if (readBackup == PROFILE_VALUE) {

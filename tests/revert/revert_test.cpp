@@ -82,7 +82,10 @@ TEST_F(RevertTest, SecondHotfixRestoresTheBaseFirstAndRevertsToIt)
     ExpectLogLines(log, {"CheckValidBackup: Received 'DEFAULT' looking for BackupName017, breaking",
                          "CheckValidBackup: Finished, returning bValid=1",
                          "RestoreBaseRelease: Switching on nValidBackup = 1", "RestoreFiles(): Finished, returning bOK = 1",
-                         "RestoreBaseRelease: Finished, returning TRUE"});
+                         "RestoreBaseRelease: Finished, returning TRUE",
+                         // Files the first hotfix added are not in the base release: removed, not missed.
+                         "RestoreFiles: " + Upper(program_) + "\\sig\\hf21.sf is absent in " + kBaseLabel + ", removing it",
+                         "RestoreFiles: " + system_ + "\\zfixeng_new.dat is absent in " + kBaseLabel + ", removing it"});
     EXPECT_TRUE(Contains(log, "RestoreFiles(): backed up  " + Upper(program_) + "\\nzorel.dll to " + Upper(program_) + "\\" +
                                   kHf21Dir + "\\nzorel0002.IIB"))
         << log;
@@ -106,14 +109,24 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
     std::string hf21 = Fix("hotfix"), hf22 = ChainFix("hotfix", "base", kBaseLabel, "fix2", kHf22Label);
     const std::string nzorel = "nzorel" + std::string(FilesOf(hf21)["nzorel.dll"].entry < 10 ? "000" : "00") +
                                std::to_string(FilesOf(hf21)["nzorel.dll"].entry) + ".IIB";
+    const std::string report = "report00" + std::to_string(FilesOf(hf21)["templates\\report.tpl"].entry) + ".IIB";
     const std::string tessra = "tessra000" + std::to_string(FilesOf(hf21)["tessra.dll"].entry) + ".IIB";
     struct Row {
         const char* what;
         std::function<void(const std::string& base, const std::string& hf21Dir)> change;
         int exitCode;
         std::vector<std::string> lines;
+        std::function<void()> after;
     };
     const std::string program = Upper(dir_ + "\\product\\PROGRAM");
+    auto AddBaseEntry = [&](int n, const std::string& file, const std::string& checksum, const std::string& backup) {
+        const std::string section = "\"" + std::string(kBaseLabel) + "\"", registry = program_ + "\\PATCH.INI";
+        char number[8];
+        snprintf(number, sizeof(number), "%03d", n);
+        WritePrivateProfileStringA(section.c_str(), ("File" + std::string(number)).c_str(), file.c_str(), registry.c_str());
+        WritePrivateProfileStringA(section.c_str(), ("Checksum" + std::string(number)).c_str(), checksum.c_str(), registry.c_str());
+        WritePrivateProfileStringA(section.c_str(), ("BackupName" + std::string(number)).c_str(), backup.c_str(), registry.c_str());
+    };
     const std::string candidate = "[" + program + "\\" + kHf21Dir + "\\" + nzorel + "] to [" + program + "\\nzorel.dll]";
     const std::string fixTessra = trees_ + "\\fix\\program\\tessra.dll";
     const std::string fixNzorel = trees_ + "\\fix\\program\\nzorel.dll";
@@ -139,11 +152,38 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
              ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), "Checksum002", "0x1", (program_ + "\\PATCH.INI").c_str()));
          },
          0, {"FindAndRestoreFile: 2 Copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}},
-        {"no copy but the installed version the restore saves: not accepted",
-         [&](const std::string& b, const std::string&) { ASSERT_TRUE(DeleteFileA((b + "\\" + nzorel).c_str())); },
+        {"no copy but the installed version the restore saves: not accepted, and a special file after it "
+         "does not hide that",
+         [&](const std::string& b, const std::string&) {
+             ASSERT_TRUE(DeleteFileA((b + "\\" + nzorel).c_str()));
+             ASSERT_TRUE(fixture::WriteFile(program_ + "\\webrk.exe", "web server helper"));
+             AddBaseEntry(17, "webrk.exe", "0x5", std::string(kBaseDir) + "\\webrk0017.IIB");
+         },
          1, {"RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to " + program + "\\nzorel.dll",
+             "RestoreFiles: We found a 'special' file: " + program + "\\webrk.exe, bOK is 0",
              "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release",
-             "DetermineMode: ERROR: RestoreBaseRelease didn't work as expected"}},
+             "DetermineMode: ERROR: RestoreBaseRelease didn't work as expected"},
+         [&] { EXPECT_FALSE(fixture::FileExists(program_ + "\\webrk.exe")); }},
+        {"names that leave the program directory are neither read nor written",
+         [&](const std::string&, const std::string&) {
+             ASSERT_TRUE(fixture::WriteFile(dir_ + "\\product\\outside.dll", "outside"));
+             ASSERT_TRUE(fixture::WriteFile(dir_ + "\\product\\outside0017.IIB", "intruder"));
+             AddBaseEntry(17, "..\\outside.dll", "0x5", "..\\outside0017.IIB");
+             AddBaseEntry(18, "..\\outside.dll", "0", std::string(kBaseDir) + "\\outside0018.IIB");
+         },
+         1, {"RestoreFiles: ERROR: BackupName017=..\\outside0017.IIB names no file inside " + program + ", passed over",
+             "RestoreFiles: ERROR: File018=..\\outside.dll names no file inside " + program + ", passed over",
+             "RestoreFiles(): Finished, returning bOK = 0"},
+         [&] { EXPECT_EQ("outside", ReadFile(dir_ + "\\product\\outside.dll")); }},
+        {"a copy that cannot be written leaves the restore failed",
+         [&](const std::string&, const std::string&) {
+             const std::string target = dir_ + "\\product\\DATA2\\templates\\report.tpl";
+             ASSERT_TRUE(DeleteFileA(target.c_str()));
+             ASSERT_TRUE(CreateDirectoryA(target.c_str(), NULL));
+         },
+         1, {"RestoreFiles(): ERROR2: Failed to copy " + program + "\\" + kBaseDir + "\\" + report + " to " +
+                 Upper(dir_ + "\\product\\DATA2") + "\\templates\\report.tpl",
+             "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -155,6 +195,8 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
         ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog(), row.lines);
         if (row.exitCode == 0)
             ExpectTree("fix2");
+        if (row.after)
+            row.after();
         fixture::RemoveProduct();
         fixture::RemoveTree(dir_ + "\\product");
     }
@@ -273,6 +315,26 @@ TEST_F(RevertTest, PlainFixWithADifferingCopyRestoresNothing)
                    {"CheckValidBackup: ERROR 2: Setting bValid to 0", "RestoreBaseRelease: Switching on nValidBackup = 0",
                     "RestoreBaseRelease: ERROR: Backup is incomplete or failed checksum"});
     EXPECT_EQ(installed, ReadFile(script));
+}
+
+// "fixdetails" lists a file that another version has replaced since its label was recorded as
+// overwritten, and still lists the label as installed.
+TEST_F(RevertTest, ListingShowsOverwrittenFilesOfAnInstalledLabel)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    ASSERT_EQ(0, Run(fix)) << fixture::TempLog();
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\sig\\nzorel.sf", "changed by hand"));
+    robot::Program program("\"" + fix + "\" fixdetails", dir_);
+    robot::MessageBoxInfo box;
+    ASSERT_TRUE(program.WaitMessageBox(&box, 30000));
+    program.Answer(box, IDOK);
+    EXPECT_EQ(0, program.WaitExit());
+    const std::string p = Upper(program_), details = ReadFile(dir_ + "\\patch_detail.txt");
+    EXPECT_TRUE(Contains(details, "\t" + p + "\\sig\\nzorel.sf overwritten.\r\n")) << details;
+    EXPECT_TRUE(Contains(details, "\t" + p + "\\nzorel.dll\r\n")) << details;
+    EXPECT_TRUE(Contains(ReadFile(dir_ + "\\patch.txt"), kFixLabel));
+    EXPECT_TRUE(Contains(box.text, p + "\\sig\\nzorel.sf overwritten.")) << box.text;
 }
 
 size_t Count(const std::string& text, const std::string& part)
