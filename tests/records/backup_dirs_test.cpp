@@ -18,12 +18,12 @@ TEST_F(BackupDirs, RemoveDirTakesTheIniCopiesAndAnEmptiedDirectory)
         bool registryCopy;                  /* PATCH_INI.BCK beside ZOREL_INI.BCK */
         std::string other;                  /* a further file below the directory */
         bool removed;
-        const char* line;
+        const char* line;                   /* a log line, %s the directory */
     } rows[] = {
         {"only the two INI copies", true, "", true, nullptr},
-        {"no PATCH_INI.BCK", false, "", true, "as it didn't exist..."},
-        {"a backup copy beside them", true, "nzorel0001.IIB", false, ": not empty"},
-        {"a subdirectory", true, "sub\\nzorel0001.IIB", false, ": not empty"},
+        {"no PATCH_INI.BCK", false, "", true, "RemoveDir: Failed to remove [%s\\PATCH_INI.BCK] as it didn't exist..."},
+        {"a backup copy beside them", true, "nzorel0001.IIB", false, "RemoveDir: Failed to remove backup directory %s: not empty"},
+        {"a subdirectory", true, "sub\\nzorel0001.IIB", false, "RemoveDir: Failed to remove backup directory %s: not empty"},
     };
     std::string fix = Fix("hf21");
     for (const Row& row : rows) {
@@ -46,10 +46,13 @@ TEST_F(BackupDirs, RemoveDirTakesTheIniCopiesAndAnEmptiedDirectory)
         if (!row.other.empty()) {
             EXPECT_EQ("a backup copy", fixture::ReadFile(dir + "\\" + row.other));
         }
-        std::string log = fixture::TempLog();
-        EXPECT_FALSE(Contains(log, "UpdateZorelIni: Directory " + Upper(dir) + " could not be removed") == row.removed);
+        std::string log = RunLog();
+        const std::string logged = Upper(dir_ + "\\product\\DATA1") + "\\" + kBaseDir;
+        EXPECT_EQ(!row.removed, Contains(log, "UpdateZorelIni: Directory " + logged + " could not be removed"));
         if (row.line) {
-            EXPECT_TRUE(Contains(log, row.line)) << log;
+            std::string line = row.line;
+            line.replace(line.find("%s"), 2, logged);
+            ExpectLogLines(log, {line});
         }
     }
 }
@@ -94,13 +97,13 @@ TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesEachListedLabelsDirectoryAndNot
     EXPECT_FALSE(fixture::FileExists(program + "\\PATCH.INI"));
     EXPECT_FALSE(fixture::FileExists(program + "\\hotfix\\license\\license.txt"));
     const std::string p = Upper(program);
-    ExpectLogLines(fixture::TempLog(),
+    ExpectLogLines(RunLog(),
                    {"Failed to remove backup directory " + p + "\\Release1450: not empty",
                     "Failed to remove backup directory " + p + "\\Release144: no such directory",
                     "Failed to remove backup directory " + p + "\\" + kHf21Dir + ": no such directory",
                     "RemoveBackupDirectories: ERROR: the label ..\\..|x names no backup directory inside " + p + ", passed over",
                     "RemoveBackupDirectories: ERROR: the label  . |y names no backup directory inside " + p + ", passed over"});
-    EXPECT_TRUE(Contains(fixture::TempLog(), "Getting profile string for Label003, section FIXPACKS in " + p +
+    EXPECT_TRUE(Contains(RunLog(), "Getting profile string for Label003, section FIXPACKS in " + p +
                                                  "\\PATCH.INI: error: "));
 }
 

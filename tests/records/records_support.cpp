@@ -129,6 +129,11 @@ std::string RecordsTest::InstallBase(const std::string& options)
     return program;
 }
 
+std::string RecordsTest::RunLog() const
+{
+    return fixture::ReadFile(dir_ + "\\product\\PROGRAM\\UPGRADE.LOG");
+}
+
 int RecordsTest::RunUnattended(const std::string& fix, const std::string& words)
 {
     robot::Program run("\"" + fix + "\" nouser" + (words.empty() ? "" : " " + words), dir_);

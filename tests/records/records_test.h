@@ -40,6 +40,8 @@ protected:
 
     /* A new sample installation at the base release in the test's folder; its program directory. */
     std::string InstallBase(const std::string& options = std::string());
+    /* The program directory's UPGRADE.LOG, where a run that ends normally leaves its log. */
+    std::string RunLog() const;
     /* Runs the fix unattended with further words; its exit code. */
     int RunUnattended(const std::string& fix, const std::string& words = std::string());
 

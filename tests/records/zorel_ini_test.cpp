@@ -51,7 +51,7 @@ TEST_F(ZorelIni, UpgradeKeepsACopyThenWritesPreviousBaseAndCurrent)
         EXPECT_EQ(programIni, fixture::ReadFile(program + "\\ZOREL.INI"));
         // No registry before the fix: no copy of it.
         EXPECT_FALSE(fixture::FileExists(program + "\\" + kBaseDir + "\\PATCH_INI.BCK"));
-        ExpectLogLines(fixture::TempLog(), {"UpdateZorelIni: backed up " + Upper(DataIni(1)) + " to " + Upper(Data(1)) +
+        ExpectLogLines(RunLog(), {"UpdateZorelIni: backed up " + Upper(DataIni(1)) + " to " + Upper(Data(1)) +
                                             "\\" + kBaseDir + "\\ZOREL_INI.BCK"});
     }
 }
@@ -77,7 +77,7 @@ TEST_F(ZorelIni, CopiesOnceMadeAreNeverOverwritten)
         EXPECT_EQ(earlier ? zorel : data, fixture::ReadFile(zorelPath));
         EXPECT_EQ(earlier ? registryCopy : registry, fixture::ReadFile(registryPath));
         if (earlier) {
-            ExpectLogLines(fixture::TempLog(), {"UpdateZorelIni: backup " + Upper(Data(1)) + "\\" + kBaseDir +
+            ExpectLogLines(RunLog(), {"UpdateZorelIni: backup " + Upper(Data(1)) + "\\" + kBaseDir +
                                                 "\\ZOREL_INI.BCK existed: not overwritten"});
         }
         fixture::RemoveProduct();
@@ -122,7 +122,7 @@ TEST_F(ZorelIni, DiagnosticsToolFixTouchesNeitherFile)
     EXPECT_EQ(programIni, fixture::ReadFile(program + "\\ZOREL.INI"));
     EXPECT_FALSE(fixture::FileExists(Data(1) + "\\" + kBaseDir));
     EXPECT_FALSE(fixture::FileExists(program + "\\" + kBaseDir + "\\PATCH_INI.BCK"));
-    ExpectLogLines(fixture::TempLog(), {"UpdateZorelIni: Called with new [" + kHf21 + "] and old [" + kBase + "]"});
+    ExpectLogLines(RunLog(), {"UpdateZorelIni: Called with new [" + kHf21 + "] and old [" + kBase + "]"});
 }
 
 TEST_F(ZorelIni, RevertPutsTheKeysBackAndRemovesTheLabelsCopies)
@@ -161,9 +161,18 @@ TEST_F(ZorelIni, RevertPutsTheKeysBackAndRemovesTheLabelsCopies)
                   fixture::ReadFile(program + "\\ZOREL.INI"));
         EXPECT_FALSE(fixture::FileExists(labelDir + "\\ZOREL_INI.BCK"));
         EXPECT_FALSE(fixture::FileExists(labelDir + "\\PATCH_INI.BCK"));
-        std::string log = fixture::TempLog();
-        ExpectLogLines(log, {"RemoveDir: Removing zorel backup: [" + Upper(labelDir) + "\\ZOREL_INI.BCK]",
-                             "RemoveDir: Removing patch backup: [" + Upper(labelDir) + "\\PATCH_INI.BCK]"});
+        std::string log = RunLog();
+        // The label's copies are used up: the next upgrade over the base copies the file anew,
+        // and its revert finds the keys of that copy.
+        ASSERT_EQ(0, RunUnattended(fix));
+        EXPECT_EQ("[Zorel]\r\nCFP_LP_BASE_VERSION=B0\r\nCFP_LP_CURRENT=C0\r\nCFP_LP_PREV=" + kHf21 + "\r\n",
+                  fixture::ReadFile(labelDir + "\\ZOREL_INI.BCK"));
+        ASSERT_EQ(0, RunUnattended(fix, "revert Release"));
+        EXPECT_EQ("[Zorel]\r\nCFP_LP_BASE_VERSION=B0\r\nCFP_LP_CURRENT=C0\r\nCFP_LP_PREV=" + kHf21 + "\r\n",
+                  fixture::ReadFile(program + "\\ZOREL.INI"));
+        const std::string copies = Upper(program) + "\\" + kBaseDir;
+        ExpectLogLines(log, {"RemoveDir: Removing zorel backup: [" + copies + "\\ZOREL_INI.BCK]",
+                             "RemoveDir: Removing patch backup: [" + copies + "\\PATCH_INI.BCK]"});
     }
 }
 
