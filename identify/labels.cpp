@@ -9,7 +9,7 @@
 #include "installer/utils.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,50 +18,8 @@
 #include <string>
 #include <vector>
 
-char** gpcanFixLabels = NULL;
-int giFixLabels = 0;
-static int giFixLabelRoom = 0;
 DWORD dwNumBackupFiles = 0;
 zfix::PCHECKFILE* gpCheckFileTable = NULL;
-
-#define FIX_LABELS_ROOM 52
-
-void ClearFixLabels(void)
-{
-    lpRqaLabel = NULL;  /* it points into the list */
-    for (int i = 0; i < giFixLabels; ++i)
-        free(gpcanFixLabels[i]);
-    giFixLabels = 0;
-}
-
-void AddFixLabel(const char* lpLabel)
-{
-    /* The list starts with room for 52 labels and grows rather than refuse a label. */
-    if (giFixLabels == giFixLabelRoom) {
-        int room = giFixLabelRoom ? giFixLabelRoom * 2 : FIX_LABELS_ROOM;
-        char** grown = (char**)realloc(gpcanFixLabels, (size_t)room * sizeof(char*));
-        if (!grown) {
-            LOG_ALLOC_FAILURE();
-            return;
-        }
-        gpcanFixLabels = grown;
-        giFixLabelRoom = room;
-    }
-    char* copy = (char*)calloc(LABEL_BUFFER + 1, 1);
-    if (!copy) {
-        LOG_ALLOC_FAILURE();
-        return;
-    }
-    CopyText(copy, LABEL_BUFFER, lpLabel);
-    zfix::TrimLabel(copy);
-    gpcanFixLabels[giFixLabels++] = copy;
-}
-
-void DropLastFixLabel(void)
-{
-    if (giFixLabels > 0)
-        free(gpcanFixLabels[--giFixLabels]);
-}
 
 static BOOL IsLastLabel(const char* lpLabel)
 {
@@ -250,7 +208,7 @@ static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLab
     static zfix::PCHECKFILE table[zfix::MAX_CHECKFILES];
     gpCheckFileTable = table;
     int result = 0;
-    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    BOOL bRqa = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums && i < record.checksums.size(); ++i) {
         const zfix::CHECKSUMRECORD& r = record.checksums[i];

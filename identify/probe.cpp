@@ -13,7 +13,7 @@
 
 void LoadCurrentZorelVersion64(const char* lpWord)
 {
-    if (StrIs(STRR_HOTFIX, "TDX"))
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX))
         return;
     char szLib[PATH_BUFFER], szOut[PATH_BUFFER];
     FormatText(szLib, sizeof(szLib), "%s\\%s", gpProgramDir, "tessra.dll");

@@ -7,7 +7,7 @@
 #include "installer/resources.h"
 #include "installer/text.h"
 #include "package/file_entry.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <string.h>

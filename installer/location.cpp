@@ -199,7 +199,7 @@ BOOL FindZorelData(void)
     }
 
     if (!bFound) {
-        if (StrIs(STRR_HOTFIX, "TDX")) {
+        if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX)) {
             if (!gpZorelData)
                 gpZorelData = (char**)calloc(2, sizeof(char*));
             if (gpZorelData) {
@@ -257,7 +257,7 @@ BOOL FindSystem(void)
 BOOL CheckZorelProgramDir(void)
 {
     WriteLog("CheckZorelProgramDir: Starting", 1);
-    if (!gpProgramDir || StrIs(STRR_HOTFIX, "Custom Fix"))
+    if (!gpProgramDir || StrIs(STRR_HOTFIX, zfix::FIXKIND_CUSTOM))
         return TRUE;
     char szPath[PATH_BUFFER];
     FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));

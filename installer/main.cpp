@@ -7,11 +7,11 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 #include "identify/probe.h"
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "ui/dialog.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -252,7 +252,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         ErrorBox("Unable to load resource strings. This file is corrupt and can not continue.", "Error");
         return ExitSequence(1);
     }
-    gszPatchIniName = StrIs(STRR_HOTFIX, "RQA") ? "RQA.INI" : "PATCH.INI";
+    gszPatchIniName = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) ? "RQA.INI" : "PATCH.INI";
 
     WriteLog("WinMain: Calling ParseCommandLine()", 0);
     std::string cmdLine(lpCmdLine ? lpCmdLine : "");

@@ -5,8 +5,9 @@
 #include "installer/text.h"
 
 #include "installer/utils.h"
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 
 #include <stdio.h>
@@ -18,12 +19,12 @@
 static const char* ResourceType(int kind)
 {
     switch (kind) {
-    case RES_VERSION: return "VERSION";
-    case RES_FILEENTRY: return "FILEENTRY";
-    case RES_UPDATE: return "UPDATE";
-    case RES_LICENSEENTRY: return "LICENSEENTRY";
-    case RES_UPDATE64ENTRY: return "UPDATE64ENTRY";
-    case RES_UPDATECABENTRY: return "UPDATECABENTRY";
+    case RES_VERSION: return zfix::RESTYPE_VERSION;
+    case RES_FILEENTRY: return zfix::RESTYPE_FILEENTRY;
+    case RES_UPDATE: return zfix::RESTYPE_UPDATE;
+    case RES_LICENSEENTRY: return zfix::RESTYPE_LICENSEENTRY;
+    case RES_UPDATE64ENTRY: return zfix::RESTYPE_UPDATE64ENTRY;
+    case RES_UPDATECABENTRY: return zfix::RESTYPE_UPDATECABENTRY;
     default: return NULL;
     }
 }
@@ -126,7 +127,7 @@ void ListContents(void)
 {
     FILETABLEENTRY** table = NewFileTable();
     int n = LoadFileTable(table);
-    if (n >= 1000) {
+    if (n > (int)zfix::MAX_LISTED_ENTRIES) {
         MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
         return;
     }
@@ -157,7 +158,7 @@ void ExtractLocally(char* lpTargetDir)
     WriteLog("ExtractLocally: Starting", 0);
     FILETABLEENTRY** table = NewFileTable();
     int n = LoadFileTable(table);
-    if (n >= 10000) {
+    if (n > (int)zfix::MAX_FILE_ENTRIES) {
         MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
         return;
     }

@@ -1,6 +1,6 @@
 #include "records/listing.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
@@ -33,7 +33,7 @@ char* ReadPatchInfo(void)
                 WriteLog(szText, 0);
                 return _strdup(szText);
             }
-            if (StrIs(STRR_HOTFIX, "RQA") && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
+            if (StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
                 AddFixLabel(szLabel);
                 WriteLogF(1, "ReadPatchInfo: Added label %s", gpcanFixLabels[giFixLabels - 1]);
             }

@@ -7,7 +7,8 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
+#include "installer/window.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -108,7 +109,7 @@ static void AllocFailure(const char* lpText)
     MessageBoxA(NULL, lpText, "Info", MB_OK | MB_ICONERROR);
 }
 
-static BOOL TdxWithoutPartition(void) { return StrIs(STRR_HOTFIX, "TDX") && giPartitions == 0; }
+static BOOL TdxWithoutPartition(void) { return StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX) && giPartitions == 0; }
 
 static BOOL ConfigureDirectories(HWND hDlg)
 {
@@ -347,7 +348,7 @@ static BOOL StartsWith(const char* lpText, const char* lpPrefix)
 /* Offers the revertible labels, and in an unattended run chooses one. */
 static void OfferRevertLabels(HWND hDlg, const char* lpOld)
 {
-    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    BOOL bRqa = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA);
     HWND hList = GetDlgItem(hDlg, IDC_LABELS);
     SetDlgItemTextA(hDlg, IDC_TEXT9, Str(44));
     Show(hDlg, IDC_TEXT9, TRUE);
@@ -446,7 +447,7 @@ static void StartIdentify(HWND hDlg)
                 SetDlgItemTextA(hDlg, IDC_TEXT1, text.c_str());
                 Show(hDlg, IDC_TEXT1, TRUE);
             } else {
-                std::string target = StrIs(STRR_HOTFIX, "RQA") ? Joined(canCurrentVersion, szNew) : Release(szNew);
+                std::string target = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) ? Joined(canCurrentVersion, szNew) : Release(szNew);
                 SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(24, Release(canCurrentVersion).c_str(), target.c_str()).c_str());
             }
             WriteLogF(0, "Verified %s.", canCurrentVersion);
@@ -455,7 +456,7 @@ static void StartIdentify(HWND hDlg)
         if (dwUpgradeType == 0) {
             SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(25, Release(szNew).c_str(), Release(szOld).c_str()).c_str());
             WriteLogF(0, "Verified %s.", szNew);
-        } else if (StrIs(STRR_HOTFIX, "Custom Fix")) {
+        } else if (StrIs(STRR_HOTFIX, zfix::FIXKIND_CUSTOM)) {
             CopyText(gszRevertLabel, sizeof(gszRevertLabel), canCurrentVersion);
             if (strstr(Str(STR_STRINGS_LIB), "jvmsr"))
                 FormatText(canLabelDir, sizeof(canLabelDir), "%s\\%s", gpProgramDir, "jvm_backup");
@@ -529,7 +530,7 @@ static void RevertLabelChosen(HWND hDlg)
 {
     HWND hList = GetDlgItem(hDlg, IDC_LABELS);
     int index = (int)SendMessageA(hList, LB_GETCURSEL, 0, 0);
-    if (StrIs(STRR_HOTFIX, "RQA")) {
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA)) {
         if (index >= giSkippedLabel)
             ++index;
         if (index >= 0 && index < giFixLabels)
@@ -543,7 +544,7 @@ static void RevertLabelChosen(HWND hDlg)
     WriteLogF(1, "Selected Label to revert to: %s", gszRevertLabel);
     if (dwUpgradeType != 0)
         LabelDirName(gszRevertLabel, canLabelDir);
-    WriteLogF(1, "gpStrings[STRR_HOTFIX] = %s; strcmp %d", Str(STRR_HOTFIX), strcmp(Str(STRR_HOTFIX), "Custom Fix"));
+    WriteLogF(1, "gpStrings[STRR_HOTFIX] = %s; strcmp %d", Str(STRR_HOTFIX), strcmp(Str(STRR_HOTFIX), zfix::FIXKIND_CUSTOM));
     Show(hDlg, IDC_TEXT1, FALSE);
     Show(hDlg, IDC_TEXT9, FALSE);
     Show(hDlg, IDC_LABELS, FALSE);

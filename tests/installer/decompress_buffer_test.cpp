@@ -1,5 +1,5 @@
 // DecompressBuffer under Wine: the movable block, the size, and the log line on failure.
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
 
 #include <gtest/gtest.h>
 
