@@ -1,17 +1,29 @@
-# Common settings of both builds: warnings, GoogleTest, and Wine as the test runner of the Windows build.
+# Common settings of both builds: GoogleTest, warnings, and Wine as the test runner of the Windows build.
 enable_testing()
 include(GoogleTest)
-
-if(MSVC)
-  add_compile_options(/W4)
-else()
-  add_compile_options(-Wall -Wextra)
-endif()
 
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Our own sources (everything added after this point): every printf-like call checked, every
+# function outside a file declared in a header first, and a warning fails the build.
+option(ZFIX_WERROR "Warnings fail the build" ON)
+if(MSVC)
+  add_compile_options(/W4)
+  if(ZFIX_WERROR)
+    add_compile_options(/WX)
+  endif()
+else()
+  add_compile_options(-Wall -Wextra -Wformat=2 -Wmissing-declarations)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_compile_options(-Wmissing-prototypes)  # what -Wmissing-declarations means to GCC
+  endif()
+  if(ZFIX_WERROR)
+    add_compile_options(-Werror)
+  endif()
+endif()
 
 set(ZFIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 

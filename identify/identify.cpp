@@ -8,7 +8,7 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "revert/restore.h"

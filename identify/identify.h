@@ -28,6 +28,8 @@ int DetermineMode(const zfix::FIXRECORD& record, DWORD dwStringsChecksum, const 
 DWORD GetFreeSpaceKB(const char* lpPath);
 
 int VerifyZorelVersion(void);
+/* Compares the installed files the fix patches with their checksums before the fix. */
+int VerifyFiles(const zfix::FIXRECORD& record, DWORD count);
 
 int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles);
 int FoundBackup(DWORD dwNew);

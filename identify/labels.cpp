@@ -6,7 +6,8 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
 #include "installer/gauge.h"
@@ -39,8 +40,8 @@ static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, s
 {
     char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
     CopyText(szBase, sizeof(szBase), lpFile);
-    GetFileNamePart(szBase, szBase);
-    StripFileExtension(szBase, szStem);
+    GetFileNamePart(szBase, szBase, sizeof(szBase));
+    StripFileExtension(szBase, szStem, sizeof(szStem));
     FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
 }
 
@@ -128,14 +129,16 @@ static BOOL IsComponentArchive(const char* lpPath)
     return FALSE;
 }
 
-/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. */
-static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailure)
+/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. The copy of an archive taken
+   whatever its content (bAnyContent) has a failure line of its own. */
+static int CopyBackup(const char* lpFrom, const char* lpTo, BOOL bAnyContent)
 {
     if (CopyFiles(lpFrom, lpTo)) {
         WriteLogF(3, "FoundBackup: Copied %s to %s", lpFrom, lpTo);
         return 1;
     }
-    WriteLogF(3, lpFailure, lpFrom, lpTo);
+    WriteLogF(3, bAnyContent ? "FoundBackup: Couldn't copy  %s to %s" : "FoundBackup: Couldn't copy %s to %s", lpFrom,
+              lpTo);
     return 0;
 }
 
@@ -168,7 +171,7 @@ int FoundBackup(DWORD dwNew)
                     WriteLogF(3, "FoundBackup: File %s already exists!", szTarget);
                     break;
                 }
-                return CopyBackup(szSource, szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(szSource, szTarget, FALSE);
             }
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X, expected: 0x%08X", szSource, (unsigned)dwChecksum,
                       (unsigned)entry->dwChecksum);
@@ -179,7 +182,7 @@ int FoundBackup(DWORD dwNew)
     }
 
     char szExt[PATH_BUFFER];
-    GetFileExtension(entry->lpFile, szExt);
+    GetFileExtension(entry->lpFile, szExt, sizeof(szExt));
     BOOL bAnyContent = _stricmp(szExt, "jar") == 0 || _stricmp(szExt, "gz") == 0;
     for (const std::string& candidate : InstalledPaths(entry->lpFile, entry->dwDir, FALSE)) {
         unsigned long dwChecksum = 0;
@@ -188,14 +191,14 @@ int FoundBackup(DWORD dwNew)
         if (dwChecksum == entry->dwChecksum) {
             WriteLogF(3, "FoundBackup: file %s found in the current directory", candidate.c_str());
             if (!DoesFileExist(szTarget))
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, FALSE);
         } else {
             WriteLogF(3, "FoundBackup: file %s has different checksum: 0x%08X", candidate.c_str(), (unsigned)dwChecksum);
         }
         if (!DoesFileExist(szTarget) && entry->dwChecksum != 0) {
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X", candidate.c_str(), (unsigned)entry->dwChecksum);
             if (bAnyContent)
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy  %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, TRUE);
         }
     }
     WriteLogF(3, "FoundBackup: File %s not found", BaseName(entry->lpFile));
@@ -333,7 +336,7 @@ static BOOL EntryRevertible(DWORD i)
         return TRUE;
     }
     char szExt[PATH_BUFFER];
-    GetFileExtension(base, szExt);
+    GetFileExtension(base, szExt, sizeof(szExt));
     if (strcmp(szExt, "sym") == 0) {
         WriteLogF(2, "VerifyValidLabels: File %s apparently was not installed in the original client configuration for version %s: skipping",
                   entry->lpFile, entry->canReleaseLabel);

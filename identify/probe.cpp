@@ -3,7 +3,7 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 
 #include <errno.h>
 #include <stdio.h>

@@ -6,6 +6,7 @@
 #include "package/fix_record.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 char** gpcanFixLabels = NULL;
 int giFixLabels = 0;
@@ -59,4 +60,28 @@ char* LabelDirName(const char* lpLabel, char* lpOut)
 BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel)
 {
     return zfix::IsSameRelease(lpCurrent, lpLabel, Str(STRR_HOTFIX));
+}
+
+char* LabelRelease(const char* lpLabel)
+{
+    size_t len = strcspn(lpLabel, "|");
+    char* out = (char*)malloc(len + 1);
+    if (out) {
+        memcpy(out, lpLabel, len);
+        out[len] = '\0';
+    }
+    return out;
+}
+
+char* JoinLabels(const char* lpA, const char* lpB)
+{
+    size_t a = strcspn(lpA, "|"), b = strcspn(lpB, "|");
+    char* out = (char*)malloc(a + b + 2);
+    if (out) {
+        memcpy(out, lpA, a);
+        out[a] = '+';
+        memcpy(out + a + 1, lpB, b);
+        out[a + b + 1] = '\0';
+    }
+    return out;
 }

@@ -22,4 +22,9 @@ char* LabelDirName(const char* lpLabel, char* lpOut);
    both have the same backup directory name. */
 BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel);
 
+/* New texts the caller frees: the label cut at its first '|' (the release text without the
+   date), and two labels cut so, joined by "+". */
+char* LabelRelease(const char* lpLabel);
+char* JoinLabels(const char* lpA, const char* lpB);
+
 #endif

@@ -4,7 +4,7 @@
 #include "installer/log.h"
 #include "installer/text.h"
 
-#include "installer/utils.h"
+#include "installer/memory_blocks.h"
 #include "installer/decompress_buffer.h"
 #include "package/file_entry.h"
 #include "package/fix_format.h"

@@ -5,7 +5,8 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/memory_blocks.h"
+#include "installer/paths.h"
 #include "resources/resource.h"
 #include "installer/gauge.h"
 #include "installer/window.h"
@@ -77,13 +78,21 @@ static int AddComboEditText(HWND hCombo, size_t maxChars)
     return (int)SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)text.c_str());
 }
 
-/* Formats a string-table text with up to three text arguments. */
+/* Formats a string-table text with up to three text arguments. The texts of the string table are
+   the formats here, so the compiler cannot check them; they hold %s conversions only. */
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#endif
 static std::string FormatString(int id, const char* a, const char* b = "", const char* c = "")
 {
     char szText[2048];
     FormatText(szText, sizeof(szText), Str(id), a, b, c);
     return szText;
 }
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 static void ReleaseDataDirs(void)
 {
