@@ -2,6 +2,18 @@
 enable_testing()
 include(GoogleTest)
 
+# The sanitizer build of the native tests (build/asan): AddressSanitizer and UndefinedBehavior-
+# Sanitizer in every program, GoogleTest included; any finding ends the program with an error.
+option(ZFIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(ZFIX_SANITIZE)
+  if(WIN32 OR MSVC)
+    message(FATAL_ERROR "ZFIX_SANITIZE is for the native build")
+  endif()
+  set(_sanitize -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${_sanitize})
+  add_link_options(${_sanitize})
+endif()
+
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
