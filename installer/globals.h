@@ -74,4 +74,7 @@ const char* Str(int id);
 /* TRUE when string id is exactly text. */
 BOOL StrIs(int id, const char* text);
 
+/* TRUE in an unattended run (no user answers). */
+BOOL Unattended(void);
+
 #endif

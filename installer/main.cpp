@@ -22,8 +22,6 @@
 
 static BOOL gbLogOpened = FALSE;
 
-static BOOL Unattended(void) { return (gwOptions & OPTIONS_NOUSER) != 0; }
-
 static void ErrorBox(const char* lpText, const char* lpCaption)
 {
     MessageBoxA(NULL, lpText, lpCaption, MB_OK | MB_ICONERROR);
@@ -191,7 +189,7 @@ static BOOL RegisterStatService(void)
     return bCreated;
 }
 
-/* Step 23: the end of every run that does not exit at once. */
+/* The end of every run that does not exit at once. */
 static int ExitSequence(int code)
 {
     WriteLog("WinMain: Finished while(FALSE)", 0);
@@ -293,7 +291,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         ShowListing();
 
     WaitUntilProductStops();
-    /* The executable's self-integrity check would stand here; it is not performed. */
+    /* The executable is not checked as a whole: each resource is checked as it is read. */
 
     WriteLog("WinMain: Calling FindZorelProgram()", 0);
     if (!FindZorelProgram()) {

@@ -9,8 +9,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* The labels of the installed-fix registry. The listing files arrive with the fix records; for now
-   only the web-access add-on's label collection is done. */
+/* Reads the labels of the installed-fix registry; a web-access add-on fix collects those that
+   are not the current release. NULL, or the text of a failed read (logged), which the caller
+   frees. */
 char* ReadPatchInfo(void)
 {
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
