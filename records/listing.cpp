@@ -1,11 +1,11 @@
 #include "records/listing.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "revert/validate.h"
+#include "records/label_check.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -83,7 +83,7 @@ char* ReadPatchInfo(void)
                 continue;
             WriteLabelLine(&listed, headers[s], szLabel);
             bListed = TRUE;
-            if (StrIs(STRR_HOTFIX, "RQA") && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
+            if (StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
                 AddFixLabel(szLabel);
                 WriteLogF(1, "ReadPatchInfo: Added label %s", gpcanFixLabels[giFixLabels - 1]);
             }

@@ -1,12 +1,13 @@
 #include "records/zorel_ini.h"
 
-#include "identify/identify.h"
+#include "installer/file_copy.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
-#include "revert/backup_dirs.h"
+#include "installer/paths.h"
+#include "records/ini_copies.h"
 
 #include <string.h>
 

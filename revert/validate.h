@@ -1,14 +1,8 @@
-/* Checks of a label's files against the checksums the fix registry records for them. */
+/* Checks of a label's backup copies and installed files against the checksums the fix registry
+   records for them. */
 #ifndef ZFIX_VALIDATE_H
 #define ZFIX_VALIDATE_H
 
-#include <windows.h>
-
-#include <stdio.h>
-
-/* Checks the program directory's files of lpLabel's registry section and writes a tab, the
-   path and a line end to lpListing for each file that still has its recorded checksum.
-   2 when the section was read to its end, 1 when an entry could not be read. */
-int CheckValidLabel(const char* lpLabel, FILE* lpListing);
+#include "records/label_check.h"
 
 #endif

@@ -1,14 +1,12 @@
-#include "revert/validate.h"
+#include "records/label_check.h"
 
-#include "identify/checksum.h"
-#include "identify/identify.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "package/checksum.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
 
 #include <string.h>
 
@@ -74,11 +72,13 @@ int CheckValidLabel(const char* lpLabel, FILE* lpListing)
             WriteLogF(0, "CheckValidLabel: ERROR: Couldn't open the file %s to verify the checksum", szTarget);
             continue;
         }
-        char szActual[32];
-        FormatText(szActual, sizeof(szActual), "%#lx", FileChecksum(f));
+        uint32_t dwChecksum = 0;
+        BOOL bRead = zfix::StreamCrc32(f, &dwChecksum);
         fclose(f);
+        char szActual[32];
+        FormatText(szActual, sizeof(szActual), "%#lx", (unsigned long)dwChecksum);
         /* A file changed since the label was recorded is not listed; the label still counts. */
-        if (strcmp(szActual, szChecksum) == 0) {
+        if (bRead && strcmp(szActual, szChecksum) == 0) {
             WriteLogF(3, "CheckValidLabel: File %s matches fix version %s", szTarget, szLabel);
             fprintf(lpListing, "%c%s%c", '\t', szTarget, '\n');
         }
