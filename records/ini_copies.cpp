@@ -1,6 +1,7 @@
 #include "records/ini_copies.h"
 
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/text.h"
 
@@ -12,13 +13,13 @@ static BOOL IsMissingPath(DWORD dwError)
 BOOL RemoveDir(const char* lpDir)
 {
     char szPath[PATH_BUFFER];
-    FormatText(szPath, sizeof(szPath), "%s\\%s", lpDir, "ZOREL_INI.BCK");
+    JoinPath(szPath, sizeof(szPath), lpDir, "ZOREL_INI.BCK");
     WriteLogF(4, "RemoveDir: Removing zorel backup: [%s]", szPath);
     if (!DeleteFileA(szPath))
         WriteLogF(0, "RemoveDir: Failed to remove files from the backup zorel.ini file %s, error: %d", szPath,
                   (int)GetLastError());
 
-    FormatText(szPath, sizeof(szPath), "%s\\%s", lpDir, "PATCH_INI.BCK");
+    JoinPath(szPath, sizeof(szPath), lpDir, "PATCH_INI.BCK");
     WriteLogF(4, "RemoveDir: Removing patch backup: [%s]", szPath);
     if (!DeleteFileA(szPath)) {
         DWORD dwError = GetLastError();

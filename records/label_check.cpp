@@ -2,6 +2,7 @@
 
 #include "installer/gauge.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
@@ -43,7 +44,7 @@ int CheckValidLabel(const char* lpLabel, FILE* lpListing)
     WriteLog("CheckValidLabel: Starting", 3);
 
     char szRegistry[PATH_BUFFER], szSection[PROFILE_BUFFER + 2];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir, gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
     FormatText(szSection, sizeof(szSection), "%c%s%c", 34, szLabel, 34);
 
     int result = 2;

@@ -2,6 +2,7 @@
 
 #include "installer/fix_labels.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
@@ -57,7 +58,7 @@ char* ReadPatchInfo(void)
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
     static const char* const headers[] = {"Installed Fixpacks:", "Installed Hotfixes:"};
     char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir ? gpProgramDir : "", gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir ? gpProgramDir : "", gszPatchIniName);
     BOOL bListed = FALSE;
     char* lpText = NULL;
     for (int s = 0; s < 2 && !lpText; ++s) {

@@ -3,6 +3,7 @@
 #include "installer/fix_labels.h"
 #include "installer/gauge.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
@@ -15,7 +16,7 @@
 
 static void RegistryPath(char* lpOut, size_t size)
 {
-    FormatText(lpOut, size, "%s\\%s", gpProgramDir, gszPatchIniName);
+    JoinPath(lpOut, size, gpProgramDir, gszPatchIniName);
 }
 
 /* A label's own section: the label between double quotes. */

@@ -2,6 +2,7 @@
 
 #include "installer/fix_labels.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
@@ -18,7 +19,7 @@ static BOOL IsMissingPath(DWORD dwError)
 static void DeleteFilesIn(const char* lpDir)
 {
     char szPattern[PATH_BUFFER];
-    FormatText(szPattern, sizeof(szPattern), "%s\\%s", lpDir, "*.*");
+    JoinPath(szPattern, sizeof(szPattern), lpDir, "*.*");
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA(szPattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE)
@@ -27,7 +28,7 @@ static void DeleteFilesIn(const char* lpDir)
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         char szFile[PATH_BUFFER];
-        FormatText(szFile, sizeof(szFile), "%s\\%s", lpDir, fd.cFileName);
+        JoinPath(szFile, sizeof(szFile), lpDir, fd.cFileName);
         if (!DeleteFileA(szFile))
             WriteLogF(0, "Failed to remove files from the backup directory %s, error: %d", lpDir, (int)GetLastError());
     } while (FindNextFileA(hFind, &fd));
@@ -46,10 +47,7 @@ static BOOL LabelBackupDir(const char* lpLabel, char* lpOut, size_t size)
                   lpLabel, gpProgramDir);
         return FALSE;
     }
-    if (FormatText(lpOut, size, "%s\\%s", gpProgramDir, szName) >= (int)size) {
-        WriteLogF(0, "RemoveBackupDirectories: ERROR: the backup directory of %s is too long a path, passed over", lpLabel);
-        return FALSE;
-    }
+    JoinPath(lpOut, size, gpProgramDir, szName);
     return TRUE;
 }
 
@@ -72,7 +70,7 @@ void RemoveBackupDirectories(void)
 {
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
     char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir, gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
     for (const char* section : sections) {
         if (!ProfileSectionHasKeys(section, szRegistry))
             continue;
