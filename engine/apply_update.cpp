@@ -4,7 +4,7 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "package/patch_apply.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 namespace {
 

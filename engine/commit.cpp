@@ -4,10 +4,12 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/memory_blocks.h"
+#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <string.h>
 

@@ -10,11 +10,14 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
-#include "package/decompress_buffer.h"
+#include "installer/file_copy.h"
+#include "installer/memory_blocks.h"
+#include "installer/paths.h"
+#include "installer/decompress_buffer.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
+#include "installer/window.h"
 
 #include <errno.h>
 #include <string.h>

@@ -6,10 +6,11 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,50 +19,7 @@
 #include <string>
 #include <vector>
 
-char** gpcanFixLabels = NULL;
-int giFixLabels = 0;
-static int giFixLabelRoom = 0;
-DWORD dwNumBackupFiles = 0;
 zfix::PCHECKFILE* gpCheckFileTable = NULL;
-
-#define FIX_LABELS_ROOM 52
-
-void ClearFixLabels(void)
-{
-    lpRqaLabel = NULL;  /* it points into the list */
-    for (int i = 0; i < giFixLabels; ++i)
-        free(gpcanFixLabels[i]);
-    giFixLabels = 0;
-}
-
-void AddFixLabel(const char* lpLabel)
-{
-    /* The list starts with room for 52 labels and grows rather than refuse a label. */
-    if (giFixLabels == giFixLabelRoom) {
-        int room = giFixLabelRoom ? giFixLabelRoom * 2 : FIX_LABELS_ROOM;
-        char** grown = (char**)realloc(gpcanFixLabels, (size_t)room * sizeof(char*));
-        if (!grown) {
-            LOG_ALLOC_FAILURE();
-            return;
-        }
-        gpcanFixLabels = grown;
-        giFixLabelRoom = room;
-    }
-    char* copy = (char*)calloc(LABEL_BUFFER + 1, 1);
-    if (!copy) {
-        LOG_ALLOC_FAILURE();
-        return;
-    }
-    CopyText(copy, LABEL_BUFFER, lpLabel);
-    zfix::TrimLabel(copy);
-    gpcanFixLabels[giFixLabels++] = copy;
-}
-
-void DropLastFixLabel(void)
-{
-    if (giFixLabels > 0)
-        free(gpcanFixLabels[--giFixLabels]);
-}
 
 static BOOL IsLastLabel(const char* lpLabel)
 {
@@ -74,34 +32,6 @@ static void AddLabelOnce(const char* lpLabel)
         return;
     AddFixLabel(lpLabel);
     WriteLogF(2, "VerifyValidLabels: Added %d label %s", giFixLabels - 1, gpcanFixLabels[giFixLabels - 1]);
-}
-
-/* The last part of a file name of the fix, after its last '\\' or '/'. */
-static const char* BaseName(const char* lpPath)
-{
-    const char* base = lpPath;
-    for (const char* p = lpPath; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            base = p + 1;
-    return base;
-}
-
-/* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
-static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
-{
-    char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
-    CopyText(szBase, sizeof(szBase), BaseName(lpFile));
-    StripFileExtension(szBase, szStem, sizeof(szStem));
-    FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
-}
-
-char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
-{
-    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER];
-    LabelDirName(lpLabel, szDir);
-    BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
-    FormatText(lpOut, size, "%s\\%s", szDir, szName);
-    return lpOut;
 }
 
 /* The checksum of a file, or FALSE when it cannot be opened. */
@@ -156,7 +86,7 @@ static BOOL FindFileEntry(const char* lpBase, DWORD* pdwEntry)
             WriteLog("Failed to load file entry resource.", 0);
             return FALSE;
         }
-        if (strcmp(BaseName(szName), lpBase) == 0) {
+        if (strcmp(FixFileBaseName(szName), lpBase) == 0) {
             *pdwEntry = k;
             return TRUE;
         }
@@ -173,14 +103,16 @@ static BOOL IsComponentArchive(const char* lpPath)
     return FALSE;
 }
 
-/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. */
-static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailure)
+/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. The copy of an archive taken
+   whatever its content (bAnyContent) has a failure line of its own. */
+static int CopyBackup(const char* lpFrom, const char* lpTo, BOOL bAnyContent)
 {
     if (CopyFiles(lpFrom, lpTo)) {
         WriteLogF(3, "FoundBackup: Copied %s to %s", lpFrom, lpTo);
         return 1;
     }
-    WriteLogF(3, lpFailure, lpFrom, lpTo);
+    WriteLogF(3, bAnyContent ? "FoundBackup: Couldn't copy  %s to %s" : "FoundBackup: Couldn't copy %s to %s", lpFrom,
+              lpTo);
     return 0;
 }
 
@@ -213,7 +145,7 @@ int FoundBackup(DWORD dwNew)
                     WriteLogF(3, "FoundBackup: File %s already exists!", szTarget);
                     break;
                 }
-                return CopyBackup(szSource, szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(szSource, szTarget, FALSE);
             }
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X, expected: 0x%08X", szSource, (unsigned)dwChecksum,
                       (unsigned)entry->dwChecksum);
@@ -233,17 +165,17 @@ int FoundBackup(DWORD dwNew)
         if (dwChecksum == entry->dwChecksum) {
             WriteLogF(3, "FoundBackup: file %s found in the current directory", candidate.c_str());
             if (!DoesFileExist(szTarget))
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, FALSE);
         } else {
             WriteLogF(3, "FoundBackup: file %s has different checksum: 0x%08X", candidate.c_str(), (unsigned)dwChecksum);
         }
         if (!DoesFileExist(szTarget) && entry->dwChecksum != 0) {
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X", candidate.c_str(), (unsigned)entry->dwChecksum);
             if (bAnyContent)
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy  %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, TRUE);
         }
     }
-    WriteLogF(3, "FoundBackup: File %s not found", BaseName(entry->lpFile));
+    WriteLogF(3, "FoundBackup: File %s not found", FixFileBaseName(entry->lpFile));
     return 0;
 }
 
@@ -253,7 +185,7 @@ static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLab
     static zfix::PCHECKFILE table[zfix::MAX_CHECKFILES];
     gpCheckFileTable = table;
     int result = 0;
-    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    BOOL bRqa = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums && i < record.checksums.size(); ++i) {
         const zfix::CHECKSUMRECORD& r = record.checksums[i];
@@ -330,7 +262,7 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
             }
             WriteLogF(2, bFound ? "VerifyValidLabels: File %s PRESENT in the fix; canFile: %s"
                                 : "VerifyValidLabels: File %s NOT present in the fix; canFile: %s",
-                      path.c_str(), BaseName(path.c_str()));
+                      path.c_str(), FixFileBaseName(path.c_str()));
         }
     }
 }
@@ -339,7 +271,7 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
 static BOOL EntryRevertible(DWORD i)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[i];
-    const char* base = BaseName(entry->lpFile);
+    const char* base = FixFileBaseName(entry->lpFile);
     char szDir[zfix::LABEL_DIR_MAX + 1], szCopy[PATH_BUFFER * 2];
     WriteLogF(2, "VerifyValidLabels: dw = %d, gpCheckFileTable[dw]->lpFile = %s,  gpCheckFileTable[dw]->canReleaseLabel = %s",
               (int)i, entry->lpFile, entry->canReleaseLabel);
@@ -419,7 +351,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
                       entry->bPresent, (int)entry->dwDir, (int)i);
             continue;
         }
-        const char* base = BaseName(entry->lpFile);
+        const char* base = FixFileBaseName(entry->lpFile);
         DWORD dwEntry = entry->dwFileEntry;
         if (!entry->bPresent && !FindFileEntry(base, &dwEntry))
             result = 0;

@@ -4,7 +4,7 @@
 #include "installer/location.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -14,7 +14,7 @@
 
 void LoadCurrentZorelVersion64(const char* lpWord)
 {
-    if (StrIs(STRR_HOTFIX, "TDX"))
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX))
         return;
     char szLib[PATH_BUFFER], szOut[PATH_BUFFER];
     JoinPath(szLib, sizeof(szLib), gpProgramDir, "tessra.dll");

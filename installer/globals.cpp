@@ -36,6 +36,7 @@ char canLabelDir[PATH_BUFFER];
 char canCurrentVersion[128];
 DWORD gdwChecksums = 0;
 DWORD gdwFileEntries = 0;
+DWORD dwNumBackupFiles = 0;
 
 const char* Str(int id)
 {
@@ -58,4 +59,9 @@ const char* Str(int id)
 BOOL StrIs(int id, const char* text)
 {
     return strcmp(Str(id), text) == 0;
+}
+
+BOOL Unattended(void)
+{
+    return (gwOptions & OPTIONS_NOUSER) != 0;
 }

@@ -1,11 +1,12 @@
 #include "records/listing.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "revert/validate.h"
+#include "records/label_check.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -57,7 +58,7 @@ char* ReadPatchInfo(void)
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
     static const char* const headers[] = {"Installed Fixpacks:", "Installed Hotfixes:"};
     char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir ? gpProgramDir : "", gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir ? gpProgramDir : "", gszPatchIniName);
     BOOL bListed = FALSE;
     char* lpText = NULL;
     for (int s = 0; s < 2 && !lpText; ++s) {
@@ -83,7 +84,7 @@ char* ReadPatchInfo(void)
                 continue;
             WriteLabelLine(&listed, headers[s], szLabel);
             bListed = TRUE;
-            if (StrIs(STRR_HOTFIX, "RQA") && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
+            if (StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
                 AddFixLabel(szLabel);
                 WriteLogF(1, "ReadPatchInfo: Added label %s", gpcanFixLabels[giFixLabels - 1]);
             }

@@ -1,21 +1,22 @@
 #include "records/patch_ini.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 #include "package/names.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 static void RegistryPath(char* lpOut, size_t size)
 {
-    FormatText(lpOut, size, "%s\\%s", gpProgramDir, gszPatchIniName);
+    JoinPath(lpOut, size, gpProgramDir, gszPatchIniName);
 }
 
 /* A label's own section: the label between double quotes. */

@@ -1,12 +1,14 @@
 #include "records/zorel_ini.h"
 
-#include "identify/identify.h"
+#include "installer/file_copy.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
-#include "revert/backup_dirs.h"
+#include "installer/paths.h"
+#include "records/ini_copies.h"
 
 #include <string.h>
 
@@ -138,9 +140,9 @@ void SetLPVersions(void)
     int partitions = giPartitions < 1 ? 1 : giPartitions;
     for (int i = 0; i < partitions; ++i) {
         char szIni[PATH_BUFFER], szValue[PROFILE_BUFFER];
-        FormatText(szIni, sizeof(szIni), "%s\\%s", DataDir(i), "ZOREL.INI");
+        JoinPath(szIni, sizeof(szIni), DataDir(i), "ZOREL.INI");
         if (!DoesFileExist(szIni))
-            FormatText(szIni, sizeof(szIni), "%s\\%s", gpProgramDir, "ZOREL.INI");
+            JoinPath(szIni, sizeof(szIni), gpProgramDir, "ZOREL.INI");
         int read = ReadProfileString(kSection, kCurrent, szValue, sizeof(szValue), szIni);
         if (read == PROFILE_EMPTY)
             WriteLogF(1, "Getting profile string for Zorel,  CFP_LP_CURRENT_VERSION: error: %d", (int)GetLastError());
@@ -167,19 +169,19 @@ static void MakeBackupDir(const char* lpDir)
 /* The configuration file of a partition, its backup copy and the copy's directory. */
 static void FindPartitionFiles(int i, BOOL bPartitioned, const char* lpLabelDir, PartitionFiles* p)
 {
-    FormatText(p->ini, sizeof(p->ini), "%s\\%s", DataDir(i), "ZOREL.INI");
-    FormatText(p->bdir, sizeof(p->bdir), "%s\\%s", DataDir(i), lpLabelDir);
+    JoinPath(p->ini, sizeof(p->ini), DataDir(i), "ZOREL.INI");
+    JoinPath(p->bdir, sizeof(p->bdir), DataDir(i), lpLabelDir);
     if (!DoesFileExist(p->ini)) {
-        FormatText(p->ini, sizeof(p->ini), "%s\\%s", gpProgramDir, "ZOREL.INI");
+        JoinPath(p->ini, sizeof(p->ini), gpProgramDir, "ZOREL.INI");
         if (bPartitioned) {
             WriteLogF(0, "UpdateZorelIni: ERROR: File zorel.ini [%s] does NOT exist, setting path to program directory",
                       p->ini);
         } else {
             WriteLog("UpdateZorelIni: Did not find zorel.ini file in the data directory, will use program directory instead", 2);
-            FormatText(p->bdir, sizeof(p->bdir), "%s\\%s", gpProgramDir, lpLabelDir);
+            JoinPath(p->bdir, sizeof(p->bdir), gpProgramDir, lpLabelDir);
         }
     }
-    FormatText(p->bck, sizeof(p->bck), "%s\\%s", p->bdir, "ZOREL_INI.BCK");
+    JoinPath(p->bck, sizeof(p->bck), p->bdir, "ZOREL_INI.BCK");
     WriteLogF(2, "UpdateZorelIni: ZorelIni [%s]", p->ini);
     WriteLogF(2, "UpdateZorelIni: ZorelIniBackup [%s]", p->bck);
     WriteLogF(2, "UpdateZorelIni: ZorelIniBackupDir [%s]", p->bdir);
@@ -202,9 +204,9 @@ static int UpdateMissingIni(int i, BOOL bPartitioned, PartitionFiles* p, const c
         return ZOREL_DONE;
     }
     if (bPartitioned)
-        FormatText(p->ini, sizeof(p->ini), "%s\\%s", DataDir(i), "ZOREL.INI");
+        JoinPath(p->ini, sizeof(p->ini), DataDir(i), "ZOREL.INI");
     else
-        FormatText(p->ini, sizeof(p->ini), "%s\\%s", gpProgramDir, "ZOREL.INI");
+        JoinPath(p->ini, sizeof(p->ini), gpProgramDir, "ZOREL.INI");
     if (!WriteEmptyProfileSection(kSection, p->ini)) {
         WriteLogF(0, "UpdateZorelIni: Writing profile section to  Zorel.ini error: %d", (int)GetLastError());
         return ZOREL_FAILED;
@@ -330,9 +332,9 @@ BOOL UpdateZorelIni(const char* lpNewLabel, const char* lpOldLabel)
         FindPartitionFiles(i, bPartitioned, szLabelDir, &files[i]);
 
     char szReg[PATH_BUFFER], szRegBck[PATH_BUFFER], szRegDir[PATH_BUFFER];
-    FormatText(szReg, sizeof(szReg), "%s\\%s", gpProgramDir, "PATCH.INI");
-    FormatText(szRegDir, sizeof(szRegDir), "%s\\%s", gpProgramDir, szLabelDir);
-    FormatText(szRegBck, sizeof(szRegBck), "%s\\%s", szRegDir, "PATCH_INI.BCK");
+    JoinPath(szReg, sizeof(szReg), gpProgramDir, "PATCH.INI");
+    JoinPath(szRegDir, sizeof(szRegDir), gpProgramDir, szLabelDir);
+    JoinPath(szRegBck, sizeof(szRegBck), szRegDir, "PATCH_INI.BCK");
     WriteLogF(2, "UpdateZorelIni: PatchIni [%s]", szReg);
     WriteLogF(2, "UpdateZorelIni: PatchIniBackup [%s]", szRegBck);
     WriteLogF(2, "UpdateZorelIni: PatchIniBackupDir [%s]", szRegDir);

@@ -1,11 +1,13 @@
 #include "revert/backup_dirs.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/paths.h"
 #include "package/names.h"
 
 #include <string.h>
@@ -18,41 +20,11 @@ static BOOL IsMissingPath(DWORD dwError)
     return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
 }
 
-BOOL RemoveDir(const char* lpDir)
-{
-    char szPath[PATH_BUFFER];
-    FormatText(szPath, sizeof(szPath), "%s\\%s", lpDir, "ZOREL_INI.BCK");
-    WriteLogF(4, "RemoveDir: Removing zorel backup: [%s]", szPath);
-    if (!DeleteFileA(szPath))
-        WriteLogF(0, "RemoveDir: Failed to remove files from the backup zorel.ini file %s, error: %d", szPath,
-                  (int)GetLastError());
-
-    FormatText(szPath, sizeof(szPath), "%s\\%s", lpDir, "PATCH_INI.BCK");
-    WriteLogF(4, "RemoveDir: Removing patch backup: [%s]", szPath);
-    if (!DeleteFileA(szPath)) {
-        DWORD dwError = GetLastError();
-        if (dwError == ERROR_FILE_NOT_FOUND)
-            WriteLogF(4, "RemoveDir: Failed to remove [%s] as it didn't exist...", szPath);
-        else
-            WriteLogF(0, "RemoveDir: ERROR: Failed to remove PATCH.ini file %s, error: %d", szPath, (int)dwError);
-    }
-
-    WriteLogF(4, "RemoveDir: Removing directory: [%s]", lpDir);
-    if (RemoveDirectoryA(lpDir))
-        return TRUE;
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_DIR_NOT_EMPTY)
-        WriteLogF(0, "RemoveDir: Failed to remove backup directory %s: not empty", lpDir);
-    else if (IsMissingPath(dwError))
-        WriteLogF(0, "RemoveDir: Failed to remove backup directory %s: no such directory", lpDir);
-    return FALSE;
-}
-
 /* Deletes the files directly in lpDir; subdirectories stay. */
 static void DeleteFilesIn(const char* lpDir)
 {
     char szPattern[PATH_BUFFER];
-    FormatText(szPattern, sizeof(szPattern), "%s\\%s", lpDir, "*.*");
+    JoinPath(szPattern, sizeof(szPattern), lpDir, "*.*");
     WIN32_FIND_DATAA fd;
     HANDLE hFind = FindFirstFileA(szPattern, &fd);
     if (hFind == INVALID_HANDLE_VALUE)
@@ -61,7 +33,7 @@ static void DeleteFilesIn(const char* lpDir)
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         char szFile[PATH_BUFFER];
-        FormatText(szFile, sizeof(szFile), "%s\\%s", lpDir, fd.cFileName);
+        JoinPath(szFile, sizeof(szFile), lpDir, fd.cFileName);
         if (!DeleteFileA(szFile))
             WriteLogF(0, "Failed to remove files from the backup directory %s, error: %d", lpDir, (int)GetLastError());
     } while (FindNextFileA(hFind, &fd));
@@ -80,10 +52,7 @@ static BOOL LabelBackupDir(const char* lpLabel, char* lpOut, size_t size)
                   lpLabel, gpProgramDir);
         return FALSE;
     }
-    if (FormatText(lpOut, size, "%s\\%s", gpProgramDir, szName) >= (int)size) {
-        WriteLogF(0, "RemoveBackupDirectories: ERROR: the backup directory of %s is too long a path, passed over", lpLabel);
-        return FALSE;
-    }
+    JoinPath(lpOut, size, gpProgramDir, szName);
     return TRUE;
 }
 
@@ -195,7 +164,7 @@ static void RemoveRevertedLabels(const char* lpRegistry)
 void RemoveBackupDirectories(void)
 {
     char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir, gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
     if (giMode == MODE_REVERT) {
         RemoveRevertedLabels(szRegistry);
     } else {

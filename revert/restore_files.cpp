@@ -7,13 +7,16 @@
 #include "installer/profile.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/fix_labels.h"
+#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "package/names.h"
 #include "records/zorel_ini.h"
 #include "resources/resource.h"
 #include "revert/validate.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
+#include "installer/window.h"
 
 #include <stdlib.h>
 #include <string.h>

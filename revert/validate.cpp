@@ -1,14 +1,14 @@
 #include "revert/validate.h"
 
 #include "identify/checksum.h"
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <string.h>
 
@@ -179,70 +179,4 @@ int CheckValidBackup(const char* lpLabel)
     dwNumBackupFiles = (DWORD)n;
     WriteLogF(3, "CheckValidBackup: Finished, returning bValid=%d", bValid);
     return bValid;
-}
-
-/* Logs a value of zero characters in lpRegistry; the check ends with 1. */
-static int RegistryReadError(const char* lpKey, const char* lpSection, const char* lpRegistry)
-{
-    WriteLogF(0, "CheckValidLabel: ERROR: Getting profile string for  %s, section %s in %s: error: %d", lpKey, lpSection,
-              lpRegistry, (int)GetLastError());
-    return 1;
-}
-
-int CheckValidLabel(const char* lpLabel, FILE* lpListing)
-{
-    char szLabel[PROFILE_BUFFER], szSection[PROFILE_BUFFER + 2], szRelease[PROFILE_BUFFER];
-    LabelSection(lpLabel, szLabel, sizeof(szLabel), szSection, sizeof(szSection));
-    ReleaseOfLabel(szLabel, szRelease, sizeof(szRelease));
-    char szStatus[PROFILE_BUFFER + 32];
-    FormatText(szStatus, sizeof(szStatus), "Checking %s backup files", szRelease);
-    ShowStatus(szStatus);
-    if (dwNumBackupFiles > 0) {
-        ShowWindow(ghGaugeFile, SW_SHOW);
-        GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)dwNumBackupFiles);
-    }
-    WriteLog("CheckValidLabel: Starting", 3);
-
-    char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir, gszPatchIniName);
-
-    int result = 2;
-    for (int n = 1;; ++n) {
-        GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)(n + 1));
-        char szKey[32], szFile[PROFILE_BUFFER], szChecksum[PROFILE_BUFFER];
-        FormatText(szKey, sizeof(szKey), "File%03d", n);
-        int read = ReadProfileString(szSection, szKey, szFile, sizeof(szFile), szRegistry);
-        if (read == PROFILE_MISSING)
-            break;
-        if (read == PROFILE_EMPTY) {
-            result = RegistryReadError(szKey, szSection, szRegistry);
-            break;
-        }
-        FormatText(szKey, sizeof(szKey), "Checksum%03d", n);
-        if (ReadProfileString(szSection, szKey, szChecksum, sizeof(szChecksum), szRegistry) == PROFILE_EMPTY) {
-            result = RegistryReadError(szKey, szSection, szRegistry);
-            break;
-        }
-        char szTarget[PATH_BUFFER];
-        FormatText(szKey, sizeof(szKey), "File%03d", n);
-        if (!JoinRegistryName(gpProgramDir, szFile, szTarget, sizeof(szTarget), "CheckValidLabel", szKey))
-            continue;
-        char szActual[32];
-        if (!ChecksumText(szTarget, szActual, sizeof(szActual))) {
-            WriteLogF(0, "CheckValidLabel: ERROR: Couldn't open the file %s to verify the checksum", szTarget);
-            continue;
-        }
-        if (strcmp(szActual, szChecksum) == 0) {
-            WriteLogF(3, "CheckValidLabel: File %s matches fix version %s", szTarget, szLabel);
-            fprintf(lpListing, "%c%s%c", '\t', szTarget, '\n');
-        } else {
-            /* Shown, but the label still counts as installed: a fix installed on top of it
-               overwrites its files by design, and a base release check looks at the release. */
-            WriteLogF(0, "CheckValidLabel: File %s has checksum %s, not %s of %s: overwritten", szTarget, szActual,
-                      szChecksum, szLabel);
-            fprintf(lpListing, "%c%s overwritten.%c", '\t', szTarget, '\n');
-        }
-    }
-    ShowWindow(ghGaugeFile, SW_HIDE);
-    return result;
 }

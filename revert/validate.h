@@ -1,10 +1,13 @@
-/* Checks of a label's files against the checksums the fix registry records for them. */
+/* Checks of a label's backup copies and installed files against the checksums the fix registry
+   records for them. */
 #ifndef ZFIX_VALIDATE_H
 #define ZFIX_VALIDATE_H
 
 #include <windows.h>
 
 #include <stdio.h>
+
+#include "records/label_check.h"
 
 /* Grades of a label's backup copies. */
 #define BACKUP_GRADE_VALID     1    /* every copy has its recorded checksum */
@@ -14,13 +17,6 @@
 /* Checks the backup copies of lpLabel's registry section: BACKUP_GRADE_VALID, BACKUP_GRADE_INVALID or
    BACKUP_GRADE_BY_FILE. Sets dwNumBackupFiles to the number of entries plus one. */
 int CheckValidBackup(const char* lpLabel);
-
-/* Checks the program directory's files of lpLabel's registry section and writes a tab, the
-   path and a line end to lpListing for each file that still has its recorded checksum, and
-   the path followed by " overwritten." for each that has another one (a fix installed on top
-   of the label replaces its files, so that does not make the label any less installed).
-   2 when the section was read to its end, 1 when an entry could not be read. */
-int CheckValidLabel(const char* lpLabel, FILE* lpListing);
 
 /* The section name of a label in the fix registry: the label, trailing blanks removed, between
    double quotes; lpTrimmed receives the bare label. */

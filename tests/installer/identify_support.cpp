@@ -1,6 +1,7 @@
 #include "identify_test.h"
 
 #include "resources/resource.h"
+#include "package/fix_format.h"
 
 #include <zlib.h>
 
@@ -104,7 +105,7 @@ static std::string VersionRecord(const std::string& fix)
     HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     if (!module)
         return bytes;
-    HRSRC hRes = FindResourceExA(module, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC hRes = FindResourceExA(module, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     if (hRes)
         bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
     FreeLibrary(module);
@@ -123,7 +124,7 @@ std::string IdentifyTest::EditedFix(const std::string& fix, const std::function<
     EXPECT_TRUE(CopyFileA(fix.c_str(), path.c_str(), FALSE));
     HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), FALSE);
     EXPECT_TRUE(hUpdate != NULL);
-    EXPECT_TRUE(UpdateResourceA(hUpdate, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+    EXPECT_TRUE(UpdateResourceA(hUpdate, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                                 out.data(), (DWORD)out.size()));
     EXPECT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
     return path;

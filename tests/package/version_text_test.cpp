@@ -1,6 +1,5 @@
-// Version numbers and fix-label numbers read out of texts, and the gauge's arithmetic.
-#include "identify/version_text.h"
-#include "ui/gauge_math.h"
+// Version numbers and fix-label numbers read out of texts.
+#include "package/version_text.h"
 
 #include <gtest/gtest.h>
 
@@ -68,27 +67,6 @@ TEST(VersionText, RqaLabelNumbers)
         EXPECT_EQ(c.result, ParseRqaLabel(c.text, &a, &b));
         EXPECT_EQ(c.first, a);
         EXPECT_EQ(c.second, b);
-    }
-}
-
-TEST(GaugeMath, FilledPixelsAndPercentage)
-{
-    struct Case { long range, pos, width; unsigned filled, percent; };
-    const Case cases[] = {
-        {200, 50, 150, 37, 24},     // the text follows the pixels, not the raw position
-        {100, 0, 150, 0, 0},
-        {100, 100, 150, 150, 100},
-        {100, 250, 150, 150, 100},  // above the range: full
-        {100, 50, 0, 0, 100},       // a window of width 0 reads 100%
-        {3, 1, 300, 100, 33},
-        {0, 0, 150, 0, 0},          // nothing to divide by
-        {0, 5, 150, 150, 100},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.range << " " << c.pos << " " << c.width);
-        unsigned filled = GaugeFilled(c.range, c.pos, c.width);
-        EXPECT_EQ(c.filled, filled);
-        EXPECT_EQ(c.percent, GaugePercent(filled, c.width));
     }
 }
 

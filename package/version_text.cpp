@@ -1,7 +1,9 @@
-#include "identify/version_text.h"
+#include "package/version_text.h"
 
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 /* strtok on a cursor: skips leading delimiters, cuts the token at the next one. */
 static char* NextToken(char** cursor, const char* delims)
@@ -70,5 +72,20 @@ int ParseRqaLabel(const char* text, int* first, int* second)
         return 0;
     *first = a;
     *second = b;
+    return 1;
+}
+
+int ParseTitleVersion(const char* title, int n[4])
+{
+    const char* colon = title ? strchr(title, ':') : NULL;
+    if (!colon)
+        return 0;
+    /* Each form parses its own copy: the dotted form cuts the text at its dots. */
+    std::string dotted(colon + 1), comma(colon + 1);
+    int v[4];
+    if (!ParseDottedVersion(&dotted[0], &v[0], &v[1], &v[2], &v[3]) &&
+        !ParseCommaVersion(&comma[0], &v[0], &v[1], &v[2], &v[3]))
+        return 0;
+    memcpy(n, v, sizeof(v));
     return 1;
 }
