@@ -201,7 +201,7 @@ TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
         ExpectFailurePage(program);
         holder.Release();
         EXPECT_TRUE(ReadFile(held) == before);
-        ExpectLogLines(fixture::TempLog(), {"Failed to remove src file sig\\nzorel.sf.",
+        ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"Failed to remove src file sig\\nzorel.sf.",
                                             "UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()"});
     }
     fixture::RemoveProduct();
@@ -234,10 +234,11 @@ TEST_F(EngineTest, DamagedPayloadFailsBeforeTheCommit)
         robot::Program run("\"" + edited + "\" nouser", dir_);
         ExpectFailurePage(run);
     }
-    EXPECT_TRUE(Contains(fixture::TempLog(), "New file (UPTMP" + std::string(conf.entry < 10 ? "000" : "00") +
-                                                 std::to_string(conf.entry) + ".TMP) failed at final checksum."))
-        << fixture::TempLog();
-    EXPECT_FALSE(Contains(fixture::TempLog(), "RenameTempFiles: Starting"));
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "New file (UPTMP" + std::string(conf.entry < 10 ? "000" : "00") +
+                                  std::to_string(conf.entry) + ".TMP) failed at final checksum."))
+        << log;
+    EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting"));
     // Program files: each in its place or in its backup copy.
     for (const auto& f : program) {
         std::string rel = f.first.substr(program_.size() + 1);
