@@ -180,8 +180,9 @@ TEST_F(EngineTest, PlainFixAndFixpackKeepTheirBackups)
 }
 
 // A file held open without delete sharing can be neither replaced nor renamed: the box comes, OK
-// tries again, Cancel ends the commit with the failure page and the file is as it was. Held with
-// delete sharing (a removal would only mark it), the run ends with the new content in place.
+// tries again, Cancel ends the commit with the failure page and the file is as it was. A patched
+// file (still in place at the commit) held with delete sharing, where a removal would only mark it
+// and take whatever holds the name later with it, ends with the new content in place.
 TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
 {
     std::string fix = Fix("hotfix");
@@ -207,11 +208,15 @@ TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
     fixture::RemoveProduct();
     fixture::RemoveTree(dir_ + "\\product");
     InstallBase();
+    const std::string patched = program_ + "\\nzorel.dll";
     {
-        Holder holder(held, "rwd", dir_ + "\\release2");
+        Holder holder(patched, "rwd", dir_ + "\\release2");
         EXPECT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     }
-    EXPECT_TRUE(ReadFile(held) == ReadFile(trees_ + "\\fix\\program\\sig\\nzorel.sf"));
+    EXPECT_TRUE(ReadFile(patched) == ReadFile(trees_ + "\\fix\\program\\nzorel.dll"));
+    // The name cannot be replaced while it is held; moved aside, the old content stays whole too.
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"RenameTempFiles: Successfully renamed nzorel.dll to nzorel.dll.hf"});
+    EXPECT_TRUE(ReadFile(patched + ".hf") == ReadFile(trees_ + "\\base\\program\\nzorel.dll"));
     ExpectInstallationIs("fix");
     ExpectNoTempFiles();
 }
