@@ -4,6 +4,7 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "package/patch_apply.h"
+#include "engine/progress.h"
 #include "installer/gauge.h"
 
 namespace {
@@ -34,8 +35,8 @@ private:
 
 class FileGauge : public zfix::PatchGauge {
 public:
-    void SetRange(uint32_t range) override { GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)range); }
-    void SetPos(uint32_t pos) override { GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)pos); }
+    void SetRange(uint32_t range) override { GaugeProgress(ghGaugeFile, GAUGE_SETRANGE, (LONG)range); }
+    void SetPos(uint32_t pos) override { GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)pos); }
 };
 
 /* Size and checksum of the installed file, leaving it at its start. */

@@ -4,6 +4,7 @@
 #include "components/jvm.h"
 #include "components/names.h"
 #include "engine/apply_update.h"
+#include "engine/progress.h"
 #include "engine/targets.h"
 #include "identify/checksum.h"
 #include "installer/globals.h"
@@ -427,7 +428,7 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
             return STEP_NEXT_TARGET;
         if (giMode == MODE_REVERT) {
             WriteLog("CreateUpgradedFiles: Freeing memory while reverting...", 2);
-            GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)t->n);
+            GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)t->n);
             return STEP_NEXT_TARGET;
         }
     }
@@ -446,13 +447,6 @@ BOOL KnownOperation(const zfix::FILEENTRY& fe)
     default:
         return FALSE;
     }
-}
-
-void SetCurrentFileLine(const char* lpText)
-{
-    if (ghMainDlg)
-        SetDlgItemTextA(ghMainDlg, IDC_TEXT6, lpText);
-    PumpMessages();
 }
 
 }  // namespace
@@ -500,7 +494,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
         }
         char szLine[PATH_BUFFER * 2];
         FormatText(szLine, sizeof(szLine), "%s %s", Str(30), szName);
-        SetCurrentFileLine(szLine);
+        ShowCurrentFile(szLine);
 
         std::vector<EntryTarget> targets;
         if (!EntryTargets(szName, fe.dwDir, FALSE, &targets)) {
@@ -521,11 +515,11 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             if (s == STEP_STOP || bFailed)
                 break;
         }
-        GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)n);
+        GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)n);
     }
 
-    SetCurrentFileLine("");
-    GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)dwCount);
+    ShowCurrentFile("");
+    GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)dwCount, TRUE);
     if (bFailed)
         bResult = FALSE;
     WriteLogF(2, "CreateUpgradedFiles: Exiting CreateUpgradedFiles: bRtn = %d", bResult);

@@ -32,7 +32,8 @@ TEST(NameStart, FindsTheVariantWithAnotherTimestamp)
         char found[260] = "";
         int r = NameStart(dir.c_str(), c.wanted, found, sizeof(found));
         EXPECT_EQ(c.found ? 1 : 0, r) << c.wanted;
-        if (c.found)
+        if (c.found) {
             EXPECT_EQ(std::string(c.found), found) << c.wanted;
+        }
     }
 }

@@ -133,17 +133,17 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
     const Row rows[] = {
         {"a differing copy of the strings library is ignored",
          [&](const std::string& b, const std::string&) { ASSERT_TRUE(CopyFileA(fixTessra.c_str(), (b + "\\" + tessra).c_str(), FALSE)); },
-         0, {"CheckValidBackup: Finished, returning bValid=1"}},
+         0, {"CheckValidBackup: Finished, returning bValid=1"}, nullptr},
         {"a differing copy of nzorel.dll makes the restore go file by file",
          [&](const std::string& b, const std::string&) { ASSERT_TRUE(CopyFileA(fixNzorel.c_str(), (b + "\\" + nzorel).c_str(), FALSE)); },
-         1, {"CheckValidBackup: Finished, returning bValid=-1", "RestoreBaseRelease: ERROR Backup is not valid, falling through to RestoreFiles()"}},
+         1, {"CheckValidBackup: Finished, returning bValid=-1", "RestoreBaseRelease: ERROR Backup is not valid, falling through to RestoreFiles()"}, nullptr},
         {"a copy in another label's directory with the recorded checksum",
          [&](const std::string& b, const std::string& h) {
              CreateDirectoryA(h.c_str(), NULL);
              ASSERT_TRUE(MoveFileA((b + "\\" + nzorel).c_str(), (h + "\\" + nzorel).c_str()));
          },
          0, {"RestoreBaseRelease: ERROR Backup is not valid, falling through to RestoreFiles()",
-             "FindAndRestoreFile: Checksum matched, copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}},
+             "FindAndRestoreFile: Checksum matched, copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}, nullptr},
         {"a copy in another label's directory with the checksum this fix expects before it",
          [&](const std::string& b, const std::string& h) {
              CreateDirectoryA(h.c_str(), NULL);
@@ -151,7 +151,7 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
              std::string section = "\"" + std::string(kBaseLabel) + "\"";
              ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), "Checksum002", "0x1", (program_ + "\\PATCH.INI").c_str()));
          },
-         0, {"FindAndRestoreFile: 2 Copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}},
+         0, {"FindAndRestoreFile: 2 Copied " + candidate, "RestoreFiles(): Finished, returning bOK = 1"}, nullptr},
         {"no copy but the installed version the restore saves: not accepted, and a special file after it "
          "does not hide that",
          [&](const std::string& b, const std::string&) {
@@ -183,7 +183,7 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories)
          },
          1, {"RestoreFiles(): ERROR2: Failed to copy " + program + "\\" + kBaseDir + "\\" + report + " to " +
                  Upper(dir_ + "\\product\\DATA2") + "\\templates\\report.tpl",
-             "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release"}},
+             "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release"}, nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
