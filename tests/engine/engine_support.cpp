@@ -198,9 +198,11 @@ static void ExpectFolderIs(const std::string& tree, const std::string& other, co
         EXPECT_TRUE(fixture::FileExists(path)) << "missing: " << path;
         EXPECT_TRUE(fixture::ReadFile(tree + "\\" + f) == fixture::ReadFile(path)) << "differs: " << path;
     }
-    for (const std::string& f : FilesBelow(other))
-        if (!fixture::FileExists(tree + "\\" + f))
+    for (const std::string& f : FilesBelow(other)) {
+        if (!fixture::FileExists(tree + "\\" + f)) {
             EXPECT_FALSE(fixture::FileExists(installed + "\\" + f)) << "left: " << installed << "\\" << f;
+        }
+    }
 }
 
 void EngineTest::ExpectInstallationIs(const std::string& tree, const std::string& except)
