@@ -63,7 +63,6 @@ PY
 for f in "$B"/product/*; do [ -f "$f" ] && cp "$f" "$WORK/fix/"; done
 cp -r "$B/product/sig" "$WORK/fix/"
 mkdir -p "$WORK/base-data" "$WORK/fix-data"
-printf 'Sample licence of the benchmark fixpack.\r\n' > "$WORK/license.txt"
 "$RUN" "$B/bin/UpdateVersion.exe" "$(win "$WORK/fix")" "Release 14.5.2|October 1, 2026" write >/dev/null
 cat > "$WORK/fixpack.ini" <<'INI'
 [Fix]
@@ -97,6 +96,7 @@ PY
 
 touch "$WORK/trees-ready"
 fi
+printf 'Sample licence of the benchmark fixpack.\r\n' > "$WORK/license.txt"
 echo "== building the fixpack"
 t0=$(date +%s.%N)
 "$RUN" "$B/bin/zfixbuild.exe" build "$(win "$WORK/fixpack.ini")" -o "$(win "$WORK/fixpack.exe")" > "$WORK/build.txt"
@@ -111,7 +111,9 @@ sync
 echo "== installing the fixpack unattended"
 t0=$(date +%s.%N)
 code=0
-(cd "$WORK" && "$RUN" "$(win "$WORK/fixpack.exe")" nouser) || code=$?
+# Start-up unpacks the licence as license.txt into the current directory and deletes it again.
+mkdir -p "$WORK/run"
+(cd "$WORK/run" && "$RUN" "$(win "$WORK/fixpack.exe")" nouser) || code=$?
 t1=$(date +%s.%N)
 install=$(echo "$t0 $t1" | awk '{printf "%.2f", $2 - $1}')
 echo "exit code $code, $install s"

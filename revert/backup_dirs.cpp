@@ -12,6 +12,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,9 @@ static void RewriteList(const char* lpSection, const std::vector<std::string>& k
 static void RemoveRevertedLabels(const char* lpRegistry)
 {
     const std::string target = DirNameOf(gszRevertLabel), source = DirNameOf(canCurrentVersion);
+    /* The hotfixes listed now, the one reverted among them: the target's copy of the registry
+       may predate them, and their directories go all the same. */
+    std::vector<std::string> hotfixesNow = ListedLabels("HOTFIXES", lpRegistry);
     char szCopy[PATH_BUFFER];
     FormatText(szCopy, sizeof(szCopy), "%s\\%s\\%s", gpProgramDir, target.c_str(), "PATCH_INI.BCK");
     if (DoesFileExist(szCopy) && CopyFiles(szCopy, lpRegistry))
@@ -132,6 +136,9 @@ static void RemoveRevertedLabels(const char* lpRegistry)
     std::vector<std::string> fixpacks = ListedLabels("FIXPACKS", lpRegistry);
     std::vector<std::string> hotfixes = ListedLabels("HOTFIXES", lpRegistry);
     std::vector<std::string> kept, dropped(hotfixes);
+    for (const std::string& label : hotfixesNow)
+        if (std::find(dropped.begin(), dropped.end(), label) == dropped.end())
+            dropped.push_back(label);
     BOOL bAfterTarget = FALSE;
     for (const std::string& label : fixpacks) {
         std::string dir = DirNameOf(label.c_str());
@@ -148,10 +155,11 @@ static void RemoveRevertedLabels(const char* lpRegistry)
         std::string section = "\"" + label + "\"";
         WritePrivateProfileStringA(section.c_str(), NULL, NULL, lpRegistry);
     }
-    for (const std::string& label : kept)
-        if (DirNameOf(label.c_str()) != target)
-            WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", DirNameOf(label.c_str()).c_str(),
-                      label.c_str());
+    for (const std::string& label : kept) {
+        char szDir[PATH_BUFFER];
+        if (DirNameOf(label.c_str()) != target && LabelBackupDir(label.c_str(), szDir, sizeof(szDir)))
+            WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", szDir, label.c_str());
+    }
     RemoveLabelDirectory(gszRevertLabel);
     if (kept.empty()) {
         DeleteFileA(lpRegistry);

@@ -306,7 +306,8 @@ static void SaveCurrentVersion(const Entry& e)
     char szDc[PATH_BUFFER];
     LabelDirName(canCurrentVersion, szDc);
     if (!zfix::IsLabelDirName(szDc) || !e.szBackup[0]) {
-        WriteLogF(0, "RestoreFiles: ERROR: no backup directory for %s, %s not saved", canCurrentVersion, e.szFile);
+        WriteLogF(0, "RestoreFiles: ERROR: no save copy of %s: %s names no backup directory or the entry no copy",
+                  e.szFile, canCurrentVersion);
         return;
     }
     char szDir[PATH_BUFFER], szSave[PATH_BUFFER];
