@@ -230,6 +230,10 @@ TEST_F(RevertTest, FixpacksStayRevertibleUnderAHotfix)
     ASSERT_EQ(0, Run(hf)) << fixture::TempLog();
     ExpectTree("fp3hf");
     EXPECT_EQ(kFp3HfLabel, Release());
+    // Fixpack 3 is the hotfix's base: only its recorded files are checked, and the listing of the
+    // check is kept only when it fails.
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"RestoreBaseRelease: Calling CheckValidLabel()"});
+    EXPECT_FALSE(fixture::FileExists(program_ + "\\baserev_detail.txt"));
 
     ASSERT_EQ(0, Run(hf, "revert " + WithoutDate(kFp3Label))) << fixture::TempLog();
     ExpectTree("fp3");
