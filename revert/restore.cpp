@@ -1,7 +1,6 @@
 #include "revert/restore.h"
 
-#include "engine/release_string.h"
-#include "identify/identify.h"
+#include "installer/release_string.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"

@@ -1,7 +1,6 @@
 #include "revert/restore_files.h"
 
-#include "identify/checksum.h"
-#include "identify/identify.h"
+#include "package/checksum.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/profile.h"
@@ -119,8 +118,14 @@ BOOL FindAndRestoreFile(const char* lpShortName, const char* lpTarget, const cha
                 WriteLogF(0, "FindAndRestoreFile: ERROR: Can't open %s to get checksum", szCandidate);
                 continue;
             }
-            unsigned long c = FileChecksum(f);
+            uint32_t crc = 0;
+            BOOL bRead = zfix::StreamCrc32(f, &crc);
             fclose(f);
+            if (!bRead) {
+                WriteLogF(0, "FindAndRestoreFile: ERROR: Can't open %s to get checksum", szCandidate);
+                continue;
+            }
+            unsigned long c = crc;
             WriteLogF(4, "FindAndRestoreFile: Found [%s], checksum = 0x%08X", szCandidate, (unsigned)c);
             char szC[32];
             FormatText(szC, sizeof(szC), "%#lx", c);
@@ -170,8 +175,12 @@ char* FindBackupName(const char* lpFile, char* lpOut, size_t size)
         FILE* f = fopen(name.c_str(), "rb");
         if (!f)
             continue;
-        unsigned long c = FileChecksum(f);
+        uint32_t crc = 0;
+        BOOL bRead = zfix::StreamCrc32(f, &crc);
         fclose(f);
+        if (!bRead)
+            continue;
+        unsigned long c = crc;
         for (int i = 1; i <= files && !found; ++i) {
             if (gpFileTable[i]->name && strcmp(gpFileTable[i]->name, lpFile) == 0 && gpFileTable[i]->dwOldChecksum == c &&
                 CopyWhole(lpOut, size, name.c_str()))

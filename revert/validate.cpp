@@ -1,6 +1,6 @@
 #include "revert/validate.h"
 
-#include "identify/checksum.h"
+#include "package/checksum.h"
 #include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
@@ -36,9 +36,12 @@ BOOL ChecksumText(const char* lpPath, char* lpOut, size_t size)
     FILE* f = fopen(lpPath, "rb");
     if (!f)
         return FALSE;
-    FormatText(lpOut, size, "%#lx", FileChecksum(f));
+    uint32_t crc = 0;
+    BOOL bRead = zfix::StreamCrc32(f, &crc);
     fclose(f);
-    return TRUE;
+    if (bRead)
+        FormatText(lpOut, size, "%#lx", (unsigned long)crc);
+    return bRead;
 }
 
 /* The text after the last '.' of a registry file name (empty when there is none). */
