@@ -96,8 +96,9 @@ release
 echo "== the hotfix reverted unattended to its base label"
 "$RUN" zrobot.exe --dir "$W" "$W\\fix.exe nouser revert Release 14.5.1FP1" exit
 echo "== what differs from the installation before the fix"
-# Expected: ZOREL.INI of each data directory (CFP_LP_PREV names the reverted hotfix) and
-# tessra.dll, whose release text the release-string tool wrote back (the same text, written anew).
+# Expected: ZOREL.INI of each data directory (CFP_LP_PREV names the reverted hotfix), tessra.dll,
+# whose release text the release-string tool wrote back (the same text, written anew), and
+# currver.txt, where the installer read the installed release text.
 snapshot > "$DEMO/reverted.txt"
 differences "$DEMO/before.txt" "$DEMO/reverted.txt"
 release
