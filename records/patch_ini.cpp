@@ -123,15 +123,16 @@ void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD
 
     RecordedNames recorded = {NULL, 0, 0};
     ReadRecordedNames(szOldSection, szRegistry, &recorded);
-    int next = recorded.count + 1;
+    int next = recorded.count + 1, written = 0;
     for (DWORD j = 1; j <= dwFileCount; ++j) {
         GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)j);
         const zfix::FILELISTRECORD& file = lpFiles[j - 1];
+        /* A name passed over leaves no gap: a gap would end the section for every reader. */
         if (!zfix::StaysInside(file.lpFile)) {
             WriteLogF(1, "WritePatchFileEntries: ERROR: %s names no file inside its directory, not recorded", file.lpFile);
             continue;
         }
-        WriteFileEntry(szNewSection, (int)j, lpNewLabel, file, file.dwNewChecksum, szRegistry);
+        WriteFileEntry(szNewSection, ++written, lpNewLabel, file, file.dwNewChecksum, szRegistry);
         if (!IsRecorded(&recorded, file.lpFile))
             WriteFileEntry(szOldSection, next++, lpOldLabel, file, file.dwOldChecksum, szRegistry);
     }

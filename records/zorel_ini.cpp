@@ -8,6 +8,7 @@
 #include "installer/profile.h"
 #include "installer/text.h"
 #include "installer/paths.h"
+#include "package/fix_format.h"
 #include "records/ini_copies.h"
 
 #include <string.h>
@@ -18,6 +19,8 @@ static const char kSection[] = "Zorel";
 static const char kBase[] = "CFP_LP_BASE_VERSION";
 static const char kCurrent[] = "CFP_LP_CURRENT";
 static const char kPrev[] = "CFP_LP_PREV";
+/* The LP value of a build that leaves the current LP value to the base version. */
+static const char kSkip[] = "SKIP";
 
 /* The files of one partition: its configuration file, the backup copy and its directory. */
 /* How far a partition's step took UpdateZorelIni: it failed, it is done (later partitions
@@ -93,7 +96,7 @@ BOOL RestoreIniKey(const char* lpKey, const char* lpLive, const char* lpBackup)
 BOOL RestoreZorelIni(const char* lpLive, const char* lpBackup)
 {
     WriteLogF(3, "RestoreZorelIni: Passed current [%s] and backup [%s]", lpLive, lpBackup);
-    if (StrIs(STRR_HOTFIX, "TDX"))
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX))
         return TRUE;
     if (!DoesFileExist(lpBackup)) {
         WriteLogF(3, "RestoreZorelIni: No backup file  %s: can't restore LP settings", lpBackup);
@@ -219,7 +222,7 @@ static int UpdateMissingIni(int i, BOOL bPartitioned, PartitionFiles* p, const c
         return ZOREL_DONE;
     }
     const char* lpLp = Str(STR_LP);
-    if (!WriteZorelKey(kBase, StrIs(STR_LP, "SKIP") ? lpNew : lpOld, p->ini)) {
+    if (!WriteZorelKey(kBase, StrIs(STR_LP, kSkip) ? lpNew : lpOld, p->ini)) {
         WriteLogF(0, "Writing CFP_LP_BASE_VERSION value to  Zorel.ini error: %d", (int)GetLastError());
         return ZOREL_FAILED;
     }
@@ -251,7 +254,7 @@ static BOOL WritePreviousValue(const PartitionFiles* p, const char* lpOld)
     }
     const char* lpPrev = szCurrent;
     char szBase[PROFILE_BUFFER];
-    if (strcmp(szCurrent, "SKIP") == 0) {
+    if (strcmp(szCurrent, kSkip) == 0) {
         int baseRead = ReadProfileString(kSection, kBase, szBase, sizeof(szBase), p->ini);
         if (baseRead == PROFILE_EMPTY)
             WriteLogF(0, "UpdateZorelIni: Getting profile string for Zorel,  CFP_LP_BASE_VERSION: error: %d",
@@ -285,7 +288,7 @@ static int UpgradeExistingIni(const PartitionFiles* p, const char* lpNew, const 
     }
     if (!WritePreviousValue(p, lpOld))
         return ZOREL_FAILED;
-    if (StrIs(STR_LP, "SKIP")) {
+    if (StrIs(STR_LP, kSkip)) {
         WriteLogF(2, "UpdateZorelIni: MODE_UPGRADE 2, calling UpgradeZorelIni (zorel) with [%s] and [%s]", p->ini, p->bck);
         if (!UpgradeZorelIni(kBase, lpNew, p->ini, p->bck))
             return ZOREL_FAILED;
@@ -317,12 +320,12 @@ static void RevertExistingIni(const PartitionFiles* p, const char* lpValue)
 BOOL UpdateZorelIni(const char* lpNewLabel, const char* lpOldLabel)
 {
     WriteLogF(2, "UpdateZorelIni: Called with new [%s] and old [%s]", lpNewLabel, lpOldLabel);
-    if (StrIs(STRR_HOTFIX, "TDX"))
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX))
         return TRUE;
 
     char szLabelDir[PATH_BUFFER];
     LabelDirName(giMode == MODE_UPGRADE ? lpOldLabel : lpNewLabel, szLabelDir);
-    const char* lpValue = StrIs(STR_LP, "SKIP") ? "SKIP" : giMode == MODE_UPGRADE ? lpNewLabel : canCurrentVersion;
+    const char* lpValue = StrIs(STR_LP, kSkip) ? kSkip : giMode == MODE_UPGRADE ? lpNewLabel : canCurrentVersion;
 
     BOOL bPartitioned = giPartitions >= 2;
     int partitions = bPartitioned ? giPartitions : 1;
