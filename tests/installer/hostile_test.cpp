@@ -529,6 +529,24 @@ TEST_F(Hostile, PathsThatDoNotFitAreErrors)
             EXPECT_EQ(std::vector<std::string>{"UPGRADE.LOG"}, Names(c.temp));
         SetProductValue(kProductKey, "Path", program);
     }
+
+    // A data directory in ZOREL.INI longer than its buffer.
+    fixture::RemoveProduct();
+    ASSERT_FALSE(fixture::InstallProduct(dir_ + "\\product", "--only-50 --windows-ini").empty());
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    const std::string ini = std::string(windows) + "\\ZOREL.INI";
+    ASSERT_TRUE(fixture::WriteFile(ini, "[Zorel]\r\nDirectory=" + LongDir(dir_ + "\\i", 240) + "\\" + std::string(100, 'x') + "\r\n"));
+    {
+        robot::Program run(fix, dir_);
+        std::vector<std::string> texts;
+        EXPECT_EQ(1, AnswerAllBoxes(run, &texts));
+        ASSERT_FALSE(texts.empty());
+        const std::string& text = texts.back();
+        EXPECT_EQ(0u, text.find("The data directory in ")) << text;
+        EXPECT_TRUE(Contains(Upper(text), "ZOREL.INI IS TOO LONG.")) << text;
+    }
+    DeleteFileA(ini.c_str());
 }
 
 // 9. A bare drive is the drive's root, not its current directory.
