@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <memory>
 #include <string>
@@ -114,6 +115,21 @@ int AnswerAllBoxes(robot::Program& program, std::vector<std::string>* texts)
     return program.WaitExit();
 }
 
+/* The names of every file below a folder, relative to it. */
+std::vector<std::string> NamesBelow(const std::string& dir, const std::string& prefix = std::string())
+{
+    std::vector<std::string> names;
+    fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+        if (isDir) {
+            for (const std::string& n : NamesBelow(dir + "\\" + name, prefix + name + "\\"))
+                names.push_back(n);
+        } else {
+            names.push_back(prefix + name);
+        }
+    });
+    return names;
+}
+
 class Hostile : public IdentifyTest {};
 
 // 1. Labels and names that would write outside the product during identification.
@@ -124,7 +140,7 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
         const char* what;
         std::function<void(zfix::FIXRECORD&)> edit;
         std::string message;
-        std::string mustNotExist;
+        std::string outsideDir;  // a folder outside the product that the label names
     } const cases[] = {
         {"older label naming a drive's directory",
          [](zfix::FIXRECORD& r) { zfix::MakeLabelField("C:\\hostile_label|May 1, 2020", r.checksums.back().canLabel); },
@@ -134,7 +150,11 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
          "the label \"C:\\hostile_base|May 21, 2026\" names no plain backup directory.", "C:\\hostile_base"},
         {"label that is a step up", [](zfix::FIXRECORD& r) { zfix::MakeLabelField("..|May 1, 2020", r.checksums.back().canLabel); },
          "the label \"..|May 1, 2020\" names no plain backup directory.", ""},
-        {"checksum-table name leaving the product", [](zfix::FIXRECORD& r) { r.checksums.back().lpFile = outside.c_str(); },
+        {"checksum-table name leaving the product",
+         [](zfix::FIXRECORD& r) {
+             r.checksums.back().lpFile = outside.c_str();
+             r.checksums.back().dwChecksum = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)"planted", 7);
+         },
          "the file name \"" + outside + "\" is not a plain name inside its directory.", ""},
         {"file-list name leaving the product", [](zfix::FIXRECORD& r) { r.files.back().lpFile = outside.c_str(); },
          "the file name \"" + outside + "\" is not a plain name inside its directory.", ""},
@@ -144,6 +164,10 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
         SCOPED_TRACE(c.what);
         std::string fix = EditedFix(base, c.edit);
         std::string program = InstallBase();
+        // The older label's backup directory is there: identification would look for copies.
+        CreateDirectoryA((program + "\\Release1450").c_str(), NULL);
+        if (!c.outsideDir.empty())
+            ASSERT_TRUE(CreateDirectoryA(c.outsideDir.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
         ASSERT_TRUE(fixture::WriteFile(dir_ + "\\outside.dll", "planted"));
         {
             robot::Program run(Quoted(fix) + " nouser", dir_);
@@ -158,11 +182,12 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
             EXPECT_EQ("error", box.icon);
             EXPECT_EQ(1, run.WaitExit());
         }
-        if (!c.mustNotExist.empty())
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(c.mustNotExist.c_str()));
-        std::vector<std::string> names;
-        fixture::ForEachEntry(program, [&](const std::string& name, bool) { names.push_back(name); });
-        for (const std::string& name : names)
+        if (!c.outsideDir.empty()) {
+            EXPECT_TRUE(Names(c.outsideDir).empty());
+            RemoveDirectoryA(c.outsideDir.c_str());
+        }
+        // No backup copy was made, of a product file or of the planted one.
+        for (const std::string& name : NamesBelow(program))
             EXPECT_EQ(std::string::npos, name.find(".IIB")) << name;
         fixture::RemoveProduct();
     }
