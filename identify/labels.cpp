@@ -119,7 +119,7 @@ static int CopyBackup(const char* lpFrom, const char* lpTo, BOOL bAnyContent)
 int FoundBackup(DWORD dwNew)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[dwNew];
-    char szName[PATH_BUFFER], szTarget[PATH_BUFFER * 2];
+    char szName[PATH_BUFFER + 16], szTarget[PATH_BUFFER * 2];
     BackupCopyName(entry->lpFile, entry->dwFileEntry, szName, sizeof(szName));
     BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szTarget, sizeof(szTarget));
     WriteLogF(3, "FoundBackup: new name : %s; gpCheckFileTable[dwNew]->canReleaseLabel: %s", szTarget,
