@@ -268,7 +268,7 @@ TEST_F(Builder, MistakesStopTheBuildWithoutAnExecutable)
         {"missing tree", "Program=fix\\program", "Program=fix\\nowhere", "cannot read the tree"},
         {"missing licence", "License=license.txt", "License=nolicense.txt", "cannot read"},
         // A label becomes a quoted value and a section name of PATCH.INI.
-        {"label with a line break", "HF21|September", "HF21\r[HOTFIXES]|September", "cannot be recorded in PATCH.INI"},
+        {"label with a line break", "HF21|September", "HF21|September\r[HOTFIXES]", "cannot be recorded in PATCH.INI"},
         {"label with a bracket", "HF21|September 21, 2026", "HF21|September 21, 2026]", "cannot be recorded in PATCH.INI"},
         {"label with a quote", "Release 14.5.1FP1|May", "Release 14.5.1FP1|\"May", "cannot be recorded in PATCH.INI"},
         // A file named as a tree would read as an empty tree: every file a whole replacement.

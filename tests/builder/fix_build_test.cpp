@@ -267,6 +267,11 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
        target_, "no plain directory name"},
       {"label with a quote", std::string(kDescription) + "[Label002]\nLabel=Rel\"ease|May 1, 2020\nProgram=x\n", base_,
        target_, "no plain directory name"},
+      // Past the '|' a label names no directory, but it is still a value and a section name of PATCH.INI.
+      {"label with a bracket in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May] 1, 2020\nProgram=x\n",
+       base_, target_, "cannot be recorded in PATCH.INI"},
+      {"label with a line break in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May\r1, 2020\nProgram=x\n",
+       base_, target_, "cannot be recorded in PATCH.INI"},
       {"device name in the fix tree", kDescription, base_,
        [&] {
          auto t = target_;
