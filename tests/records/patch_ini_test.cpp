@@ -114,4 +114,15 @@ TEST_F(PatchIni, WebAccessAddOnRecordsInRqaIni)
               fixture::ReadFile(program + "\\RQA.INI"));
 }
 
+TEST_F(PatchIni, FixWithoutListedFilesLeavesItsEmptySectionAsWindowsDoes)
+{
+    // Under Wine an empty-list section write creates neither the file nor the section; Windows
+    // creates both, and the registry must read the same on either.
+    std::string program = InstallBase();
+    std::string fix = FixWithoutFiles(Fix("hf21"));
+    ASSERT_EQ(0, RunUnattended(fix));
+    EXPECT_EQ("[HOTFIXES]\r\nLabel001=" + Quoted(kHf21Label) + "\r\n[" + Quoted(kHf21Label) + "]\r\n",
+              fixture::ReadFile(program + "\\PATCH.INI"));
+}
+
 }  // namespace

@@ -95,17 +95,24 @@ std::string RecordsTest::Fix(const std::string& tree, const std::string& fixKeys
     return name + ".exe";
 }
 
-std::vector<FixFile> RecordsTest::FilesOf(const std::string& fix, const std::string& tree)
+/* The description record (VERSION/1) of a fix executable. */
+static std::string VersionRecord(const std::string& fix)
 {
-    std::vector<FixFile> files;
+    std::string bytes;
     HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     if (!module)
-        return files;
-    std::string bytes;
+        return bytes;
     HRSRC hRes = FindResourceExA(module, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     if (hRes)
         bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
     FreeLibrary(module);
+    return bytes;
+}
+
+std::vector<FixFile> RecordsTest::FilesOf(const std::string& fix, const std::string& tree)
+{
+    std::vector<FixFile> files;
+    std::string bytes = VersionRecord(fix);
     zfix::FIXRECORD record;
     if (!zfix::ReadFixRecord(bytes.data(), bytes.size(), &record))
         return files;
@@ -118,6 +125,24 @@ std::vector<FixFile> RecordsTest::FilesOf(const std::string& fix, const std::str
         files.push_back(f);
     }
     return files;
+}
+
+std::string RecordsTest::FixWithoutFiles(const std::string& fix)
+{
+    std::string path = dir_ + "\\nofiles.exe";
+    EXPECT_TRUE(CopyFileA(fix.c_str(), path.c_str(), FALSE));
+    std::string bytes = VersionRecord(fix);
+    zfix::FIXRECORD record;
+    EXPECT_TRUE(zfix::ReadFixRecord(bytes.data(), bytes.size(), &record));
+    record.header.dwListedFiles = 0;
+    record.files.clear();
+    std::vector<uint8_t> out = zfix::WriteFixRecord(record);
+    HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), FALSE);
+    EXPECT_TRUE(hUpdate != NULL);
+    EXPECT_TRUE(UpdateResourceA(hUpdate, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                out.data(), (DWORD)out.size()));
+    EXPECT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
+    return path;
 }
 
 std::string RecordsTest::InstallBase(const std::string& options)

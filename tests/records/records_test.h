@@ -38,6 +38,8 @@ protected:
        from the trees. */
     static std::vector<FixFile> FilesOf(const std::string& fix, const std::string& tree);
 
+    /* A copy of a fix in the test's folder whose description record lists no files. */
+    std::string FixWithoutFiles(const std::string& fix);
     /* A new sample installation at the base release in the test's folder; its program directory. */
     std::string InstallBase(const std::string& options = std::string());
     /* The program directory's UPGRADE.LOG, where a run that ends normally leaves its log. */
