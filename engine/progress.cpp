@@ -4,7 +4,7 @@
 #include "resources/resource.h"
 #include "ui/gauge.h"
 
-static const DWORD kPumpIntervalMs = 40;
+static const DWORD kPumpIntervalMs = 100;
 static DWORD gdwLastPump = 0;
 
 static void PumpNow(void)
