@@ -132,7 +132,7 @@ std::vector<std::string> NamesBelow(const std::string& dir, const std::string& p
 
 class Hostile : public IdentifyTest {};
 
-// 1. Labels and names that would write outside the product during identification.
+// Labels and names that would write outside the product during identification.
 TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
 {
     static const std::string outside = "sig/../../../outside.dll";
@@ -194,7 +194,7 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
     }
 }
 
-// 2. The release-string tool runs from its own path, whatever blanks the temporary directory holds.
+// The release-string tool runs from its own path, whatever blanks the temporary directory holds.
 TEST_F(Hostile, TheCarriedToolIsTheProgramStarted)
 {
     const struct {
@@ -223,7 +223,7 @@ TEST_F(Hostile, TheCarriedToolIsTheProgramStarted)
     }
 }
 
-// 3. A carried tool that cannot be written whole into TEMP is never run: what stands there is not it.
+// A carried tool that cannot be written whole into TEMP is never run: what stands there is not it.
 TEST_F(Hostile, ACarriedToolThatCannotBeWrittenStopsTheRun)
 {
     struct Case {
@@ -280,7 +280,7 @@ TEST_F(Hostile, ACarriedToolThatCannotBeWrittenStopsTheRun)
     }
 }
 
-// 4. Device names, in any directory part, with or without an extension.
+// Device names, in any directory part, with or without an extension.
 TEST_F(Hostile, DeviceNamesAreRefused)
 {
     const struct {
@@ -330,7 +330,7 @@ std::string LongText(size_t n)
     return text;
 }
 
-// 5. Payloads that do not unpack to exactly their stated size.
+// Payloads that do not unpack to exactly their stated size.
 TEST_F(Hostile, DamagedPayloadsAreRefused)
 {
     const std::string licence = fixture::Compressed(LongText(20000));
@@ -402,7 +402,7 @@ TEST_F(Hostile, DamagedPayloadsAreRefused)
     }
 }
 
-// 6. The disk space a fix needs is summed without wrapping.
+// The disk space a fix needs is summed without wrapping.
 TEST_F(Hostile, DiskSpaceIsSummedWithoutWrapping)
 {
     const struct {
@@ -458,7 +458,7 @@ std::string DescriptionBytes(const std::function<void(zfix::FIXRECORD&, std::vec
     return std::string(bytes.begin(), bytes.end());
 }
 
-// 7. A corrupt description is a damaged fix, not an empty one.
+// A corrupt description is a damaged fix, not an empty one.
 TEST_F(Hostile, ACorruptDescriptionIsADamagedFix)
 {
     const struct {
@@ -514,7 +514,7 @@ TEST_F(Hostile, ACorruptDescriptionIsADamagedFix)
     }
 }
 
-// 8. A path that does not fit its buffer is an error, never a shorter path.
+// A path that does not fit its buffer is an error, never a shorter path.
 TEST_F(Hostile, PathsThatDoNotFitAreErrors)
 {
     std::string fix = Package();
@@ -577,7 +577,7 @@ TEST_F(Hostile, PathsThatDoNotFitAreErrors)
     DeleteFileA(ini.c_str());
 }
 
-// 9. A bare drive is the drive's root, not its current directory.
+// A bare drive is the drive's root, not its current directory.
 TEST_F(Hostile, ABareDriveIsItsRoot)
 {
     fixture::PackageOptions options;
@@ -618,7 +618,7 @@ TEST_F(Hostile, ABareDriveIsItsRoot)
     }
 }
 
-// 10. An empty data directory value is a missing one: the fallbacks for a missing one apply.
+// An empty data directory value is a missing one: the fallbacks for a missing one apply.
 TEST_F(Hostile, EmptyDataDirectoriesAreMissing)
 {
     char windows[MAX_PATH] = "";
