@@ -64,15 +64,18 @@ int ParseRqaLabel(const char* text, int* first, int* second) {
   return 1;
 }
 
-int ParseTitleVersion(const char* title, int n[4]) {
-  const char* colon = title ? strchr(title, ':') : NULL;
-  if (!colon) return 0;
-  /* Each form parses its own copy: the dotted form cuts the text at its dots. */
-  std::string dotted(colon + 1), comma(colon + 1);
+int ParseVersion(const char* text, int n[4]) {
+  // Each form parses its own copy: the dotted form cuts the text at its dots.
+  std::string dotted(text), comma(text);
   int v[4];
   if (!ParseDottedVersion(&dotted[0], &v[0], &v[1], &v[2], &v[3]) &&
       !ParseCommaVersion(&comma[0], &v[0], &v[1], &v[2], &v[3]))
     return 0;
   memcpy(n, v, sizeof(v));
   return 1;
+}
+
+int ParseTitleVersion(const char* title, int n[4]) {
+  const char* colon = title ? strchr(title, ':') : NULL;
+  return colon ? ParseVersion(colon + 1, n) : 0;
 }
