@@ -2,8 +2,8 @@
 
 #include "installer/globals.h"
 #include "installer/log.h"
-#include "installer/text.h"
 #include "installer/paths.h"
+#include "installer/text.h"
 
 #include <errno.h>
 #include <stdio.h>
