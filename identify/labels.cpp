@@ -2,15 +2,15 @@
 #include "identify/identify.h"
 
 #include "identify/checksum.h"
+#include "installer/file_copy.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/file_copy.h"
-#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>

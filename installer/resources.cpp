@@ -4,8 +4,8 @@
 #include "installer/log.h"
 #include "installer/text.h"
 
-#include "installer/memory_blocks.h"
 #include "installer/decompress_buffer.h"
+#include "installer/memory_blocks.h"
 #include "package/file_entry.h"
 #include "package/fix_format.h"
 #include "package/fix_record.h"

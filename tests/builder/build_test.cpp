@@ -12,9 +12,9 @@
 
 #include "fixture.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/patch_apply.h"
-#include "package/fix_format.h"
 #include "robot.h"
 
 namespace {
