@@ -15,6 +15,7 @@
 #include <string.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -139,9 +140,22 @@ BOOL StageNewContent(const char* lpTemp, const char* lpTarget, BOOL bLastUse, st
 
 enum Outcome { TARGET_DONE, TARGET_STOP };
 
+/* Creates the missing folders of a target path; a folder seen once is not asked for again. */
+void MakeFolders(const char* lpTarget)
+{
+    static std::set<std::string> known;
+    const char* slash = strrchr(lpTarget, '\\');
+    std::string folder = slash ? std::string(lpTarget, (size_t)(slash - lpTarget)) : std::string();
+    if (folder.empty() || known.count(folder))
+        return;
+    CreateDirectoryPath(lpTarget);
+    if (PathPresent(folder.c_str()))
+        known.insert(folder);
+}
+
 Outcome CommitTarget(const char* lpTarget, const char* lpTemp, DWORD dwTempSize, BOOL bLastUse, BOOL* pbTempGone)
 {
-    CreateDirectoryPath(lpTarget);
+    MakeFolders(lpTarget);
     std::string staged;
     BOOL bPresent = PathPresent(lpTarget);
     if (bPresent && strstr(lpTarget, kNotices)) {

@@ -333,14 +333,15 @@ BOOL StampTime(FILE* f, DWORD dwTime)
    on the same base) works from backup copies. A copy from an earlier attempt is kept. */
 BOOL BackUpPatchedFile(const Target& t)
 {
-    if (DoesFileExist(t.canBackName))
-        return TRUE;
     if (CopyFileA(t.canFileName, t.canBackName, TRUE)) {
         WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", t.canFileName, t.canBackName);
         return TRUE;
     }
+    DWORD dwError = GetLastError();
+    if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
+        return TRUE;
     WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", t.canFileName, t.canBackName,
-              (long)GetLastError());
+              (long)dwError);
     DeleteFileA(t.canBackName);
     return FALSE;
 }

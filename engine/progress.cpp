@@ -5,7 +5,7 @@
 #include "installer/gauge.h"
 #include "installer/window.h"
 
-static const DWORD kPumpIntervalMs = 40;
+static const DWORD kPumpIntervalMs = 100;
 static DWORD gdwLastPump = 0;
 
 static void PumpNow(void)

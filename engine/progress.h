@@ -6,7 +6,7 @@
 
 /* GAUGE_SETRANGE, or GAUGE_SETPOS, then the message pump. A gauge step repaints the wizard, which
    under a remote display costs as much as copying a few hundred kilobytes, so positions that come
-   faster than the eye can follow (within 40 ms of the last one shown) are left out unless bForce;
+   faster than the eye can follow (within 100 ms of the last one shown) are left out unless bForce;
    ranges are always set. */
 void GaugeProgress(HWND hGauge, WPARAM command, LONG value, BOOL bForce = FALSE);
 

@@ -2,15 +2,15 @@
 #include "identify/identify.h"
 
 #include "identify/checksum.h"
+#include "installer/file_copy.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/file_copy.h"
-#include "installer/paths.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -130,7 +130,7 @@ static int CopyBackup(const char* lpFrom, const char* lpTo, BOOL bAnyContent)
 int FoundBackup(DWORD dwNew)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[dwNew];
-    char szName[PATH_BUFFER], szTarget[PATH_BUFFER * 2];
+    char szName[PATH_BUFFER + 16], szTarget[PATH_BUFFER * 2];
     BackupCopyName(entry->lpFile, entry->dwFileEntry, szName, sizeof(szName));
     BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szTarget, sizeof(szTarget));
     WriteLogF(3, "FoundBackup: new name : %s; gpCheckFileTable[dwNew]->canReleaseLabel: %s", szTarget,

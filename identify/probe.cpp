@@ -3,8 +3,8 @@
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
-#include "installer/text.h"
 #include "installer/paths.h"
+#include "installer/text.h"
 
 #include <errno.h>
 #include <stdio.h>

@@ -2,12 +2,12 @@
 #include "identify/identify.h"
 
 #include "identify/checksum.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
 #include "package/file_entry.h"
-#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -108,7 +108,7 @@ void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t s
 
 char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
 {
-    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER];
+    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER + 16];  /* a name and "nnnn.IIB" */
     LabelDirName(lpLabel, szDir);
     BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
     FormatText(lpOut, size, "%s\\%s", szDir, szName);

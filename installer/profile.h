@@ -10,12 +10,12 @@
 #include <stddef.h>
 
 #define PROFILE_DEFAULT "DEFAULT"
-#define PROFILE_BUFFER  260
+#define PROFILE_BUFFER 260
 
 /* How a key read went. */
-#define PROFILE_VALUE   0   /* a value of one character or more */
-#define PROFILE_MISSING 1   /* the buffer holds "DEFAULT": no such key (or section, or file) */
-#define PROFILE_EMPTY   2   /* the key is there with no value: an error for every reader */
+#define PROFILE_VALUE 0   /* a value of one character or more */
+#define PROFILE_MISSING 1 /* the buffer holds "DEFAULT": no such key (or section, or file) */
+#define PROFILE_EMPTY 2   /* the key is there with no value: an error for every reader */
 
 /* Reads key of section from lpFile into lpValue (size bytes) with the default "DEFAULT";
    returns PROFILE_VALUE, PROFILE_MISSING or PROFILE_EMPTY. After PROFILE_EMPTY the caller

@@ -19,10 +19,10 @@ constexpr char RESTYPE_TOOLENTRY[] = "TOOLENTRY";            // an optional jar 
 constexpr uint16_t RESOURCE_LANGUAGE = 1033;
 
 // The fix's own strings in the string table; the stub carries every other id.
-constexpr int STR_TITLE = 0;         // the fix title; "...: 9.0.1.7" for a versioned fix
-constexpr int STR_STRINGS_LIB = 1;   // the release-strings library
+constexpr int STR_TITLE = 0;        // the fix title; "...: 9.0.1.7" for a versioned fix
+constexpr int STR_STRINGS_LIB = 1;  // the release-strings library
 constexpr int STR_RELEASE_TEXT = 2;
-constexpr int STRR_HOTFIX = 42;      // the kind of fix: "Custom Fix", "RQA", "TDX" or the fix label
+constexpr int STRR_HOTFIX = 42;  // the kind of fix: "Custom Fix", "RQA", "TDX" or the fix label
 constexpr int STR_LP = 43;
 constexpr int FIX_STRING_IDS[] = {STR_TITLE, STR_STRINGS_LIB, STR_RELEASE_TEXT, STRR_HOTFIX, STR_LP};
 
@@ -32,8 +32,8 @@ constexpr char FIXKIND_RQA[] = "RQA";            // the web-access add-on
 constexpr char FIXKIND_TDX[] = "TDX";            // the diagnostics tool, versioned like a custom fix
 
 // Limits of the format.
-constexpr size_t MAX_FILE_ENTRIES = 9999;     // backup copies carry the entry number in four digits
-constexpr size_t MAX_LISTED_ENTRIES = 999;    // the contents listing refuses a fix with more
-constexpr size_t MAX_STRING_LENGTH = 519;     // the installer loads each string into 520 bytes
+constexpr size_t MAX_FILE_ENTRIES = 9999;   // backup copies carry the entry number in four digits
+constexpr size_t MAX_LISTED_ENTRIES = 999;  // the contents listing refuses a fix with more
+constexpr size_t MAX_STRING_LENGTH = 519;   // the installer loads each string into 520 bytes
 
 }  // namespace zfix

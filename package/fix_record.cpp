@@ -122,12 +122,6 @@ char* LabelDirName(const char* label, char* out, const char* fixKind) {
   return out;
 }
 
-bool IsSameRelease(const char* current, const char* label, const char* fixKind) {
-  if (std::strncmp(current, label, std::strlen(label)) == 0) return true;
-  char a[LABEL_DIR_MAX + 1], b[LABEL_DIR_MAX + 1];
-  return std::strcmp(LabelDirName(current, a, fixKind), LabelDirName(label, b, fixKind)) == 0;
-}
-
 PCHECKFILE NewCheckFile(const CHECKSUMRECORD& r) {
   PCHECKFILE p = new (std::nothrow) CHECKFILE();
   if (!p) return nullptr;
@@ -149,6 +143,12 @@ void FreeCheckFile(PCHECKFILE p) {
   if (!p) return;
   delete[] p->lpFile;
   delete p;
+}
+
+bool IsSameRelease(const char* current, const char* label, const char* fixKind) {
+  if (std::strncmp(current, label, std::strlen(label)) == 0) return true;
+  char a[LABEL_DIR_MAX + 1], b[LABEL_DIR_MAX + 1];
+  return std::strcmp(LabelDirName(current, a, fixKind), LabelDirName(label, b, fixKind)) == 0;
 }
 
 }  // namespace zfix

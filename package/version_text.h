@@ -14,6 +14,10 @@ int ParseCommaVersion(char* text, int* major, int* minor, int* release, int* bui
    1 when both were read; the outputs are written only then. */
 int ParseRqaLabel(const char* text, int* first, int* second);
 
+/* A four-part version in the dotted form, else in the comma form; text is left as it is. 1 when
+   four fields were read; n is written only then. */
+int ParseVersion(const char* text, int n[4]);
+
 /* The version of a versioned fix, after the first ':' of its title ("Diagnostics: 9.0.1.7"), in
    the dotted or the comma form. 1 when four fields were read; n is written only then. */
 int ParseTitleVersion(const char* title, int n[4]);

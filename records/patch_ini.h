@@ -11,7 +11,8 @@
 /* Records the installed fix lpNewLabel over lpOldLabel with its files: the new label joins
    the list section of its kind, its own section is written anew and the old label's section
    gains the files it does not record yet. */
-void UpdatePatchInfo(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount, const zfix::FILELISTRECORD* lpFiles);
+void UpdatePatchInfo(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount,
+                     const zfix::FILELISTRECORD* lpFiles);
 
 /* The per-label sections of UpdatePatchInfo. */
 void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount,

@@ -1,13 +1,13 @@
 #include "revert/backup_dirs.h"
 
+#include "installer/file_copy.h"
 #include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/profile.h"
 #include "installer/text.h"
-#include "installer/file_copy.h"
-#include "installer/paths.h"
 #include "package/names.h"
 
 #include <string.h>
@@ -16,104 +16,90 @@
 #include <string>
 #include <vector>
 
-static BOOL IsMissingPath(DWORD dwError)
-{
-    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
-}
+static BOOL IsMissingPath(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
 
 /* Deletes the files directly in lpDir; subdirectories stay. */
-static void DeleteFilesIn(const char* lpDir)
-{
-    char szPattern[PATH_BUFFER];
-    JoinPath(szPattern, sizeof(szPattern), lpDir, "*.*");
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(szPattern, &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
-        char szFile[PATH_BUFFER];
-        JoinPath(szFile, sizeof(szFile), lpDir, fd.cFileName);
-        if (!DeleteFileA(szFile))
-            WriteLogF(0, "Failed to remove files from the backup directory %s, error: %d", lpDir, (int)GetLastError());
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
+static void DeleteFilesIn(const char* lpDir) {
+  char szPattern[PATH_BUFFER];
+  JoinPath(szPattern, sizeof(szPattern), lpDir, "*.*");
+  WIN32_FIND_DATAA fd;
+  HANDLE hFind = FindFirstFileA(szPattern, &fd);
+  if (hFind == INVALID_HANDLE_VALUE) return;
+  do {
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char szFile[PATH_BUFFER];
+    JoinPath(szFile, sizeof(szFile), lpDir, fd.cFileName);
+    if (!DeleteFileA(szFile))
+      WriteLogF(0, "Failed to remove files from the backup directory %s, error: %d", lpDir, (int)GetLastError());
+  } while (FindNextFileA(hFind, &fd));
+  FindClose(hFind);
 }
 
 /* The backup directory of a label read from the registry. A label whose directory name is not
    one plain name (empty, "\\", a drive) would point at the program directory itself or beyond
    it, whose files must never be emptied out: it is refused. */
-static BOOL LabelBackupDir(const char* lpLabel, char* lpOut, size_t size)
-{
-    char szName[PATH_BUFFER];
-    LabelDirName(lpLabel, szName);
-    if (!zfix::IsLabelDirName(szName)) {
-        WriteLogF(0, "RemoveBackupDirectories: ERROR: the label %s names no backup directory inside %s, passed over",
-                  lpLabel, gpProgramDir);
-        return FALSE;
-    }
-    JoinPath(lpOut, size, gpProgramDir, szName);
-    return TRUE;
+static BOOL LabelBackupDir(const char* lpLabel, char* lpOut, size_t size) {
+  char szName[PATH_BUFFER];
+  LabelDirName(lpLabel, szName);
+  if (!zfix::IsLabelDirName(szName)) {
+    WriteLogF(0, "RemoveBackupDirectories: ERROR: the label %s names no backup directory inside %s, passed over",
+              lpLabel, gpProgramDir);
+    return FALSE;
+  }
+  JoinPath(lpOut, size, gpProgramDir, szName);
+  return TRUE;
 }
 
-static void RemoveLabelDirectory(const char* lpLabel)
-{
-    char szDir[PATH_BUFFER];
-    if (!LabelBackupDir(lpLabel, szDir, sizeof(szDir)))
-        return;
-    DeleteFilesIn(szDir);
-    if (RemoveDirectoryA(szDir))
-        return;
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_DIR_NOT_EMPTY)
-        WriteLogF(0, "Failed to remove backup directory %s: not empty", szDir);
-    else if (IsMissingPath(dwError))
-        WriteLogF(0, "Failed to remove backup directory %s: no such directory", szDir);
+static void RemoveLabelDirectory(const char* lpLabel) {
+  char szDir[PATH_BUFFER];
+  if (!LabelBackupDir(lpLabel, szDir, sizeof(szDir))) return;
+  DeleteFilesIn(szDir);
+  if (RemoveDirectoryA(szDir)) return;
+  DWORD dwError = GetLastError();
+  if (dwError == ERROR_DIR_NOT_EMPTY)
+    WriteLogF(0, "Failed to remove backup directory %s: not empty", szDir);
+  else if (IsMissingPath(dwError))
+    WriteLogF(0, "Failed to remove backup directory %s: no such directory", szDir);
 }
 
 /* The labels of one list section of the registry, in their order. */
-static std::vector<std::string> ListedLabels(const char* lpSection, const char* lpRegistry)
-{
-    std::vector<std::string> labels;
-    if (!ProfileSectionHasKeys(lpSection, lpRegistry))
-        return labels;
-    for (int n = 1;; ++n) {
-        char szKey[16], szLabel[PROFILE_BUFFER];
-        FormatText(szKey, sizeof(szKey), "Label%03d", n);
-        int read = ReadProfileString(lpSection, szKey, szLabel, sizeof(szLabel), lpRegistry);
-        if (read == PROFILE_MISSING)
-            break;
-        if (read == PROFILE_EMPTY) {
-            WriteLogF(0, "Getting profile string for %s, section %s in %s: error: %d", szKey, lpSection, lpRegistry,
-                      (int)GetLastError());
-            continue;
-        }
-        labels.push_back(szLabel);
+static std::vector<std::string> ListedLabels(const char* lpSection, const char* lpRegistry) {
+  std::vector<std::string> labels;
+  if (!ProfileSectionHasKeys(lpSection, lpRegistry)) return labels;
+  for (int n = 1;; ++n) {
+    char szKey[16], szLabel[PROFILE_BUFFER];
+    FormatText(szKey, sizeof(szKey), "Label%03d", n);
+    int read = ReadProfileString(lpSection, szKey, szLabel, sizeof(szLabel), lpRegistry);
+    if (read == PROFILE_MISSING) break;
+    if (read == PROFILE_EMPTY) {
+      WriteLogF(0, "Getting profile string for %s, section %s in %s: error: %d", szKey, lpSection, lpRegistry,
+                (int)GetLastError());
+      continue;
     }
-    return labels;
+    labels.push_back(szLabel);
+  }
+  return labels;
 }
 
-static std::string DirNameOf(const char* lpLabel)
-{
-    char szName[PATH_BUFFER];
-    LabelDirName(lpLabel, szName);
-    return szName;
+static std::string DirNameOf(const char* lpLabel) {
+  char szName[PATH_BUFFER];
+  LabelDirName(lpLabel, szName);
+  return szName;
 }
 
 /* Rewrites a list section in place with the labels that stay; a list left empty goes. */
-static void RewriteList(const char* lpSection, const std::vector<std::string>& kept, size_t listed, const char* lpRegistry)
-{
-    if (kept.empty()) {
-        WritePrivateProfileStringA(lpSection, NULL, NULL, lpRegistry);
-        return;
-    }
-    for (size_t i = 0; i < listed; ++i) {
-        char szKey[16];
-        FormatText(szKey, sizeof(szKey), "Label%03d", (int)i + 1);
-        std::string value = i < kept.size() ? "\"" + kept[i] + "\"" : std::string();
-        WritePrivateProfileStringA(lpSection, szKey, i < kept.size() ? value.c_str() : NULL, lpRegistry);
-    }
+static void RewriteList(const char* lpSection, const std::vector<std::string>& kept, size_t listed,
+                        const char* lpRegistry) {
+  if (kept.empty()) {
+    WritePrivateProfileStringA(lpSection, NULL, NULL, lpRegistry);
+    return;
+  }
+  for (size_t i = 0; i < listed; ++i) {
+    char szKey[16];
+    FormatText(szKey, sizeof(szKey), "Label%03d", (int)i + 1);
+    std::string value = i < kept.size() ? "\"" + kept[i] + "\"" : std::string();
+    WritePrivateProfileStringA(lpSection, szKey, i < kept.size() ? value.c_str() : NULL, lpRegistry);
+  }
 }
 
 /* After a revert to gszRevertLabel: the labels no longer installed are every hotfix (a revert
@@ -122,64 +108,58 @@ static void RewriteList(const char* lpSection, const std::vector<std::string>& k
    directories of the fixpacks that stay hold what their own reverts need and are kept. The
    registry keeps the labels that stay (as the target's copy of it recorded them, when there is
    one) and goes when none does. */
-static void RemoveRevertedLabels(const char* lpRegistry)
-{
-    const std::string target = DirNameOf(gszRevertLabel), source = DirNameOf(canCurrentVersion);
-    /* The hotfixes listed now, the one reverted among them: the target's copy of the registry
-       may predate them, and their directories go all the same. */
-    std::vector<std::string> hotfixesNow = ListedLabels("HOTFIXES", lpRegistry);
-    char szCopy[PATH_BUFFER];
-    FormatText(szCopy, sizeof(szCopy), "%s\\%s\\%s", gpProgramDir, target.c_str(), "PATCH_INI.BCK");
-    if (DoesFileExist(szCopy) && CopyFiles(szCopy, lpRegistry))
-        WriteLogF(2, "RemoveBackupDirectories: %s restored from %s", lpRegistry, szCopy);
+static void RemoveRevertedLabels(const char* lpRegistry) {
+  const std::string target = DirNameOf(gszRevertLabel), source = DirNameOf(canCurrentVersion);
+  /* The hotfixes listed now, the one reverted among them: the target's copy of the registry
+     may predate them, and their directories go all the same. */
+  std::vector<std::string> hotfixesNow = ListedLabels("HOTFIXES", lpRegistry);
+  char szCopy[PATH_BUFFER];
+  FormatText(szCopy, sizeof(szCopy), "%s\\%s\\%s", gpProgramDir, target.c_str(), "PATCH_INI.BCK");
+  if (DoesFileExist(szCopy) && CopyFiles(szCopy, lpRegistry))
+    WriteLogF(2, "RemoveBackupDirectories: %s restored from %s", lpRegistry, szCopy);
 
-    std::vector<std::string> fixpacks = ListedLabels("FIXPACKS", lpRegistry);
-    std::vector<std::string> hotfixes = ListedLabels("HOTFIXES", lpRegistry);
-    std::vector<std::string> kept, dropped(hotfixes);
-    for (const std::string& label : hotfixesNow)
-        if (std::find(dropped.begin(), dropped.end(), label) == dropped.end())
-            dropped.push_back(label);
-    BOOL bAfterTarget = FALSE;
-    for (const std::string& label : fixpacks) {
-        std::string dir = DirNameOf(label.c_str());
-        if (bAfterTarget || (dir == source && dir != target))
-            dropped.push_back(label);
-        else
-            kept.push_back(label);
-        if (dir == target)
-            bAfterTarget = TRUE;
-    }
-    for (const std::string& label : dropped) {
-        if (DirNameOf(label.c_str()) != target)
-            RemoveLabelDirectory(label.c_str());
-        std::string section = "\"" + label + "\"";
-        WritePrivateProfileStringA(section.c_str(), NULL, NULL, lpRegistry);
-    }
-    for (const std::string& label : kept) {
-        char szDir[PATH_BUFFER];
-        if (DirNameOf(label.c_str()) != target && LabelBackupDir(label.c_str(), szDir, sizeof(szDir)))
-            WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", szDir, label.c_str());
-    }
-    RemoveLabelDirectory(gszRevertLabel);
-    if (kept.empty()) {
-        DeleteFileA(lpRegistry);
-        return;
-    }
-    RewriteList("FIXPACKS", kept, fixpacks.size(), lpRegistry);
-    RewriteList("HOTFIXES", std::vector<std::string>(), hotfixes.size(), lpRegistry);
+  std::vector<std::string> fixpacks = ListedLabels("FIXPACKS", lpRegistry);
+  std::vector<std::string> hotfixes = ListedLabels("HOTFIXES", lpRegistry);
+  std::vector<std::string> kept, dropped(hotfixes);
+  for (const std::string& label : hotfixesNow)
+    if (std::find(dropped.begin(), dropped.end(), label) == dropped.end()) dropped.push_back(label);
+  BOOL bAfterTarget = FALSE;
+  for (const std::string& label : fixpacks) {
+    std::string dir = DirNameOf(label.c_str());
+    if (bAfterTarget || (dir == source && dir != target))
+      dropped.push_back(label);
+    else
+      kept.push_back(label);
+    if (dir == target) bAfterTarget = TRUE;
+  }
+  for (const std::string& label : dropped) {
+    if (DirNameOf(label.c_str()) != target) RemoveLabelDirectory(label.c_str());
+    std::string section = "\"" + label + "\"";
+    WritePrivateProfileStringA(section.c_str(), NULL, NULL, lpRegistry);
+  }
+  for (const std::string& label : kept) {
+    char szDir[PATH_BUFFER];
+    if (DirNameOf(label.c_str()) != target && LabelBackupDir(label.c_str(), szDir, sizeof(szDir)))
+      WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", szDir, label.c_str());
+  }
+  RemoveLabelDirectory(gszRevertLabel);
+  if (kept.empty()) {
+    DeleteFileA(lpRegistry);
+    return;
+  }
+  RewriteList("FIXPACKS", kept, fixpacks.size(), lpRegistry);
+  RewriteList("HOTFIXES", std::vector<std::string>(), hotfixes.size(), lpRegistry);
 }
 
-void RemoveBackupDirectories(void)
-{
-    char szRegistry[PATH_BUFFER];
-    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
-    if (giMode == MODE_REVERT) {
-        RemoveRevertedLabels(szRegistry);
-    } else {
-        /* After an upgrade every listed label is still installed, and each fix needs the
-           backups in its base label's directory for its own revert. */
-        WriteLog("RemoveBackupDirectories: every listed label is still installed, its backups are kept", 2);
-    }
-    if (dwUpgradeType == 1)
-        DeleteFileA(gszLicenseCopyPath);
+void RemoveBackupDirectories(void) {
+  char szRegistry[PATH_BUFFER];
+  JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
+  if (giMode == MODE_REVERT) {
+    RemoveRevertedLabels(szRegistry);
+  } else {
+    /* After an upgrade every listed label is still installed, and each fix needs the
+       backups in its base label's directory for its own revert. */
+    WriteLog("RemoveBackupDirectories: every listed label is still installed, its backups are kept", 2);
+  }
+  if (dwUpgradeType == 1) DeleteFileA(gszLicenseCopyPath);
 }

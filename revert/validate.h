@@ -10,9 +10,9 @@
 #include "records/label_check.h"
 
 /* Grades of a label's backup copies. */
-#define BACKUP_GRADE_VALID     1    /* every copy has its recorded checksum */
-#define BACKUP_GRADE_INVALID   0    /* a copy of a fix without labels differs: no restore */
-#define BACKUP_GRADE_BY_FILE (-1)   /* copies differ or are missing: restore what can be found */
+#define BACKUP_GRADE_VALID 1      /* every copy has its recorded checksum */
+#define BACKUP_GRADE_INVALID 0    /* a copy of a fix without labels differs: no restore */
+#define BACKUP_GRADE_BY_FILE (-1) /* copies differ or are missing: restore what can be found */
 
 /* Checks the backup copies of lpLabel's registry section: BACKUP_GRADE_VALID, BACKUP_GRADE_INVALID or
    BACKUP_GRADE_BY_FILE. Sets dwNumBackupFiles to the number of entries plus one. */

@@ -1,14 +1,14 @@
 #include "ui/dialog.h"
 
 #include "identify/identify.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
-#include "installer/text.h"
 #include "installer/memory_blocks.h"
 #include "installer/paths.h"
-#include "resources/resource.h"
-#include "installer/gauge.h"
+#include "installer/text.h"
 #include "installer/window.h"
+#include "resources/resource.h"
 #include "ui/controls.h"
 #include "ui/identify_page.h"
 

@@ -4,10 +4,10 @@
 
 #include "engine/upgrade.h"
 #include "identify/identify.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/gauge.h"
 #include "installer/window.h"
 #include "resources/resource.h"
 #include "ui/controls.h"

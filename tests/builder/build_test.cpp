@@ -12,9 +12,9 @@
 
 #include "fixture.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/patch_apply.h"
-#include "package/fix_format.h"
 #include "robot.h"
 
 namespace {
@@ -268,9 +268,19 @@ TEST_F(Builder, MistakesStopTheBuildWithoutAnExecutable)
         {"missing tree", "Program=fix\\program", "Program=fix\\nowhere", "cannot read the tree"},
         {"missing licence", "License=license.txt", "License=nolicense.txt", "cannot read"},
         // A label becomes a quoted value and a section name of PATCH.INI.
-        {"label with a line break", "HF21|September", "HF21\r[HOTFIXES]|September", "cannot be recorded in PATCH.INI"},
+        {"label with a line break", "HF21|September", "HF21|September\r[HOTFIXES]", "cannot be recorded in PATCH.INI"},
         {"label with a bracket", "HF21|September 21, 2026", "HF21|September 21, 2026]", "cannot be recorded in PATCH.INI"},
         {"label with a quote", "Release 14.5.1FP1|May", "Release 14.5.1FP1|\"May", "cannot be recorded in PATCH.INI"},
+        // A file named as a tree would read as an empty tree: every file a whole replacement.
+        {"tree that is a file", "Program=base\\program", "Program=base\\program\\tessra.dll", "is not a directory"},
+        {"strings library above the program directory", "StringsLibrary=tessra.dll",
+         "StringsLibrary=..\\..\\evil.dll", "StringsLibrary"},
+        {"strings library elsewhere", "StringsLibrary=tessra.dll", "StringsLibrary=C:\\windows\\evil.dll",
+         "StringsLibrary"},
+        {"older label naming a drive's directory", "[Base]",
+         "[Label001]\r\nLabel=C:\\windows|May 1, 2020\r\nProgram=base\\program\r\n[Base]", "no plain directory name"},
+        {"base label naming another directory", "BaseLabel=Release 14.5.1FP1|May 21, 2026",
+         "BaseLabel=C:\\VORIN\\HALVEX\\DATA1|May 21, 2026", "no plain directory name"},
     };
     for (const auto& c : cases) {
         std::string description = kDescription;

@@ -1,9 +1,8 @@
 #include "identify_test.h"
 
-#include "resources/resource.h"
+#include "package/checksum.h"
 #include "package/fix_format.h"
-
-#include <zlib.h>
+#include "resources/resource.h"
 
 #include <algorithm>
 
@@ -23,7 +22,7 @@ std::string Upper(std::string s)
 
 static uint32_t Crc(const std::string& bytes)
 {
-    return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
+    return zfix::Crc32(bytes.data(), bytes.size());
 }
 
 /* Content that a patch can describe more briefly than the whole: the base with a few bytes changed. */

@@ -23,7 +23,7 @@ struct Layer {
   int level;
 };
 const Layer kLayers[] = {
-    {"package", 0}, {"installer", 1},  {"resources", 1}, {"records", 2}, {"revert", 3},
+    {"package", 0},  {"installer", 1},  {"resources", 1}, {"records", 2}, {"revert", 3},
     {"identify", 4}, {"components", 5}, {"engine", 6},    {"ui", 7},      {"installer/main.cpp", 7},
 };
 const char* const kFree[] = {"tests", "tools", "product", "bench", "fuzz"};

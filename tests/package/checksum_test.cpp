@@ -14,9 +14,7 @@ TEST(Checksum, Crc32OfBytes) {
     uint32_t crc;
   };
   const Case cases[] = {
-      {"", 0},
-      {"a", 0xE8B7BE43u},
-      {"123456789", 0xCBF43926u},  // the standard check value
+      {"", 0}, {"a", 0xE8B7BE43u}, {"123456789", 0xCBF43926u},  // the standard check value
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);

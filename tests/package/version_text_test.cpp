@@ -70,4 +70,29 @@ TEST(VersionText, RqaLabelNumbers)
     }
 }
 
+TEST(VersionText, TitleVersionAfterTheFirstColon)
+{
+    struct Case {
+        const char* title;
+        int result;
+        int n[4];
+    };
+    const Case cases[] = {
+        {"Diagnostics: 9.0.1.7", 1, {9, 0, 1, 7}},
+        {"Custom fix: 9, 0, 1, 5", 1, {9, 0, 1, 5}},       // the comma form when the dotted one fails
+        {"Fix: 14.5.1.0: second colon", 1, {14, 5, 1, 0}},  // the first ':' counts
+        {"Diagnostics 9.0.1.7", 0, {-1, -1, -1, -1}},      // no ':' at all
+        {"Diagnostics: 9.0.1", 0, {-1, -1, -1, -1}},        // three fields: n stays untouched
+        {"Diagnostics:", 0, {-1, -1, -1, -1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        int n[4] = {-1, -1, -1, -1};
+        EXPECT_EQ(c.result, ParseTitleVersion(c.title, n));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(c.n[i], n[i]) << "field " << i;
+    }
+    EXPECT_EQ(0, ParseTitleVersion(nullptr, nullptr));
+}
+
 }  // namespace

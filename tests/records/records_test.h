@@ -14,38 +14,40 @@
 extern const char kBaseLabel[];
 extern const char kHf21Label[];
 extern const char kHf22Label[];
-extern const char kBaseDir[];     /* the backup directory names of the labels */
+extern const char kBaseDir[]; /* the backup directory names of the labels */
 extern const char kHf21Dir[];
 extern const char kHf22Dir[];
 
 /* A file of a fix as the fix registry records it. */
 struct FixFile {
-    std::string name;
-    uint32_t entry = 0;
-    uint32_t before = 0;   /* checksum in the base tree */
-    uint32_t after = 0;    /* checksum in the fix's tree */
+  std::string name;
+  uint32_t entry = 0;
+  uint32_t before = 0; /* checksum in the base tree */
+  uint32_t after = 0;  /* checksum in the fix's tree */
 };
 
 class RecordsTest : public InstallerTest {
-protected:
-    static void SetUpTestSuite();
+ protected:
+  static void SetUpTestSuite();
 
-    /* A fix built by zfixbuild from the base tree and the tree of fix "hf21" or "hf22", with
-       further [Fix] keys. Built once per description. */
-    static std::string Fix(const std::string& tree, const std::string& fixKeys = std::string(),
-                           const std::string& kind = "hotfix");
-    /* The files of a fix: names and entry numbers from its description record, checksums
-       from the trees. */
-    static std::vector<FixFile> FilesOf(const std::string& fix, const std::string& tree);
+  /* A fix built by zfixbuild from the base tree and the tree of fix "hf21" or "hf22", with
+     further [Fix] keys. Built once per description. */
+  static std::string Fix(const std::string& tree, const std::string& fixKeys = std::string(),
+                         const std::string& kind = "hotfix");
+  /* The files of a fix: names and entry numbers from its description record, checksums
+     from the trees. */
+  static std::vector<FixFile> FilesOf(const std::string& fix, const std::string& tree);
 
-    /* A new sample installation at the base release in the test's folder; its program directory. */
-    std::string InstallBase(const std::string& options = std::string());
-    /* The program directory's UPGRADE.LOG, where a run that ends normally leaves its log. */
-    std::string RunLog() const;
-    /* Runs the fix unattended with further words; its exit code. */
-    int RunUnattended(const std::string& fix, const std::string& words = std::string());
+  /* A copy of a fix in the test's folder whose description record lists no files. */
+  std::string FixWithoutFiles(const std::string& fix);
+  /* A new sample installation at the base release in the test's folder; its program directory. */
+  std::string InstallBase(const std::string& options = std::string());
+  /* The program directory's UPGRADE.LOG, where a run that ends normally leaves its log. */
+  std::string RunLog() const;
+  /* Runs the fix unattended with further words; its exit code. */
+  int RunUnattended(const std::string& fix, const std::string& words = std::string());
 
-    static std::string trees_;
+  static std::string trees_;
 };
 
 /* A label's PATCH.INI section as the installer writes it: the label in quotes, then one

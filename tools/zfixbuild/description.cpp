@@ -41,10 +41,6 @@ bool CheckLabel(const std::string& key, const std::string& value, std::string* w
     *why = key + " is longer than " + std::to_string(zfix::LABEL_SIZE - 2) + " characters";
     return false;
   }
-  if (!zfix::IsRegistryLabel(value.c_str())) {
-    *why = key + " \"" + value + "\" cannot be recorded in PATCH.INI: a label holds no ']', no '\"' and no line break";
-    return false;
-  }
   char field[zfix::LABEL_SIZE + 1] = {};
   zfix::MakeLabelField(value.c_str(), field);
   zfix::TrimLabel(field);

@@ -216,6 +216,11 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
              "\", which is no plain directory name (no drive, separator, \"..\", device name, ']' or '\"')";
       return false;
     }
+    // The installer records the label as a quoted value and a section name of PATCH.INI.
+    if (!zfix::IsRegistryLabel(label.c_str())) {
+      *why = "the label \"" + label + "\" cannot be recorded in PATCH.INI: a label holds no ']', no '\"' and no line break";
+      return false;
+    }
     auto seen = dirNames.emplace(Upper(dir), label);
     if (!seen.second) {
       *why = "the labels \"" + seen.first->second + "\" and \"" + label + "\" share the backup directory " + dir;
