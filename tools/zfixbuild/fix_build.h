@@ -40,7 +40,9 @@ struct BuiltFix {
   std::map<unsigned, std::string> strings;  // the fix's strings 0, 1, 2, 42, 43
 };
 
-uint32_t Checksum(const std::vector<uint8_t>& bytes);
+// The file list of a record: one FILELISTRECORD per entry, numbered from 1 in order. The
+// names point into entries, which must outlive the record.
+void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record);
 
 // Derives the fix. older holds the trees of description.older, in the same order. Notes
 // receive warnings that do not stop the build (for instance two entries that a local
