@@ -248,13 +248,6 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     return WriteFile(path, png);
 }
 
-/* A resource exactly as given, in the package's language. */
-static bool AddRaw(HANDLE hUpdate, const char* type, int id, const std::vector<uint8_t>& bytes)
-{
-    return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                           (void*)bytes.data(), (DWORD)bytes.size()) != FALSE;
-}
-
 std::string Compressed(const std::string& content)
 {
     std::vector<uint8_t> bytes = zfix::MakeCompressedResource(content.data(), content.size());
@@ -280,7 +273,7 @@ bool MakePackage(const std::string& path, const PackageOptions& options)
     if (!options.files.empty())
         ok = AddFiles(hUpdate, options) && ok;
     for (const RawResource& r : options.raw)
-        ok = AddRaw(hUpdate, r.type.c_str(), r.id, std::vector<uint8_t>(r.bytes.begin(), r.bytes.end())) && ok;
+        ok = zfixbuild::AddResource(hUpdate, r.type.c_str(), (unsigned)r.id, std::vector<uint8_t>(r.bytes.begin(), r.bytes.end())) && ok;
     return EndUpdateResourceA(hUpdate, !ok) && ok;
 }
 
