@@ -103,6 +103,12 @@ t0=$(date +%s.%N)
 t1=$(date +%s.%N)
 echo "$(grep -c ' FE_' "$WORK/build.txt" || true) entries, fixpack.exe $(du -m "$WORK/fixpack.exe" | cut -f1) MB, built in $(echo "$t0 $t1" | awk '{printf "%.1f", $2 - $1}') s"
 
+# Two rounds on fresh installations, each the install and then the copy; the machine is shared,
+# so the faster time of each counts.
+best_install=""; best_copy=""
+for round in 1 2; do
+echo "== round $round"
+rm -rf "$WORK/product"
 "$RUN" "$B/bin/zsetup.exe" remove >/dev/null 2>&1 || true
 "$RUN" "$B/bin/zsetup.exe" install "$(win "$WORK/product")" --files "$(win "$WORK/base")" >/dev/null
 P="$WORK/product/PROGRAM"
@@ -138,6 +144,10 @@ t0=$(date +%s.%N)
 t1=$(date +%s.%N)
 copy=$(echo "$t0 $t1" | awk '{printf "%.2f", $2 - $1}')
 echo "copy: $copy s"
+best_install=$(echo "$install ${best_install:-$install}" | awk '{print ($1 < $2) ? $1 : $2}')
+best_copy=$(echo "$copy ${best_copy:-$copy}" | awk '{print ($1 < $2) ? $1 : $2}')
+done
+install=$best_install; copy=$best_copy
 "$RUN" "$B/bin/zsetup.exe" remove >/dev/null 2>&1 || true
-echo "install: $install s, copy: $copy s"
+echo "install: $install s, copy: $copy s (the faster of two rounds each)"
 echo "$install $copy" | awk '{printf "install speed vs copy: %.2fx\n", $2 / $1}'

@@ -50,7 +50,7 @@ int ErrnoOf(DWORD dwError)
    it replaces the name at once. */
 BOOL ReplaceWith(const char* lpNew, const char* lpTarget, int* piErrno)
 {
-    if (MoveFileExA(lpNew, lpTarget, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExA(lpNew, lpTarget, MOVEFILE_REPLACE_EXISTING))
         return TRUE;
     *piErrno = ErrnoOf(GetLastError());
     return FALSE;
