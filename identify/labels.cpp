@@ -76,12 +76,21 @@ static void AddLabelOnce(const char* lpLabel)
     WriteLogF(2, "VerifyValidLabels: Added %d label %s", giFixLabels - 1, gpcanFixLabels[giFixLabels - 1]);
 }
 
+/* The last part of a file name of the fix, after its last '\\' or '/'. */
+static const char* BaseName(const char* lpPath)
+{
+    const char* base = lpPath;
+    for (const char* p = lpPath; *p; ++p)
+        if (*p == '\\' || *p == '/')
+            base = p + 1;
+    return base;
+}
+
 /* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
 static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
 {
     char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
-    CopyText(szBase, sizeof(szBase), lpFile);
-    GetFileNamePart(szBase, szBase, sizeof(szBase));
+    CopyText(szBase, sizeof(szBase), BaseName(lpFile));
     StripFileExtension(szBase, szStem, sizeof(szStem));
     FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
 }
@@ -104,12 +113,6 @@ static BOOL ChecksumOf(const char* lpPath, unsigned long* pdwChecksum)
     *pdwChecksum = FileChecksum(f);
     fclose(f);
     return TRUE;
-}
-
-static const char* BaseName(const char* lpPath)
-{
-    const char* slash = strrchr(lpPath, '\\');
-    return slash ? slash + 1 : lpPath;
 }
 
 /* Where a file of the fix is installed: under every data directory in use, in the system
@@ -358,11 +361,12 @@ static BOOL EntryRevertible(DWORD i)
                       entry->lpFile, entry->canReleaseLabel);
         return TRUE;
     }
-    static unsigned long dwCopyChecksum = 0;  /* kept when a copy cannot be opened */
-    ChecksumOf(szCopy, &dwCopyChecksum);
+    /* A copy that cannot be opened has no checksum: it matches nothing. */
+    unsigned long dwCopyChecksum = 0;
+    BOOL bRead = ChecksumOf(szCopy, &dwCopyChecksum);
     WriteLogF(2, "VerifyValidLabels: File: %s dwChecksum: 0x%08X", szCopy, (unsigned)dwCopyChecksum);
     if ((IsComponentArchive(szCopy) && entry->dwChecksum != 0) || entry->dwChecksum == 0 ||
-        entry->dwChecksum == dwCopyChecksum) {
+        (bRead && entry->dwChecksum == dwCopyChecksum)) {
         WriteLogF(2, "VerifyValidLabels: Checksum 0x%08X for file %s in backup directory for release %s is correct",
                   (unsigned)dwCopyChecksum, szCopy, entry->canReleaseLabel);
         ++dwNumBackupFiles;

@@ -25,7 +25,8 @@ int OpenUpgradeLog(void)
 {
     const char* temp = TempDirectoryName();
     CreateDirectoryA(temp, NULL);
-    FormatText(gszTempLogPath, sizeof(gszTempLogPath), "%s\\%s", temp, "UPGRADE.LOG");
+    if (!BuildPath(gszTempLogPath, sizeof(gszTempLogPath), "%s\\%s", temp, "UPGRADE.LOG"))
+        return FALSE;
     gpLogFile = fopen(gszTempLogPath, "w+");
     if (!gpLogFile)
         return FALSE;
