@@ -22,9 +22,10 @@ if [ -n "$missing" ]; then
   apt-get install -y --no-install-recommends -o APT::Default-Release=bookworm $missing
 fi
 
-# minizip sources for the Windows build come from Debian's zlib source package.
+# minizip sources for the Windows build come from Debian's zlib source package (unzip for the
+# installer, zip for the builder's zip archives).
 MZ="$HERE/third_party/minizip"
-if [ ! -f "$MZ/unzip.c" ]; then
+if [ ! -f "$MZ/unzip.c" ] || [ ! -f "$MZ/zip.c" ]; then
   work=$(mktemp -d)
   URI=$(awk '/^URIs:/{print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
   [ -n "$URI" ] || URI=http://deb.debian.org/debian
@@ -36,7 +37,8 @@ if [ ! -f "$MZ/unzip.c" ]; then
   mkdir -p "$MZ"
   cp "$work"/zlib-*/contrib/minizip/unzip.c "$work"/zlib-*/contrib/minizip/unzip.h \
      "$work"/zlib-*/contrib/minizip/ioapi.c "$work"/zlib-*/contrib/minizip/ioapi.h \
-     "$work"/zlib-*/contrib/minizip/crypt.h "$MZ"/
+     "$work"/zlib-*/contrib/minizip/crypt.h "$work"/zlib-*/contrib/minizip/zip.c \
+     "$work"/zlib-*/contrib/minizip/zip.h "$MZ"/
   rm -rf "$work"
 fi
 echo "install-deps: done"
