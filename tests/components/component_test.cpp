@@ -32,3 +32,139 @@ TEST_F(ComponentTest, UpgradeReplacesEachTreeAndRevertRestoresIt)
     ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     ExpectComponentsAre("base");
 }
+
+namespace {
+
+const char kJvmBackup[] = "Release1451FP1\\jvm0001.IIB";
+const char kDojoEntry[] = "halvex\\js\\dojo-1.17.0\\hlv-dojo.cab";
+
+void Put(const std::string& path, const std::string& content)
+{
+    size_t slash = path.find_last_of('\\');
+    for (size_t i = path.find('\\', 3); i != std::string::npos && i <= slash; i = path.find('\\', i + 1))
+        CreateDirectoryA(path.substr(0, i).c_str(), NULL);
+    ASSERT_TRUE(fixture::WriteFile(path, content)) << path;
+}
+
+bool IsDir(const std::string& path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+/* Runs a command line with its standard output into a file; the output. */
+std::string Output(const std::string& commandLine, const std::string& file)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, NULL);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = h;
+    PROCESS_INFORMATION pi = {};
+    std::string line = commandLine;
+    if (CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 120000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(h);
+    return ReadFile(file);
+}
+
+}  // namespace
+
+// The builder lists each changed component tree as the one archive that its updater unpacks,
+// under the name that places it inside its tree, and none of the trees' files one by one;
+// inspect names the component of each.
+TEST_F(ComponentTest, BuilderCarriesEachChangedTreeAsOneArchive)
+{
+    std::string fix = Fix();
+    std::string text = Output("\"" + fixture::BinDir() + "\\zfixbuild.exe\" inspect \"" + fix + "\"", dir_ + "\\inspect.txt");
+    std::vector<std::string> listed;
+    bool inFileList = false;
+    for (const std::string& line : fixture::Lines(text)) {
+        if (line == "files:" || line == "entries:")
+            inFileList = line == "files:";
+        else if (inFileList && line.compare(0, 10, "    file: ") == 0)
+            listed.push_back(line.substr(10));
+    }
+    EXPECT_EQ((std::vector<std::string>{"\"jvm\\jvm.cab\"", "\"kws\\kwswindows.zip\"",
+                                        "\"osgi\\shared\\eclipse\\plugins\\osgi_plugins.cab\"", "\"tessra.dll\"",
+                                        "\"halvex\\html\\ckeditor\\ckeditor.cab\"", "\"halvex\\js\\dojo-1.17.0\\hlv-dojo.cab\""}),
+              listed) << text;
+    for (const char* what : {"JVM", "web server", "OSGi plug-ins", "editor", "script library"})
+        EXPECT_TRUE(Contains(text, std::string("    component: \"") + what + "\"")) << what;
+}
+
+// The script library with no earlier version in a data directory: the pack of an empty list
+// fails, and nothing there is deleted or unpacked; the other data directory is upgraded.
+TEST_F(ComponentTest, ScriptLibraryWithoutEarlierVersionIsLeftAlone)
+{
+    std::string fix = Fix();
+    InstallBase();
+    fixture::RemoveTree(Data(1) + "\\halvex\\js\\dojo-1.16.2");
+    fixture::RemoveTree(Data(1) + "\\halvex\\template\\dojo-1.16.2");
+    Put(Data(1) + "\\halvex\\js\\site.js", "the site's own script");
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_EQ(std::vector<std::string>{"SITE.JS"}, FilesIn(Data(1) + "\\halvex\\js"));
+    EXPECT_TRUE(FilesIn(Data(1) + "\\halvex\\template").empty());
+    EXPECT_TRUE(Contains(log, "Failed Backing up " + Upper(Data(1)) + "\\" + kDojoEntry + " to ")) << log;
+    ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\js", Data(2) + "\\halvex\\js");
+    ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\template", Data(2) + "\\halvex\\template");
+}
+
+// Two earlier versions: both go into the one backup and are deleted, the new version is unpacked
+// and its templates moved below halvex\template; the revert brings both back.
+TEST_F(ComponentTest, ScriptLibraryPacksEveryEarlierVersionIntoOneBackup)
+{
+    std::string fix = Fix();
+    InstallBase(1);
+    Put(Data(1) + "\\halvex\\js\\dojo-1.15.0\\dojo.js", "/* dojo 1.15.0 */\r\n");
+    Put(Data(1) + "\\halvex\\template\\dojo-1.15.0\\old\\page.html", "<div>dojo 1.15.0</div>\r\n");
+    const std::string before = dir_ + "\\before";
+    CreateDirectoryA(before.c_str(), NULL);
+    CreateDirectoryA((before + "\\halvex").c_str(), NULL);
+    fixture::CopyTree(Data(1) + "\\halvex\\js", before + "\\halvex\\js");
+    fixture::CopyTree(Data(1) + "\\halvex\\template", before + "\\halvex\\template");
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\js", Data(1) + "\\halvex\\js");
+    ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\template", Data(1) + "\\halvex\\template");
+    ExpectSameFiles(before, Unpacked(BackupOf("hlv-dojo"), "dojo-backup"));
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
+                   {"Moved " + Upper(Data(1)) + "\\halvex\\js\\dojo-1.17.0\\template to " + Upper(Data(1)) +
+                    "\\halvex\\template\\dojo-1.17.0"});
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    ExpectSameFiles(before + "\\halvex\\js", Data(1) + "\\halvex\\js");
+    ExpectSameFiles(before + "\\halvex\\template", Data(1) + "\\halvex\\template");
+}
+
+// The version directory's name is held in 21 bytes: one of 20 characters is taken, one of 21 is
+// refused with error 3 and the script library stays as it is.
+TEST_F(ComponentTest, ScriptLibraryVersionNameOf21CharactersIsRefused)
+{
+    struct Case {
+        const char* version;
+        bool taken;
+    } cases[] = {{"dojo-1.17.0-build.12", true}, {"dojo-1.17.0-build.123", false}};
+    for (const Case& c : cases) {
+        std::string entry = std::string("halvex\\js\\") + c.version + "\\hlv-dojo.cab";
+        std::string fix = RenamedFix(kDojoEntry, entry);
+        InstallBase(1);
+        ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+        std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+        std::string refused = "Failed to parse dojo version from the dojo cab file name " + Upper(Data(1)) + "\\" + entry +
+                              ", error 3";
+        EXPECT_EQ(!c.taken, Contains(log, refused)) << c.version;
+        EXPECT_EQ(c.taken, !FilesIn(Data(1) + "\\halvex\\js\\" + c.version).empty()) << c.version;
+        if (!c.taken) {
+            ExpectSameFiles(trees_ + "\\base\\data\\halvex\\js", Data(1) + "\\halvex\\js");
+            ExpectSameFiles(trees_ + "\\base\\data\\halvex\\template", Data(1) + "\\halvex\\template");
+        }
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+    }
+}
