@@ -21,7 +21,7 @@ static uint32_t Crc(const std::string& bytes)
     return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
 }
 
-static void Put(const std::string& path, const std::string& content)
+void PutFile(const std::string& path, const std::string& content)
 {
     size_t slash = path.find_last_of('\\');
     for (size_t i = path.find('\\', 3); i != std::string::npos && i <= slash; i = path.find('\\', i + 1))
@@ -72,28 +72,28 @@ void ComponentTest::SetUpTestSuite()
     const std::string p = trees_ + "\\fix\\program\\", d = trees_ + "\\fix\\data\\";
     fixture::Run("\"" + bin + "\\UpdateVersion.exe\" \"" + trees_ + "\\fix\\program\" \"" + kFixLabel + "\" write");
     // JVM: a class library changed, a provider added, a file gone; the policy file stays.
-    Put(p + "jvm\\lib\\rt.jar", "core classes of the sample runtime 1.8.0_371\r\n");
-    Put(p + "jvm\\lib\\ext\\newprovider.jar", "a provider new in the fix\r\n");
+    PutFile(p + "jvm\\lib\\rt.jar", "core classes of the sample runtime 1.8.0_371\r\n");
+    PutFile(p + "jvm\\lib\\ext\\newprovider.jar", "a provider new in the fix\r\n");
     Drop(p + "jvm\\bin\\java.txt");
     // Web server: configuration changed, a page added, an image gone.
-    Put(p + "kws\\conf\\kws.conf", "Listen 8089\r\nDocumentRoot htdocs\r\n");
-    Put(p + "kws\\htdocs\\help\\index.html", "<html><body>help</body></html>\r\n");
+    PutFile(p + "kws\\conf\\kws.conf", "Listen 8089\r\nDocumentRoot htdocs\r\n");
+    PutFile(p + "kws\\htdocs\\help\\index.html", "<html><body>help</body></html>\r\n");
     Drop(p + "kws\\htdocs\\img\\logo.gif");
     // OSGi plug-ins: one bundle replaced by its next version, one changed.
     Drop(p + "osgi\\shared\\eclipse\\plugins\\com.zorel.core_14.5.1.jar");
-    Put(p + "osgi\\shared\\eclipse\\plugins\\com.zorel.core_14.5.2.jar", "Bundle-Version: 14.5.2\r\n");
-    Put(p + "osgi\\shared\\eclipse\\plugins\\com.zorel.ui_14.5.1\\plugin.xml", "<plugin id=\"com.zorel.ui\" v=\"2\"/>\r\n");
+    PutFile(p + "osgi\\shared\\eclipse\\plugins\\com.zorel.core_14.5.2.jar", "Bundle-Version: 14.5.2\r\n");
+    PutFile(p + "osgi\\shared\\eclipse\\plugins\\com.zorel.ui_14.5.1\\plugin.xml", "<plugin id=\"com.zorel.ui\" v=\"2\"/>\r\n");
     // Script library: version 1.16.2 gives way to 1.17.0, with a new folder.
     Drop(d + "halvex\\js\\dojo-1.16.2");
     Drop(d + "halvex\\template\\dojo-1.16.2");
-    Put(d + "halvex\\js\\dojo-1.17.0\\dojo.js", "/* dojo 1.17.0 sample */\r\n");
-    Put(d + "halvex\\js\\dojo-1.17.0\\dijit\\dijit.js", "/* dijit of dojo 1.17.0 */\r\n");
-    Put(d + "halvex\\js\\dojo-1.17.0\\dojox\\grid.js", "/* grid of dojo 1.17.0 */\r\n");
-    Put(d + "halvex\\template\\dojo-1.17.0\\page.html", "<div class=\"page\">dojo 1.17.0</div>\r\n");
-    Put(d + "halvex\\template\\dojo-1.17.0\\forms\\form.html", "<form>dojo 1.17.0</form>\r\n");
+    PutFile(d + "halvex\\js\\dojo-1.17.0\\dojo.js", "/* dojo 1.17.0 sample */\r\n");
+    PutFile(d + "halvex\\js\\dojo-1.17.0\\dijit\\dijit.js", "/* dijit of dojo 1.17.0 */\r\n");
+    PutFile(d + "halvex\\js\\dojo-1.17.0\\dojox\\grid.js", "/* grid of dojo 1.17.0 */\r\n");
+    PutFile(d + "halvex\\template\\dojo-1.17.0\\page.html", "<div class=\"page\">dojo 1.17.0</div>\r\n");
+    PutFile(d + "halvex\\template\\dojo-1.17.0\\forms\\form.html", "<form>dojo 1.17.0</form>\r\n");
     // Editor: the script changed, a language added, a skin file gone.
-    Put(d + "halvex\\html\\ckeditor\\ckeditor.js", "/* ckeditor 4.20 sample */\r\n");
-    Put(d + "halvex\\html\\ckeditor\\lang\\de.js", "CKEDITOR.lang.de = {};\r\n");
+    PutFile(d + "halvex\\html\\ckeditor\\ckeditor.js", "/* ckeditor 4.20 sample */\r\n");
+    PutFile(d + "halvex\\html\\ckeditor\\lang\\de.js", "CKEDITOR.lang.de = {};\r\n");
     Drop(d + "halvex\\html\\ckeditor\\skins\\moono\\editor.css");
     fixture::WriteFile(trees_ + "\\license.txt", "Sample licence of the fix.\r\n");
     fixture::WriteFile(trees_ + "\\ready", "");

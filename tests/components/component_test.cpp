@@ -38,14 +38,6 @@ namespace {
 const char kJvmBackup[] = "Release1451FP1\\jvm0001.IIB";
 const char kDojoEntry[] = "halvex\\js\\dojo-1.17.0\\hlv-dojo.cab";
 
-void Put(const std::string& path, const std::string& content)
-{
-    size_t slash = path.find_last_of('\\');
-    for (size_t i = path.find('\\', 3); i != std::string::npos && i <= slash; i = path.find('\\', i + 1))
-        CreateDirectoryA(path.substr(0, i).c_str(), NULL);
-    ASSERT_TRUE(fixture::WriteFile(path, content)) << path;
-}
-
 bool IsDir(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
@@ -105,7 +97,7 @@ TEST_F(ComponentTest, ScriptLibraryWithoutEarlierVersionIsLeftAlone)
     InstallBase();
     fixture::RemoveTree(Data(1) + "\\halvex\\js\\dojo-1.16.2");
     fixture::RemoveTree(Data(1) + "\\halvex\\template\\dojo-1.16.2");
-    Put(Data(1) + "\\halvex\\js\\site.js", "the site's own script");
+    PutFile(Data(1) + "\\halvex\\js\\site.js", "the site's own script");
     ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
     EXPECT_EQ(std::vector<std::string>{"SITE.JS"}, FilesIn(Data(1) + "\\halvex\\js"));
@@ -121,8 +113,8 @@ TEST_F(ComponentTest, ScriptLibraryPacksEveryEarlierVersionIntoOneBackup)
 {
     std::string fix = Fix();
     InstallBase(1);
-    Put(Data(1) + "\\halvex\\js\\dojo-1.15.0\\dojo.js", "/* dojo 1.15.0 */\r\n");
-    Put(Data(1) + "\\halvex\\template\\dojo-1.15.0\\old\\page.html", "<div>dojo 1.15.0</div>\r\n");
+    PutFile(Data(1) + "\\halvex\\js\\dojo-1.15.0\\dojo.js", "/* dojo 1.15.0 */\r\n");
+    PutFile(Data(1) + "\\halvex\\template\\dojo-1.15.0\\old\\page.html", "<div>dojo 1.15.0</div>\r\n");
     const std::string before = dir_ + "\\before";
     CreateDirectoryA(before.c_str(), NULL);
     CreateDirectoryA((before + "\\halvex").c_str(), NULL);

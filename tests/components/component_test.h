@@ -48,6 +48,8 @@ protected:
     static std::string trees_;
 };
 
+/* Writes a file, making its folders. */
+void PutFile(const std::string& path, const std::string& content);
 /* Relative paths of the files below a folder, sorted, upper-cased. */
 std::vector<std::string> FilesIn(const std::string& root);
 

@@ -3,7 +3,7 @@
 #include "components/zip_extract.h"
 #include "fixture.h"
 #include "installer/log.h"
-#include "zip.h"
+#include "zip_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +15,6 @@ using fixture::FileExists;
 using fixture::ReadFile;
 
 namespace {
-
-struct ZipMember {
-    std::string name;
-    std::string content;
-};
-
-void WriteZip(const std::string& path, const std::vector<ZipMember>& members)
-{
-    zipFile zf = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    ASSERT_TRUE(zf != NULL);
-    for (const ZipMember& m : members) {
-        zip_fileinfo info = {};
-        ASSERT_EQ(ZIP_OK, zipOpenNewFileInZip(zf, m.name.c_str(), &info, NULL, 0, NULL, 0, NULL, Z_DEFLATED,
-                                              Z_DEFAULT_COMPRESSION));
-        if (!m.content.empty())
-            ASSERT_EQ(ZIP_OK, zipWriteInFileInZip(zf, m.content.data(), (unsigned)m.content.size()));
-        ASSERT_EQ(ZIP_OK, zipCloseFileInZip(zf));
-    }
-    ASSERT_EQ(ZIP_OK, zipClose(zf, NULL));
-}
 
 bool IsDir(const std::string& path)
 {
@@ -66,7 +46,7 @@ TEST(ZipExtraction, EveryMemberLandsBelowTheCurrentDirectory)
     for (const std::string& h : hostile)
         members.push_back({h, "must not be written"});
     members.push_back({"last.txt", "after the refused ones"});
-    WriteZip(zip, members);
+    ASSERT_TRUE(WriteZip(zip, members));
 
     ASSERT_EQ(1, OpenUpgradeLog());
     ASSERT_TRUE(SetCurrentDirectoryA(dest.c_str()));
