@@ -25,6 +25,8 @@ TEST_F(ComponentTest, UpgradeReplacesEachTreeAndRevertRestoresIt)
                          "Successfully upgrade OSGi under " + Upper(program_) + "\\osgi\\shared\\eclipse\\plugins",
                          "Successfully upgrade KWS under " + Upper(program_) + "\\kws",
                          "ProcessCkEditor: Successfully upgrade ckeditor under " + Upper(Data(2)) + "\\halvex\\html\\ckeditor",
+                         "CreateUpgradedFiles: Release1451FP1\\jvm0001.IIB does NOT exist! (this can be ok)",
+                         "CreateUpgradedFiles: " + Upper(program_) + "\\jvm\\jvm_standalone_bck.zip does NOT exist! (this may be ok)",
                          "CreateUpgradedFiles: Calling ProcessJvm (2): canFileName = jvm\\jvm.cab",
                          "ProcessJvm: Removed jvm dir successfully", "Zorel has been successfully upgraded."});
 
@@ -159,4 +161,23 @@ TEST_F(ComponentTest, ScriptLibraryVersionNameOf21CharactersIsRefused)
         fixture::RemoveProduct();
         fixture::RemoveTree(dir_ + "\\product");
     }
+}
+
+// A backup that cannot be written (a file holds the backup directory's name) leaves every
+// component tree as it is: no tree is deleted without its backup.
+TEST_F(ComponentTest, FailedPackLeavesEveryTreeAsItIs)
+{
+    std::string fix = Fix();
+    InstallBase();
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\Release1451FP1", "a file where the backup directory belongs"));
+    RunUnattended(fix, dir_);
+    std::string log = fixture::TempLog() + ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectComponentsAre("base");
+    for (const std::string& line :
+         {std::string("ProcessJvm: Failed Backing up jvm\\jvm.cab to Release1451FP1\\jvm0001.IIB ("),
+          std::string("Failed Backing up PROG_DIR\\kws\\* to Release1451FP1\\kwswindows0002.IIB ("),
+          std::string("ProcessOsgi: Failed Backing up osgi\\shared\\eclipse\\plugins\\osgi_plugins.cab to "),
+          "ProcessCkEditor: Failed Backing up " + Upper(Data(2)) + "\\halvex\\html\\ckeditor\\ckeditor.cab to ",
+          "Failed Backing up " + Upper(Data(2)) + "\\" + kDojoEntry + " to "})
+        EXPECT_TRUE(Contains(log, line)) << line;
 }
