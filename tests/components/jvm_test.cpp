@@ -132,3 +132,40 @@ TEST_F(ComponentTest, FailedJvmUpdateWarnsOnTheFinishPage)
                          "ProcessJvm: Failed Backing up jvm\\jvm.cab to Release1451FP1\\jvm0001.IIB ("));
     ExpectSameFiles(trees_ + "\\base\\program\\jvm", program_ + "\\jvm");
 }
+
+// A full disk: the JVM's backup cannot be written, and the runtime stays as it is. The
+// installation lies on a small tmpfs that full_disk.sh mounts; elsewhere the test is skipped.
+TEST_F(ComponentTest, FullDiskPackLeavesTheTreeAsItIs)
+{
+    const std::string disk = fixture::BinDir() + "\\..\\scratch-full";
+    ULARGE_INTEGER avail, total, free;
+    if (!GetDiskFreeSpaceExA((disk + "\\").c_str(), &avail, &total, &free) || total.QuadPart > 16u * 1024 * 1024)
+        GTEST_SKIP() << "no small disk at " << disk << " (full_disk.sh mounts one)";
+    std::string fix = Fix();
+    const std::string root = disk + "\\product";
+    fixture::RemoveTree(root);
+    program_ = fixture::InstallProduct(root, "--files \"" + trees_ + "\\base\\program\" --data-files \"" + trees_ +
+                                                 "\\base\\data\"");
+    ASSERT_FALSE(program_.empty());
+    // A runtime whose backup needs more room than is left: 400 KB that does not compress.
+    std::string big;
+    for (uint32_t x = 12345; big.size() < 400 * 1024;) {
+        x = x * 1103515245u + 12345u;
+        big += (char)(x >> 24);
+    }
+    PutFile(program_ + "\\jvm\\lib\\big.jar", big);
+    const std::string before = dir_ + "\\jvm";
+    fixture::CopyTree(program_ + "\\jvm", before);
+    ASSERT_TRUE(GetDiskFreeSpaceExA((disk + "\\").c_str(), &avail, &total, &free));
+    const uint64_t room = 160 * 1024;
+    ASSERT_GT(avail.QuadPart, room);
+    ASSERT_TRUE(fixture::WriteFile(disk + "\\filler", std::string((size_t)(avail.QuadPart - room), 'f')));
+
+    RunUnattended(fix, dir_);
+    std::string log = fixture::TempLog() + ReadFile(program_ + "\\UPGRADE.LOG");
+    DeleteFileA((disk + "\\filler").c_str());
+    EXPECT_TRUE(Contains(log, "ProcessJvm: Failed Backing up jvm\\jvm.cab to Release1451FP1\\jvm0001.IIB (")) << log;
+    ExpectSameFiles(before, program_ + "\\jvm");
+    fixture::RemoveProduct();
+    fixture::RemoveTree(root);
+}
