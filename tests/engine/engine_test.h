@@ -38,8 +38,8 @@ protected:
     /* Every file of the tree ("base" or "fix") in the installation, byte for byte, and no file of
        the other tree that this one lacks. */
     void ExpectInstallationIs(const std::string& tree);
-    /* Backup copies of the fix's patched, replaced and removed files (in the label directory, or
-       beside the files for a plain fix) equal the base files. */
+    /* Backup copies of the fix's patched, replaced and removed files in the label directory equal
+       the base files; for a plain fix those of replaced and removed files lie beside the files. */
     void ExpectBackups(const std::string& fix, bool beside);
     /* No "UPTMP*.TMP" in the program directory. */
     void ExpectNoTempFiles();
@@ -51,9 +51,9 @@ protected:
 
 /* Runs the fix unattended within the time limit; its exit code (-1: it did not end). */
 int RunUnattended(const std::string& fix, const std::string& dir);
-/* Drives the wizard through licence, directories and identification to the progress page; atStart
-   runs once the wizard is up. */
-void StartWizardUpgrade(robot::Program& program, const std::function<void()>& atStart = nullptr);
+/* Drives the wizard through licence, directories and identification to the progress page;
+   beforeUpgrade runs after the verification, before Next starts the upgrade. */
+void StartWizardUpgrade(robot::Program& program, const std::function<void()>& beforeUpgrade = nullptr);
 /* Waits for the finish or failure text in the message area; it. */
 std::string WaitUpgradeResult(robot::Program& program);
 
