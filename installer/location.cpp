@@ -57,6 +57,15 @@ static void RemoveTrailingBackslash(char* lpText)
     }
 }
 
+/* A path that cannot be held whole ends the run: a shorter one would name another file. */
+static void PathFailure(const char* lpText)
+{
+    WriteLog(lpText, 0);
+    if (!(gwOptions & OPTIONS_NOUSER))
+        MessageBoxA(ghMainDlg, lpText, Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+    exit(1);
+}
+
 void JoinPath(char* lpOut, size_t size, const char* lpDir, const char* lpName)
 {
     size_t len = strlen(lpDir);
@@ -65,10 +74,7 @@ void JoinPath(char* lpOut, size_t size, const char* lpDir, const char* lpName)
         return;
     char szText[2 * PATH_BUFFER];
     FormatText(szText, sizeof(szText), "The path %s%s%s is too long.", lpDir, sep, lpName);
-    WriteLog(szText, 0);
-    if (!(gwOptions & OPTIONS_NOUSER))
-        MessageBoxA(ghMainDlg, szText, Str(STR_CAPTION), MB_OK | MB_ICONERROR);
-    exit(1);
+    PathFailure(szText);
 }
 
 /* Looks for a file in the directories of PATH; TRUE with its full path. */
@@ -245,7 +251,12 @@ BOOL FindZorelData(void)
             JoinPath(szIni, sizeof(szIni), szWin, "ZOREL.INI");
             missing = "NULL";
         }
-        GetPrivateProfileStringA("Zorel", "Directory", missing, szValue, sizeof(szValue), szIni);
+        DWORD n = GetPrivateProfileStringA("Zorel", "Directory", missing, szValue, sizeof(szValue), szIni);
+        if (n >= sizeof(szValue) - 1) {
+            char szText[2 * PATH_BUFFER];
+            FormatText(szText, sizeof(szText), "The data directory in %s is too long.", szIni);
+            PathFailure(szText);
+        }
         if (!szValue[0])
             CopyText(szValue, sizeof(szValue), missing);
         free(gpZorelData[0]);

@@ -92,7 +92,7 @@ void FixDamaged(const char* lpWhat)
 static void CheckFixName(const char* lpName)
 {
     if (!zfix::StaysInside(lpName)) {
-        std::string what = std::string("the file name \"") + lpName + "\" would lie outside its directory.";
+        std::string what = std::string("the file name \"") + lpName + "\" is not a plain name inside its directory.";
         FixDamaged(what.c_str());
     }
 }
@@ -252,7 +252,7 @@ BOOL ExtractLocally(const char* lpTargetDir)
         }
         const char* shortName = SafeShortName(szName);
         if (!zfix::StaysInside(szName) || !shortName) {
-            text = std::string("the file name \"") + szName + "\" would lie outside its directory.";
+            text = std::string("the file name \"") + szName + "\" is not a plain name inside its directory.";
             FixDamaged(text.c_str());
         }
         char szWhat[zfix::MAX_ENTRY_NAME + 32];
