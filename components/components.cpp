@@ -39,13 +39,14 @@ BOOL Unpack(const char* lpUpdater, const std::string& archive, const std::string
     return RunCabinetTool(command, pdwCode) && *pdwCode == 0;
 }
 
-/* Deletes the tree (going on when that fails) and makes its directory again. */
-void EmptyTree(const std::string& tree, const char* lpRemoved, const char* lpFailed)
+/* Deletes the tree (going on when that fails) and makes its directory again; lpPrefix begins the
+   failure line. */
+void EmptyTree(const std::string& tree, const char* lpRemoved, const char* lpPrefix)
 {
     if (RemoveTreeIfPresent(tree))
         WriteLog(lpRemoved, 2);
     else
-        WriteLogF(0, lpFailed, tree.c_str(), (long)GetLastError());
+        WriteLogF(0, "%sFailed deleting %s (%ld)", lpPrefix, tree.c_str(), (long)GetLastError());
     CreateDirectoryA(tree.c_str(), NULL);
 }
 
@@ -69,7 +70,7 @@ int ProcessOsgi(const char* lpFileName, const char* lpTempName, const char* lpBa
             return 0;
         }
         WriteLogF(2, "ProcessOsgi: Backed up %s to %s", lpFileName, lpBackName);
-        EmptyTree(tree, "ProcessOsgi: Removed old osgi successfully", "ProcessOsgi: Failed deleting %s (%ld)");
+        EmptyTree(tree, "ProcessOsgi: Removed old osgi successfully", "ProcessOsgi: ");
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "ProcessOsgi: Failed CopyFiles %s to %s (osgi): %ld", temp.c_str(), archive.c_str(),
                       (long)GetLastError());
@@ -83,7 +84,7 @@ int ProcessOsgi(const char* lpFileName, const char* lpTempName, const char* lpBa
         WriteLogF(1, "Successfully upgrade OSGi under %s", tree.c_str());
         return 1;
     }
-    EmptyTree(tree, "Removed old osgi successfully", "Failed deleting %s (%ld)");
+    EmptyTree(tree, "Removed old osgi successfully", "");
     if (!CopyFiles(temp.c_str(), archive.c_str())) {
         WriteLog("CopyFiles (osgi):", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
@@ -111,7 +112,7 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
             return 0;
         }
         WriteLogF(2, "Backed up PROG_DIR\\kws\\* to %s", lpBackName);
-        EmptyTree(tree, "Removed old KWS successfully", "Failed deleting %s (%ld)");
+        EmptyTree(tree, "Removed old KWS successfully", "");
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "Failed CopyFiles %s to %s (kws): %ld", temp.c_str(), archive.c_str(), (long)GetLastError());
             return 0;
@@ -128,7 +129,7 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
         WriteLogF(1, "Successfully upgrade KWS under %s", tree.c_str());
         iResult = 1;
     } else {
-        EmptyTree(tree, "Removed old KWS successfully", "Failed deleting %s (%ld)");
+        EmptyTree(tree, "Removed old KWS successfully", "");
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
             return 0;
@@ -159,7 +160,7 @@ int ProcessCkEditor(const char* lpFileName, const char* lpTempName, const char* 
             return 0;
         }
         WriteLogF(2, "ProcessCkEditor: Backed up %s to %s", lpFileName, lpBackName);
-        EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: Failed deleting %s (%ld)");
+        EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: ");
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "ProcessCkEditor: Failed CopyFiles %s to %s (ckeditor): %ld", temp.c_str(), archive.c_str(),
                       (long)GetLastError());
@@ -174,7 +175,7 @@ int ProcessCkEditor(const char* lpFileName, const char* lpTempName, const char* 
         WriteLogF(1, "ProcessCkEditor: Successfully upgrade ckeditor under %s", tree.c_str());
         return 1;
     }
-    EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: Failed deleting %s (%ld)");
+    EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: ");
     SetCurrentDirectoryA(data.c_str());
     if (!CopyFiles(temp.c_str(), archive.c_str())) {
         WriteLog("ProcessCkEditor: CopyFiles (ckeditor):", 0);

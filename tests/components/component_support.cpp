@@ -179,9 +179,11 @@ void ComponentTest::ExpectSameFiles(const std::string& expected, const std::stri
 {
     std::vector<std::string> want = FilesIn(expected), have = FilesIn(installed);
     EXPECT_EQ(want, have) << installed;
-    for (const std::string& f : want)
-        if (std::find(have.begin(), have.end(), f) != have.end())
+    for (const std::string& f : want) {
+        if (std::find(have.begin(), have.end(), f) != have.end()) {
             EXPECT_TRUE(ReadFile(expected + "\\" + f) == ReadFile(installed + "\\" + f)) << "differs: " << installed << "\\" << f;
+        }
+    }
 }
 
 void ComponentTest::ExpectComponentsAre(const std::string& tree, int partitions)

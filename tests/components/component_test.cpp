@@ -40,12 +40,6 @@ namespace {
 const char kJvmBackup[] = "Release1451FP1\\jvm0001.IIB";
 const char kDojoEntry[] = "halvex\\js\\dojo-1.17.0\\hlv-dojo.cab";
 
-bool IsDir(const std::string& path)
-{
-    DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 /* Runs a command line with its standard output into a file; the output. */
 std::string Output(const std::string& commandLine, const std::string& file)
 {
