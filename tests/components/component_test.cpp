@@ -4,6 +4,8 @@
 
 #include "resources/resource.h"
 
+#include <functional>
+
 using fixture::Contains;
 using fixture::FileExists;
 using fixture::ReadFile;
@@ -40,8 +42,9 @@ namespace {
 const char kJvmBackup[] = "Release1451FP1\\jvm0001.IIB";
 const char kDojoEntry[] = "halvex\\js\\dojo-1.17.0\\hlv-dojo.cab";
 
-/* Runs a command line with its standard output into a file; the output. */
-std::string Output(const std::string& commandLine, const std::string& file)
+/* Runs a command line with its standard output and error into a file; the output, and the exit
+   code in *code. */
+std::string Output(const std::string& commandLine, const std::string& file, DWORD* code = NULL)
 {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), NULL, TRUE};
     HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, NULL);
@@ -53,6 +56,8 @@ std::string Output(const std::string& commandLine, const std::string& file)
     std::string line = commandLine;
     if (CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
         WaitForSingleObject(pi.hProcess, 120000);
+        if (code)
+            GetExitCodeProcess(pi.hProcess, code);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
@@ -83,6 +88,48 @@ TEST_F(ComponentTest, BuilderCarriesEachChangedTreeAsOneArchive)
               listed) << text;
     for (const char* what : {"JVM", "web server", "OSGi plug-ins", "editor", "script library"})
         EXPECT_TRUE(Contains(text, std::string("    component: \"") + what + "\"")) << what;
+}
+
+// Component trees that the updaters cannot take stop the build with a message that names them.
+TEST_F(ComponentTest, BuilderRefusesTreesTheUpdatersCannotTake)
+{
+    const std::string fix = dir_ + "\\fix", js = fix + "\\data\\halvex\\js\\", tpl = fix + "\\data\\halvex\\template\\";
+    struct Case {
+        const char* what;
+        std::function<void()> edit;
+        const char* message;
+    } cases[] = {
+        {"a component removed", [&] { fixture::RemoveTree(fix + "\\program\\osgi"); },
+         "the fix removes the OSGi plug-ins (osgi\\shared\\eclipse\\plugins); a component tree can only be replaced"},
+        {"two script library versions", [&] { PutFile(js + "dojo-1.18.0\\dojo.js", "/* dojo 1.18.0 */"); },
+         "the fix's script library has more than one version directory (dojo-1.17.0, dojo-1.18.0)"},
+        {"a version directory of 21 characters",
+         [&] {
+             MoveFileA((js + "dojo-1.17.0").c_str(), (js + "dojo-1.17.0-build.123").c_str());
+             MoveFileA((tpl + "dojo-1.17.0").c_str(), (tpl + "dojo-1.17.0-build.123").c_str());
+         },
+         "the script library's version directory dojo-1.17.0-build.123 has 21 characters; the installer takes at most 20"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixture::RemoveTree(fix);
+        CreateDirectoryA(fix.c_str(), NULL);
+        fixture::CopyTree(trees_ + "\\fix\\program", fix + "\\program");
+        fixture::CopyTree(trees_ + "\\fix\\data", fix + "\\data");
+        c.edit();
+        std::string description = "[Fix]\r\nTitle=Component trees\r\nKind=hotfix\r\n"
+                                  "BaseLabel=" + std::string(kBaseLabel) + "\r\nFixLabel=" + std::string(kFixLabel) + "\r\n"
+                                  "License=" + trees_ + "\\license.txt\r\n"
+                                  "[Base]\r\nProgram=" + trees_ + "\\base\\program\r\nData=" + trees_ + "\\base\\data\r\n"
+                                  "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\n";
+        ASSERT_TRUE(fixture::WriteFile(dir_ + "\\refused.ini", description));
+        DWORD code = 0;
+        std::string out = Output("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + dir_ + "\\refused.ini\"",
+                                 dir_ + "\\build.txt", &code);
+        EXPECT_EQ(1u, code) << out;
+        EXPECT_TRUE(Contains(out, c.message)) << out;
+        EXPECT_FALSE(FileExists(dir_ + "\\refused.exe"));
+    }
 }
 
 // The script library with no earlier version in a data directory: the pack of an empty list
