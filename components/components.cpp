@@ -105,7 +105,6 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
     const std::string program = gpProgramDir, tree = JoinedPath(program, kKwsTree);
     const std::string temp = ProgramPath(lpTempName), archive = ProgramPath(lpFileName);
     DWORD dwCode = 0;
-    int iResult = 0;
     if (UpdaterUpgrades()) {
         if (!PackTree("ProcessKWS", program, kKwsTree, ProgramPath(lpBackName), &dwCode)) {
             WriteLogF(0, "Failed Backing up PROG_DIR\\kws\\* to %s (%ld)", lpBackName, (long)dwCode);
@@ -117,6 +116,7 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
             WriteLogF(0, "Failed CopyFiles %s to %s (kws): %ld", temp.c_str(), archive.c_str(), (long)GetLastError());
             return 0;
         }
+        /* The web server travels as a zip: its members are extracted below the tree. */
         SetCurrentDirectoryA(tree.c_str());
         unzFile uf = unzOpen64(archive.c_str());
         if (!uf) {
@@ -127,22 +127,21 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
         unzClose(uf);
         DeleteArchive(archive);
         WriteLogF(1, "Successfully upgrade KWS under %s", tree.c_str());
-        iResult = 1;
-    } else {
-        EmptyTree(tree, "Removed old KWS successfully", "");
-        if (!CopyFiles(temp.c_str(), archive.c_str())) {
-            WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
-            return 0;
-        }
-        if (!Unpack("ProcessKWS", archive, program, &dwCode)) {
-            WriteLogF(0, "Failed extracting from %s to %s (%ld)", archive.c_str(), program.c_str(), (long)dwCode);
-            return 0;
-        }
-        DeleteArchive(archive);
-        WriteLogF(1, "Successfully remove %s and revert KWS under %s", lpFileName, tree.c_str());
-        iResult = 1;
+        return 1;
     }
-    return iResult;
+    /* The backup is a cabinet packed from the program directory. */
+    EmptyTree(tree, "Removed old KWS successfully", "");
+    if (!CopyFiles(temp.c_str(), archive.c_str())) {
+        WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
+        return 0;
+    }
+    if (!Unpack("ProcessKWS", archive, program, &dwCode)) {
+        WriteLogF(0, "Failed extracting from %s to %s (%ld)", archive.c_str(), program.c_str(), (long)dwCode);
+        return 0;
+    }
+    DeleteArchive(archive);
+    WriteLogF(1, "Successfully remove %s and revert KWS under %s", lpFileName, tree.c_str());
+    return 1;
 }
 
 int ProcessCkEditor(const char* lpFileName, const char* lpTempName, const char* lpBackName, const char* lpDataDir)
