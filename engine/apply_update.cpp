@@ -4,7 +4,10 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "package/patch_apply.h"
+#include "engine/progress.h"
 #include "ui/gauge.h"
+
+#include <zlib.h>
 
 namespace {
 
@@ -17,25 +20,29 @@ private:
     FILE* f_;
 };
 
+/* The temporary file, with the checksum of everything written to it. */
 class TempFile : public zfix::PatchSink {
 public:
-    explicit TempFile(FILE* f) : f_(f) {}
+    explicit TempFile(FILE* f) : f_(f), crc_(crc32(0L, Z_NULL, 0)) {}
     void Write(const uint8_t* bytes, size_t n) override
     {
         if (n && fwrite(bytes, 1, n, f_) != n)
             failed_ = true;
+        crc_ = crc32(crc_, bytes, (uInt)n);
     }
     bool Failed() const { return failed_; }
+    unsigned long Checksum() const { return (unsigned long)crc_; }
 
 private:
     FILE* f_;
     bool failed_ = false;
+    uLong crc_;
 };
 
 class FileGauge : public zfix::PatchGauge {
 public:
-    void SetRange(uint32_t range) override { GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)range); }
-    void SetPos(uint32_t pos) override { GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)pos); }
+    void SetRange(uint32_t range) override { GaugeProgress(ghGaugeFile, GAUGE_SETRANGE, (LONG)range); }
+    void SetPos(uint32_t pos) override { GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)pos); }
 };
 
 /* Size and checksum of the installed file, leaving it at its start. */
@@ -49,8 +56,9 @@ void Measure(FILE* f, uint32_t* pdwSize, uint32_t* pdwChecksum)
 }
 
 BOOL Apply(const char* lpCaller, bool bRevert, FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp,
-           const BYTE* lpPayload, DWORD dwPayloadSize, const zfix::FILEENTRY* e)
+           const BYTE* lpPayload, DWORD dwPayloadSize, const zfix::FILEENTRY* e, unsigned long* pdwWritten)
 {
+    *pdwWritten = 0;
     if (e->dwOperation == zfix::FE_PATCH) {
         if (!lpInstalled) {
             WriteLogF(0, "%s: ERROR: %s is not open", lpCaller, lpInstalledName);
@@ -92,19 +100,22 @@ BOOL Apply(const char* lpCaller, bool bRevert, FILE* lpInstalled, const char* lp
                   (unsigned long)GetLastError());
         return FALSE;
     }
+    *pdwWritten = sink.Checksum();
     return TRUE;
 }
 
 }  // namespace
 
 BOOL UpgradeFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
-                 DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry)
+                 DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten)
 {
-    return Apply("UpgradeFile", false, lpInstalled, lpInstalledName, lpTemp, lpPayload, dwPayloadSize, lpEntry);
+    return Apply("UpgradeFile", false, lpInstalled, lpInstalledName, lpTemp, lpPayload, dwPayloadSize, lpEntry,
+                 pdwWritten);
 }
 
 BOOL RevertFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
-                DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry)
+                DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten)
 {
-    return Apply("RevertFile", true, lpInstalled, lpInstalledName, lpTemp, lpPayload, dwPayloadSize, lpEntry);
+    return Apply("RevertFile", true, lpInstalled, lpInstalledName, lpTemp, lpPayload, dwPayloadSize, lpEntry,
+                 pdwWritten);
 }

@@ -1,5 +1,6 @@
 #include "engine/commit.h"
 
+#include "engine/progress.h"
 #include "engine/targets.h"
 #include "installer/globals.h"
 #include "installer/log.h"
@@ -11,6 +12,7 @@
 
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -97,13 +99,22 @@ BOOL RetryLocked(const char* lpTarget, const char* lpNew, int iErrno, BOOL* pbCa
     return bDone;
 }
 
+/* The volume of a path's folder; asked once per folder, since the commit asks for every target. */
 std::string VolumeOf(const char* lpPath)
 {
+    static std::map<std::string, std::string> known;
     char szFull[MAX_PATH * 2], szVolume[MAX_PATH * 2];
-    if (!GetFullPathNameA(lpPath, sizeof(szFull), szFull, NULL) ||
-        !GetVolumePathNameA(szFull, szVolume, sizeof(szVolume)))
+    char* lpName = NULL;
+    if (!GetFullPathNameA(lpPath, sizeof(szFull), szFull, &lpName))
+        return std::string();
+    std::string folder = lpName ? std::string(szFull, (size_t)(lpName - szFull)) : std::string(szFull);
+    std::map<std::string, std::string>::const_iterator it = known.find(folder);
+    if (it != known.end())
+        return it->second;
+    if (!GetVolumePathNameA(szFull, szVolume, sizeof(szVolume)))
         return std::string();
     CharUpperA(szVolume);
+    known[folder] = szVolume;
     return szVolume;
 }
 
@@ -217,7 +228,7 @@ BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount)
         if (!lpTable[k].lpFile || !*lpTable[k].lpFile)
             continue;
         if (bShowProgress)
-            GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)k);
+            GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)k);
         std::vector<EntryTarget> targets;
         if (!EntryTargets(lpTable[k].lpFile, lpTable[k].dwDir, TRUE, &targets)) {
             bResult = FALSE;

@@ -4,8 +4,8 @@
 #include "components/jvm.h"
 #include "components/names.h"
 #include "engine/apply_update.h"
+#include "engine/progress.h"
 #include "engine/targets.h"
-#include "identify/checksum.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"
@@ -17,6 +17,7 @@
 #include "ui/gauge.h"
 
 #include <errno.h>
+#include <io.h>
 #include <string.h>
 
 #include <string>
@@ -29,6 +30,9 @@ const char* const kComponentArchives[] = {"hlv-dojo.cab", "osgi_plugins.cab", "j
 const char* const kNotMovedToBackup[] = {"hlv-dojo.cab", "keyrk2.dll", "osgi_plugins.cab", "ckeditor.cab",
                                          "jvm.cab", "jvm_patch.diff", NULL};
 const char kNotices[] = "license\\notices.txt";
+/* Archives whose temporary file goes to a component updater instead of being committed. */
+const char* const kHandedToUpdaters[] = {"hlv-dojo.cab", "osgi_plugins.cab", "kwswindows.zip", "ckeditor.cab", "jvm.cab",
+                                         NULL};
 
 /* The unpacked payload of one entry, freed when the entry is done. */
 class Payload {
@@ -119,11 +123,17 @@ BOOL BackupNames(Target* t)
             return FALSE;
         WriteLogF(2, "CreateUpgradedFiles: canShortName: %s, canFile: %s", t->canShortName, szBase);
         len = FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s%04d.IIB", canLabelDir, szBase, (int)t->n);
-        if (!IsDirectory(canLabelDir)) {
-            if (CreateDirectoryA(canLabelDir, NULL))
+        /* Asked once per run: asking costs two changes of the current directory. */
+        static std::string known;
+        if (known != canLabelDir) {
+            if (IsDirectory(canLabelDir)) {
+                known = canLabelDir;
+            } else if (CreateDirectoryA(canLabelDir, NULL)) {
                 WriteLogF(2, "CreateUpgradedFiles: Created backup directory %s", canLabelDir);
-            else
+                known = canLabelDir;
+            } else {
                 WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to create backup directory %s", canLabelDir);
+            }
         }
     }
     if (len < 0 || (size_t)len >= PATH_BUFFER) {
@@ -305,19 +315,14 @@ FILETIME UnixTimeToFileTime(DWORD dwTime)
     return ft;
 }
 
-void StampTime(const char* lpPath, DWORD dwTime)
+/* Sets the last-access and last-modified times of the open file; every byte is written first. */
+BOOL StampTime(FILE* f, DWORD dwTime)
 {
-    HANDLE h = CreateFileA(lpPath, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    if (fflush(f) != 0)
+        return FALSE;
+    HANDLE h = (HANDLE)_get_osfhandle(_fileno(f));
     FILETIME ft = UnixTimeToFileTime(dwTime);
-    BOOL bOk = h != INVALID_HANDLE_VALUE && SetFileTime(h, NULL, &ft, &ft);
-    if (h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
-    if (!bOk) {
-        WriteLogF(1, "Failed to set time on %s.", lpPath);
-        return;
-    }
-    WriteLog("OK", 1);
-    WriteLog("", 1);
+    return h != INVALID_HANDLE_VALUE && SetFileTime(h, NULL, &ft, &ft);
 }
 
 /* The copy of a patched file's installed version under the backup name the fix registry records:
@@ -337,7 +342,9 @@ BOOL BackUpPatchedFile(const Target& t)
     return FALSE;
 }
 
-/* Temporary file step: the content for the end of the run, its final check and its time. */
+/* Temporary file step: the content for the end of the run, its final check and its time. The
+   checksum is taken of the bytes as they are written, and the time is set through the open file:
+   opening a file is the dearest part of writing a small one. */
 Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
 {
     const zfix::FILEENTRY* fe = t->fe;
@@ -352,8 +359,9 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     setvbuf(tmp, NULL, _IOFBF, 256 * 1024);
     BOOL bOk;
     DWORD dwExpected, dwTime;
+    unsigned long dwFound = 0;
     if (giMode == MODE_UPGRADE) {
-        bOk = UpgradeFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe);
+        bOk = UpgradeFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe, &dwFound);
         if (bOk)
             WriteLogF(2, "CreateUpgradedFiles: UpgradeFile returned SUCCESS for file %s", t->canFileName);
         else
@@ -361,7 +369,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
         dwExpected = fe->dwNewChecksum;
         dwTime = fe->dwNewTime;
     } else {
-        bOk = RevertFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe);
+        bOk = RevertFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe, &dwFound);
         if (bOk)
             WriteLogF(2, "CreateUpgradedFiles: RevertFile returned SUCCESS for file %s", t->canFileName);
         else
@@ -373,18 +381,18 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     }
     if (lpInstalled)
         fclose(lpInstalled);
+    const BOOL bPasses = dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0;
+    const BOOL bComponent = ContainsAny(t->canFileName, kHandedToUpdaters);
+    BOOL bStamped = FALSE;
+    if (bOk && bPasses && !bComponent)
+        bStamped = StampTime(tmp, dwTime);
     BOOL bClosed = fclose(tmp) == 0;
     if (!bOk || !bClosed) {
         WriteLog("Failed", 0);
         *pbResult = FALSE;
         return STEP_STOP;
     }
-
-    FILE* check = fopen(t->canTempName, "rb");
-    unsigned long dwFound = check ? FileChecksum(check) : 0;
-    if (check)
-        fclose(check);
-    if (!(dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0)) {
+    if (!bPasses) {
         WriteLogF(0, "New file (%s) failed at final checksum. (Found %#lx, Expected %#lx)", t->canTempName, dwFound,
                   (unsigned long)dwExpected);
         *pbResult = FALSE;
@@ -396,7 +404,12 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     }
     if (HandToComponent(*t, giMode == MODE_UPGRADE, pbFailed))
         return STEP_ON;
-    StampTime(t->canTempName, dwTime);
+    if (!bStamped) {
+        WriteLogF(1, "Failed to set time on %s.", t->canTempName);
+        return STEP_ON;
+    }
+    WriteLog("OK", 1);
+    WriteLog("", 1);
     return STEP_ON;
 }
 
@@ -424,7 +437,7 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
             return STEP_NEXT_TARGET;
         if (giMode == MODE_REVERT) {
             WriteLog("CreateUpgradedFiles: Freeing memory while reverting...", 2);
-            GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)t->n);
+            GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)t->n);
             return STEP_NEXT_TARGET;
         }
     }
@@ -443,13 +456,6 @@ BOOL KnownOperation(const zfix::FILEENTRY& fe)
     default:
         return FALSE;
     }
-}
-
-void SetCurrentFileLine(const char* lpText)
-{
-    if (ghMainDlg)
-        SetDlgItemTextA(ghMainDlg, IDC_TEXT6, lpText);
-    PumpMessages();
 }
 
 }  // namespace
@@ -497,7 +503,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
         }
         char szLine[PATH_BUFFER * 2];
         FormatText(szLine, sizeof(szLine), "%s %s", Str(30), szName);
-        SetCurrentFileLine(szLine);
+        ShowCurrentFile(szLine);
 
         std::vector<EntryTarget> targets;
         if (!EntryTargets(szName, fe.dwDir, FALSE, &targets)) {
@@ -518,11 +524,11 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             if (s == STEP_STOP || bFailed)
                 break;
         }
-        GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)n);
+        GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)n);
     }
 
-    SetCurrentFileLine("");
-    GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)dwCount);
+    ShowCurrentFile("");
+    GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)dwCount, TRUE);
     if (bFailed)
         bResult = FALSE;
     WriteLogF(2, "CreateUpgradedFiles: Exiting CreateUpgradedFiles: bRtn = %d", bResult);

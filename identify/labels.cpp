@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -143,23 +144,33 @@ static void Status(const char* lpText, BOOL bShow)
     ShowWindow(ghGaugeFile, bShow ? SW_SHOW : SW_HIDE);
 }
 
-/* The FILEENTRY number whose name ends in lpBase, or 0; FALSE when an entry cannot be loaded. */
+/* The FILEENTRY number whose name ends in lpBase, or 0; FALSE when an entry before it (or, without
+   a match, any entry) cannot be loaded. The entries are read once: a search per checksum record
+   would read them all again for each file, which for a fix of thousands of files takes longer
+   than installing it. */
 static BOOL FindFileEntry(const char* lpBase, DWORD* pdwEntry)
 {
-    for (DWORD k = 1; k <= gdwFileEntries; ++k) {
-        DWORD dwSize = 0;
+    static std::map<std::string, DWORD> firstByBase;
+    static DWORD dwRead = 0, dwFailed = 0;
+    for (; dwRead < gdwFileEntries && dwFailed == 0; ++dwRead) {
+        DWORD k = dwRead + 1, dwSize = 0;
         HGLOBAL hRes = FindAndLoadRes((int)k, RES_FILEENTRY, &dwSize);
         const void* data = hRes ? LockResource(hRes) : NULL;
         char szName[zfix::MAX_ENTRY_NAME + 1];
         zfix::FILEENTRY fe;
-        if (!data || !zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe)) {
-            WriteLog("Failed to load file entry resource.", 0);
-            return FALSE;
-        }
-        if (strcmp(BaseName(szName), lpBase) == 0) {
-            *pdwEntry = k;
-            return TRUE;
-        }
+        if (!data || !zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe))
+            dwFailed = k;
+        else
+            firstByBase.insert(std::make_pair(std::string(BaseName(szName)), k));
+    }
+    std::map<std::string, DWORD>::const_iterator found = firstByBase.find(lpBase);
+    if (found != firstByBase.end() && (dwFailed == 0 || found->second < dwFailed)) {
+        *pdwEntry = found->second;
+        return TRUE;
+    }
+    if (dwFailed != 0) {
+        WriteLog("Failed to load file entry resource.", 0);
+        return FALSE;
     }
     return TRUE;
 }

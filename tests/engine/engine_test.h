@@ -36,8 +36,8 @@ protected:
     /* The base release with two data directories and the system files; its program directory. */
     std::string InstallBase();
     /* Every file of the tree ("base" or "fix") in the installation, byte for byte, and no file of
-       the other tree that this one lacks. */
-    void ExpectInstallationIs(const std::string& tree);
+       the other tree that this one lacks; except names a program file left out. */
+    void ExpectInstallationIs(const std::string& tree, const std::string& except = std::string());
     /* Backup copies of the fix's patched, replaced and removed files in the label directory equal
        the base files; for a plain fix those of replaced and removed files lie beside the files. */
     void ExpectBackups(const std::string& fix, bool beside);

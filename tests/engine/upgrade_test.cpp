@@ -282,3 +282,43 @@ TEST_F(EngineTest, FileChangedAfterVerificationFailsTheRun)
                          "UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() "});
     EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting"));
 }
+
+// The revert of an installed hotfix brings the base release back file by file (patched files
+// through the patch, replaced and removed ones from their backups, added ones removed). A patched
+// file changed after the revert was verified fails that revert before its commit, unchanged.
+TEST_F(EngineTest, HotfixRevertsAndRefusesAFileChangedOnTheWay)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    {
+        robot::Program run("\"" + fix + "\" nouser revert Release 14.5.1FP1", dir_);
+        ASSERT_EQ(0, run.WaitExit(120000)) << fixture::TempLog();
+    }
+    // tessra.dll comes back from its backup and is then rewritten with the same release text.
+    ExpectInstallationIs("base", "tessra.dll");
+    ExpectNoTempFiles();
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    ExpectInstallationIs("fix");
+    const std::string changed = "changed by hand during the revert";
+    robot::Program program("\"" + fix + "\"", dir_);
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    ToDirectoryPage(program);
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    WaitIdentified(program);
+    ASSERT_TRUE(program.SelectListItem(IDC_LABELS, 0));
+    ASSERT_TRUE(program.WaitEnabled(IDC_NEXT, true));
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\nzorel.dll", changed));
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel."));
+    ASSERT_TRUE(program.Click(IDCANCEL));
+    EXPECT_EQ(0, program.WaitExit());
+    EXPECT_EQ(changed, ReadFile(program_ + "\\nzorel.dll"));
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "RevertFile: fixed version or size is different for nzorel.dll")) << log;
+    ExpectLogLines(log, {"CreateUpgradedFiles: RevertFile returned ERROR for file nzorel.dll", "Failed"});
+    // Nothing of that run was committed.
+    EXPECT_FALSE(Contains(log.substr(log.rfind("RevertFile returned ERROR")), "RenameTempFiles: Starting"));
+}
