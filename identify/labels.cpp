@@ -98,7 +98,7 @@ static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, s
 
 char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
 {
-    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER];
+    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER + 16];  /* a name and "nnnn.IIB" */
     LabelDirName(lpLabel, szDir);
     BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
     FormatText(lpOut, size, "%s\\%s", szDir, szName);
@@ -198,7 +198,7 @@ static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailur
 int FoundBackup(DWORD dwNew)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[dwNew];
-    char szName[PATH_BUFFER], szTarget[PATH_BUFFER * 2];
+    char szName[PATH_BUFFER + 16], szTarget[PATH_BUFFER * 2];
     BackupCopyName(entry->lpFile, entry->dwFileEntry, szName, sizeof(szName));
     BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szTarget, sizeof(szTarget));
     WriteLogF(3, "FoundBackup: new name : %s; gpCheckFileTable[dwNew]->canReleaseLabel: %s", szTarget,

@@ -82,7 +82,10 @@ void FlushLogToProgramDir(void)
     if (!gpProgramDir || !*gpProgramDir || !gpLogFile)
         return;
     char szTarget[PATH_BUFFER];
-    FormatText(szTarget, sizeof(szTarget), "%s\\%s", gpProgramDir, "UPGRADE.LOG");
+    if (!BuildPath(szTarget, sizeof(szTarget), "%s\\%s", gpProgramDir, "UPGRADE.LOG")) {
+        WriteLog("The path of UPGRADE.LOG in the program directory is too long.", 0);
+        return;
+    }
     FILE* target = fopen(szTarget, "a+");
     if (!target)
         return;

@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <memory>
 #include <string>
@@ -114,9 +115,24 @@ int AnswerAllBoxes(robot::Program& program, std::vector<std::string>* texts)
     return program.WaitExit();
 }
 
+/* The names of every file below a folder, relative to it. */
+std::vector<std::string> NamesBelow(const std::string& dir, const std::string& prefix = std::string())
+{
+    std::vector<std::string> names;
+    fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+        if (isDir) {
+            for (const std::string& n : NamesBelow(dir + "\\" + name, prefix + name + "\\"))
+                names.push_back(n);
+        } else {
+            names.push_back(prefix + name);
+        }
+    });
+    return names;
+}
+
 class Hostile : public IdentifyTest {};
 
-// 1. Labels and names that would write outside the product during identification.
+// Labels and names that would write outside the product during identification.
 TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
 {
     static const std::string outside = "sig/../../../outside.dll";
@@ -124,7 +140,7 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
         const char* what;
         std::function<void(zfix::FIXRECORD&)> edit;
         std::string message;
-        std::string mustNotExist;
+        std::string outsideDir;  // a folder outside the product that the label names
     } const cases[] = {
         {"older label naming a drive's directory",
          [](zfix::FIXRECORD& r) { zfix::MakeLabelField("C:\\hostile_label|May 1, 2020", r.checksums.back().canLabel); },
@@ -134,7 +150,11 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
          "the label \"C:\\hostile_base|May 21, 2026\" names no plain backup directory.", "C:\\hostile_base"},
         {"label that is a step up", [](zfix::FIXRECORD& r) { zfix::MakeLabelField("..|May 1, 2020", r.checksums.back().canLabel); },
          "the label \"..|May 1, 2020\" names no plain backup directory.", ""},
-        {"checksum-table name leaving the product", [](zfix::FIXRECORD& r) { r.checksums.back().lpFile = outside.c_str(); },
+        {"checksum-table name leaving the product",
+         [](zfix::FIXRECORD& r) {
+             r.checksums.back().lpFile = outside.c_str();
+             r.checksums.back().dwChecksum = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)"planted", 7);
+         },
          "the file name \"" + outside + "\" is not a plain name inside its directory.", ""},
         {"file-list name leaving the product", [](zfix::FIXRECORD& r) { r.files.back().lpFile = outside.c_str(); },
          "the file name \"" + outside + "\" is not a plain name inside its directory.", ""},
@@ -144,6 +164,10 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
         SCOPED_TRACE(c.what);
         std::string fix = EditedFix(base, c.edit);
         std::string program = InstallBase();
+        // The older label's backup directory is there: identification would look for copies.
+        CreateDirectoryA((program + "\\Release1450").c_str(), NULL);
+        if (!c.outsideDir.empty())
+            ASSERT_TRUE(CreateDirectoryA(c.outsideDir.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
         ASSERT_TRUE(fixture::WriteFile(dir_ + "\\outside.dll", "planted"));
         {
             robot::Program run(Quoted(fix) + " nouser", dir_);
@@ -158,17 +182,18 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
             EXPECT_EQ("error", box.icon);
             EXPECT_EQ(1, run.WaitExit());
         }
-        if (!c.mustNotExist.empty())
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(c.mustNotExist.c_str()));
-        std::vector<std::string> names;
-        fixture::ForEachEntry(program, [&](const std::string& name, bool) { names.push_back(name); });
-        for (const std::string& name : names)
+        if (!c.outsideDir.empty()) {
+            EXPECT_TRUE(Names(c.outsideDir).empty());
+            RemoveDirectoryA(c.outsideDir.c_str());
+        }
+        // No backup copy was made, of a product file or of the planted one.
+        for (const std::string& name : NamesBelow(program))
             EXPECT_EQ(std::string::npos, name.find(".IIB")) << name;
         fixture::RemoveProduct();
     }
 }
 
-// 2. The release-string tool runs from its own path, whatever blanks the temporary directory holds.
+// The release-string tool runs from its own path, whatever blanks the temporary directory holds.
 TEST_F(Hostile, TheCarriedToolIsTheProgramStarted)
 {
     const struct {
@@ -197,7 +222,7 @@ TEST_F(Hostile, TheCarriedToolIsTheProgramStarted)
     }
 }
 
-// 3. A carried tool that cannot be written whole into TEMP is never run: what stands there is not it.
+// A carried tool that cannot be written whole into TEMP is never run: what stands there is not it.
 TEST_F(Hostile, ACarriedToolThatCannotBeWrittenStopsTheRun)
 {
     struct Case {
@@ -254,7 +279,7 @@ TEST_F(Hostile, ACarriedToolThatCannotBeWrittenStopsTheRun)
     }
 }
 
-// 4. Device names, in any directory part, with or without an extension.
+// Device names, in any directory part, with or without an extension.
 TEST_F(Hostile, DeviceNamesAreRefused)
 {
     const struct {
@@ -304,7 +329,7 @@ std::string LongText(size_t n)
     return text;
 }
 
-// 5. Payloads that do not unpack to exactly their stated size.
+// Payloads that do not unpack to exactly their stated size.
 TEST_F(Hostile, DamagedPayloadsAreRefused)
 {
     const std::string licence = fixture::Compressed(LongText(20000));
@@ -376,7 +401,7 @@ TEST_F(Hostile, DamagedPayloadsAreRefused)
     }
 }
 
-// 6. The disk space a fix needs is summed without wrapping.
+// The disk space a fix needs is summed without wrapping.
 TEST_F(Hostile, DiskSpaceIsSummedWithoutWrapping)
 {
     const struct {
@@ -432,7 +457,7 @@ std::string DescriptionBytes(const std::function<void(zfix::FIXRECORD&, std::vec
     return std::string(bytes.begin(), bytes.end());
 }
 
-// 7. A corrupt description is a damaged fix, not an empty one.
+// A corrupt description is a damaged fix, not an empty one.
 TEST_F(Hostile, ACorruptDescriptionIsADamagedFix)
 {
     const struct {
@@ -488,7 +513,7 @@ TEST_F(Hostile, ACorruptDescriptionIsADamagedFix)
     }
 }
 
-// 8. A path that does not fit its buffer is an error, never a shorter path.
+// A path that does not fit its buffer is an error, never a shorter path.
 TEST_F(Hostile, PathsThatDoNotFitAreErrors)
 {
     std::string fix = Package();
@@ -549,7 +574,7 @@ TEST_F(Hostile, PathsThatDoNotFitAreErrors)
     DeleteFileA(ini.c_str());
 }
 
-// 9. A bare drive is the drive's root, not its current directory.
+// A bare drive is the drive's root, not its current directory.
 TEST_F(Hostile, ABareDriveIsItsRoot)
 {
     fixture::PackageOptions options;
@@ -590,7 +615,7 @@ TEST_F(Hostile, ABareDriveIsItsRoot)
     }
 }
 
-// 10. An empty data directory value is a missing one: the fallbacks for a missing one apply.
+// An empty data directory value is a missing one: the fallbacks for a missing one apply.
 TEST_F(Hostile, EmptyDataDirectoriesAreMissing)
 {
     char windows[MAX_PATH] = "";
