@@ -105,7 +105,8 @@ bool PackCabinet(const std::string& tools, const std::string& folder, const std:
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(cabarc.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, folder.c_str(), &si, &pi)) {
+  // Without a console of its own the tool's progress lines stay out of the builder's listing.
+  if (!CreateProcessA(cabarc.c_str(), &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, folder.c_str(), &si, &pi)) {
     *why = "cannot start " + cabarc + " (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
