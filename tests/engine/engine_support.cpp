@@ -39,22 +39,6 @@ static std::string Template(int seed, int size = 6000)
     return text;
 }
 
-/* Relative paths of the files below a folder. */
-static std::vector<std::string> FilesBelow(const std::string& root, const std::string& sub = std::string())
-{
-    std::vector<std::string> files;
-    fixture::ForEachEntry(root + (sub.empty() ? "" : "\\" + sub), [&](const std::string& name, bool isDir) {
-        std::string rel = sub.empty() ? name : sub + "\\" + name;
-        if (isDir) {
-            std::vector<std::string> below = FilesBelow(root, rel);
-            files.insert(files.end(), below.begin(), below.end());
-        } else {
-            files.push_back(rel);
-        }
-    });
-    return files;
-}
-
 static void Write(const std::string& path, const std::string& content)
 {
     size_t slash = path.find_last_of('\\');
@@ -132,31 +116,14 @@ std::string EngineTest::Fix(const std::string& kind)
                               "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
                               "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n";
     std::string name = trees_ + "\\" + kind;
-    if (!fixture::FileExists(name + ".exe")) {
-        fixture::WriteFile(name + ".ini", description);
-        EXPECT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name +
-                                  ".exe\"")) << description;
-    }
+    EXPECT_TRUE(fixture::BuildFix(name, description)) << description;
     return name + ".exe";
-}
-
-static std::string VersionRecord(const std::string& fix)
-{
-    std::string bytes;
-    HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return bytes;
-    HRSRC hRes = FindResourceExA(module, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    if (hRes)
-        bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
-    FreeLibrary(module);
-    return bytes;
 }
 
 std::map<std::string, FixFile> EngineTest::FilesOf(const std::string& fix)
 {
     std::map<std::string, FixFile> files;
-    std::string bytes = VersionRecord(fix);
+    std::string bytes = fixture::VersionRecord(fix);
     zfix::FIXRECORD record;
     EXPECT_TRUE(zfix::ReadFixRecord(bytes.data(), bytes.size(), &record));
     for (const zfix::FILELISTRECORD& f : record.files)
@@ -183,7 +150,7 @@ std::string EngineTest::InstallBase()
     EXPECT_FALSE(program_.empty());
     for (int i = 1; i <= 2; ++i)
         fixture::CopyTree(trees_ + "\\base\\data", dir_ + "\\product\\DATA" + std::to_string(i));
-    for (const std::string& f : FilesBelow(trees_ + "\\base\\system"))
+    for (const std::string& f : fixture::FilesBelow(trees_ + "\\base\\system"))
         EXPECT_TRUE(CopyFileA((trees_ + "\\base\\system\\" + f).c_str(), (system_ + "\\" + f).c_str(), FALSE));
     return program_;
 }
@@ -191,14 +158,14 @@ std::string EngineTest::InstallBase()
 static void ExpectFolderIs(const std::string& tree, const std::string& other, const std::string& installed,
                            const std::string& except = std::string())
 {
-    for (const std::string& f : FilesBelow(tree)) {
+    for (const std::string& f : fixture::FilesBelow(tree)) {
         if (f == except)
             continue;
         std::string path = installed + "\\" + f;
         EXPECT_TRUE(fixture::FileExists(path)) << "missing: " << path;
         EXPECT_TRUE(fixture::ReadFile(tree + "\\" + f) == fixture::ReadFile(path)) << "differs: " << path;
     }
-    for (const std::string& f : FilesBelow(other)) {
+    for (const std::string& f : fixture::FilesBelow(other)) {
         if (!fixture::FileExists(tree + "\\" + f)) {
             EXPECT_FALSE(fixture::FileExists(installed + "\\" + f)) << "left: " << installed << "\\" << f;
         }

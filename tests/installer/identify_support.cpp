@@ -90,30 +90,13 @@ std::string IdentifyTest::Fix(const std::string& fixKeys, const std::string& sec
                               "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\n" +
                               sections;
     std::string name = trees_ + "\\fix" + std::to_string(Crc(description));
-    if (!fixture::FileExists(name + ".exe")) {
-        fixture::WriteFile(name + ".ini", description);
-        EXPECT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name +
-                                  ".exe\"")) << description;
-    }
+    EXPECT_TRUE(fixture::BuildFix(name, description)) << description;
     return name + ".exe";
-}
-
-static std::string VersionRecord(const std::string& fix)
-{
-    std::string bytes;
-    HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-    if (!module)
-        return bytes;
-    HRSRC hRes = FindResourceExA(module, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-    if (hRes)
-        bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
-    FreeLibrary(module);
-    return bytes;
 }
 
 std::string IdentifyTest::EditedFix(const std::string& fix, const std::function<void(zfix::FIXRECORD&)>& edit)
 {
-    std::string bytes = VersionRecord(fix);
+    std::string bytes = fixture::VersionRecord(fix);
     zfix::FIXRECORD record;
     std::string why;
     EXPECT_TRUE(zfix::ReadFixRecord(bytes.data(), bytes.size(), &record, &why)) << why;
@@ -131,7 +114,7 @@ std::string IdentifyTest::EditedFix(const std::string& fix, const std::function<
 
 int IdentifyTest::EntryOf(const std::string& fix, const std::string& name)
 {
-    std::string bytes = VersionRecord(fix);
+    std::string bytes = fixture::VersionRecord(fix);
     zfix::FIXRECORD record;
     if (!zfix::ReadFixRecord(bytes.data(), bytes.size(), &record))
         return 0;

@@ -84,29 +84,13 @@ std::string RecordsTest::Fix(const std::string& tree, const std::string& fixKeys
                             "[Target]\r\nProgram=" +
                             tree + "\\program\r\nData=" + tree + "\\data\r\n";
   std::string name = trees_ + "\\fix" + std::to_string(Crc(description));
-  if (!fixture::FileExists(name + ".exe")) {
-    fixture::WriteFile(name + ".ini", description);
-    EXPECT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name +
-                              ".exe\""))
-        << description;
-  }
+  EXPECT_TRUE(fixture::BuildFix(name, description)) << description;
   return name + ".exe";
-}
-
-/* The description record (VERSION/1) of a fix executable. */
-static std::string VersionRecord(const std::string& fix) {
-  std::string bytes;
-  HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
-  if (!module) return bytes;
-  HRSRC hRes = FindResourceExA(module, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
-  if (hRes) bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
-  FreeLibrary(module);
-  return bytes;
 }
 
 std::vector<FixFile> RecordsTest::FilesOf(const std::string& fix, const std::string& tree) {
   std::vector<FixFile> files;
-  std::string bytes = VersionRecord(fix);
+  std::string bytes = fixture::VersionRecord(fix);
   zfix::FIXRECORD record;
   if (!zfix::ReadFixRecord(bytes.data(), bytes.size(), &record)) return files;
   for (const zfix::FILELISTRECORD& r : record.files) {
@@ -123,7 +107,7 @@ std::vector<FixFile> RecordsTest::FilesOf(const std::string& fix, const std::str
 std::string RecordsTest::FixWithoutFiles(const std::string& fix) {
   std::string path = dir_ + "\\nofiles.exe";
   EXPECT_TRUE(CopyFileA(fix.c_str(), path.c_str(), FALSE));
-  std::string bytes = VersionRecord(fix);
+  std::string bytes = fixture::VersionRecord(fix);
   zfix::FIXRECORD record;
   EXPECT_TRUE(zfix::ReadFixRecord(bytes.data(), bytes.size(), &record));
   record.header.dwListedFiles = 0;

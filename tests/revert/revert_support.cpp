@@ -31,20 +31,6 @@ static std::string Template(int seed, int size) {
   return text;
 }
 
-static std::vector<std::string> FilesBelow(const std::string& root, const std::string& sub = std::string()) {
-  std::vector<std::string> files;
-  fixture::ForEachEntry(root + (sub.empty() ? "" : "\\" + sub), [&](const std::string& name, bool isDir) {
-    std::string rel = sub.empty() ? name : sub + "\\" + name;
-    if (isDir) {
-      std::vector<std::string> below = FilesBelow(root, rel);
-      files.insert(files.end(), below.begin(), below.end());
-    } else {
-      files.push_back(rel);
-    }
-  });
-  return files;
-}
-
 static void Write(const std::string& path, const std::string& content) {
   size_t slash = path.find_last_of('\\');
   for (size_t i = path.find('\\', 3); i != std::string::npos && i <= slash; i = path.find('\\', i + 1))
@@ -140,12 +126,7 @@ std::string RevertTest::ChainFix(const std::string& kind, const std::string& fro
                    "\\data\r\nSystem=" + o + "\\system\r\n";
   }
   std::string name = trees_ + "\\chain\\" + kind + "_" + from + "_" + to + (older.empty() ? "" : "_" + older);
-  if (!fixture::FileExists(name + ".exe")) {
-    fixture::WriteFile(name + ".ini", description);
-    EXPECT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name +
-                              ".exe\""))
-        << description;
-  }
+  EXPECT_TRUE(fixture::BuildFix(name, description)) << description;
   return name + ".exe";
 }
 
@@ -159,7 +140,7 @@ void RevertTest::ExpectTree(const std::string& tree) {
               {"data", dir_ + "\\product\\DATA2"},
               {"system", system_}};
   for (const auto& d : dirs) {
-    for (const std::string& f : FilesBelow(mine + "\\" + d.sub)) {
+    for (const std::string& f : fixture::FilesBelow(mine + "\\" + d.sub)) {
       std::string path = d.installed + "\\" + f;
       EXPECT_TRUE(fixture::FileExists(path)) << "missing: " << path;
       // The base tree's strings library is the product's own, never rewritten by the
@@ -169,14 +150,14 @@ void RevertTest::ExpectTree(const std::string& tree) {
           << "differs from " << tree << ": " << path;
     }
     for (const char* other : kTrees)
-      for (const std::string& f : FilesBelow(TreeDir(trees_, other) + "\\" + d.sub))
+      for (const std::string& f : fixture::FilesBelow(TreeDir(trees_, other) + "\\" + d.sub))
         if (!fixture::FileExists(mine + "\\" + d.sub + "\\" + f)) {
           EXPECT_FALSE(fixture::FileExists(d.installed + "\\" + f)) << "left: " << d.installed << "\\" << f;
         }
   }
   // A file of the system directory is never put into the program directory.
   for (const char* other : kTrees)
-    for (const std::string& f : FilesBelow(TreeDir(trees_, other) + "\\system"))
+    for (const std::string& f : fixture::FilesBelow(TreeDir(trees_, other) + "\\system"))
       EXPECT_FALSE(fixture::FileExists(program_ + "\\" + f)) << "misplaced: " << program_ << "\\" << f;
 }
 

@@ -294,6 +294,45 @@ int Run(const std::string& commandLine, const std::string& dir)
     return (int)code;
 }
 
+bool BuildFix(const std::string& name, const std::string& description)
+{
+    if (FileExists(name + ".exe"))
+        return true;
+    WriteFile(name + ".ini", description);
+    return Run("\"" + BinDir() + "\\zfixbuild.exe\" build \"" + name + ".ini\" -o \"" + name + ".exe\"") == 0;
+}
+
+std::string VersionRecord(const std::string& fix)
+{
+    std::string bytes;
+    HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return bytes;
+    HRSRC hRes = FindResourceExA(module, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (hRes)
+        bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
+    FreeLibrary(module);
+    return bytes;
+}
+
+static void AddFilesBelow(const std::string& root, const std::string& sub, std::vector<std::string>* files)
+{
+    ForEachEntry(root + (sub.empty() ? "" : "\\" + sub), [&](const std::string& name, bool isDir) {
+        std::string rel = sub.empty() ? name : sub + "\\" + name;
+        if (isDir)
+            AddFilesBelow(root, rel, files);
+        else
+            files->push_back(rel);
+    });
+}
+
+std::vector<std::string> FilesBelow(const std::string& root)
+{
+    std::vector<std::string> files;
+    AddFilesBelow(root, std::string(), &files);
+    return files;
+}
+
 int Setup(const std::string& arguments)
 {
     return Run("\"" + BinDir() + "\\zsetup.exe\" " + arguments);

@@ -94,6 +94,14 @@ void EndStrayInstallers();
 /* Runs a command line and waits; its exit code. */
 int Run(const std::string& commandLine, const std::string& dir = std::string());
 
+/* Builds name.exe with zfixbuild from the description (kept as name.ini) unless it is there
+   already; false when the builder refused it. */
+bool BuildFix(const std::string& name, const std::string& description);
+/* The VERSION record of a fix executable; empty when it has none. */
+std::string VersionRecord(const std::string& fix);
+/* The files below a folder, as paths relative to it. */
+std::vector<std::string> FilesBelow(const std::string& root);
+
 }  // namespace fixture
 
 #endif
