@@ -84,6 +84,20 @@ struct Coder {
   }
 };
 
+// Index of the lowest non-zero byte of a non-zero word (read little-endian).
+inline unsigned LowestSetByte(uint64_t x) {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<unsigned>(__builtin_ctzll(x)) >> 3;
+#else
+  unsigned n = 0;
+  while (!(x & 0xFF)) {
+    x >>= 8;
+    ++n;
+  }
+  return n;
+#endif
+}
+
 // Length of the common prefix of a and b, from `start` up to `limit`; safe8 says that 8-byte
 // reads up to limit + 8 stay inside the data.
 inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool safe8) {
@@ -95,10 +109,7 @@ inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start,
       std::memcpy(&y, b + len, 8);
       uint64_t diff = x ^ y;
       if (diff) {
-        while (!(diff & 0xFF)) {
-          diff >>= 8;
-          ++len;
-        }
+        len += LowestSetByte(diff);
         return len < limit ? len : limit;
       }
       len += 8;
@@ -200,17 +211,62 @@ class MatchFinder {
   std::vector<int32_t> son_;
 };
 
-void EncodeGreedy(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+// Writes the tokens of a parse and adds up what the same tokens would cost under every literal
+// mode and dictionary size (a match beyond a smaller window counted as its bytes as literals).
+// The parse is optimal for its own coder only, so these sums bound from above what the other
+// settings' own parses cost.
+class TokenWriter {
+ public:
+  TokenWriter(const uint8_t* data, const Coder& coder, BitWriter& w, ImplodeCosts* costs)
+      : data_(data), coder_(coder), w_(w), costs_(costs) {
+    if (costs_) *costs_ = ImplodeCosts();
+  }
+  void Literal(size_t pos) {
+    coder_.Literal(w_, data_[pos]);
+    if (!costs_) return;
+    uint8_t c = data_[pos];
+    unsigned ascii = 1u + asciiBits_[c];
+    for (unsigned d = 0; d < 3; ++d) {
+      costs_->bits[0][d] += 9;
+      costs_->bits[1][d] += ascii;
+    }
+  }
+  void Match(size_t pos, unsigned len, unsigned dist) {
+    coder_.Match(w_, len, dist);
+    if (!costs_) return;
+    for (unsigned d = 0; d < 3; ++d) {
+      unsigned lb = len == 2 ? 2 : d + 4;
+      unsigned windowBits = d + 10;
+      if (dist <= (1u << windowBits)) {
+        unsigned bits = coder_.lenCost[len] + kDistanceCodeBits[(dist - 1) >> lb] + lb;
+        costs_->bits[0][d] += bits;
+        costs_->bits[1][d] += bits;
+      } else {
+        costs_->bits[0][d] += 9u * len;
+        for (unsigned k = 0; k < len; ++k) costs_->bits[1][d] += 1u + asciiBits_[data_[pos + k]];
+      }
+    }
+  }
+
+ private:
+  const uint8_t* data_;
+  const Coder& coder_;
+  BitWriter& w_;
+  ImplodeCosts* costs_;
+  const uint8_t* asciiBits_ = AsciiLiteralCodeBits();
+};
+
+void EncodeGreedy(size_t size, MatchFinder& mf, TokenWriter& w) {
   MatchInfo m[MatchFinder::kMaxMatches];
   size_t pos = 0;
   while (pos < size) {
     unsigned n = mf.Find(pos, m);
     if (n == 0) {
-      coder.Literal(w, data[pos++]);
+      w.Literal(pos++);
       continue;
     }
     const MatchInfo& best = m[n - 1];
-    coder.Match(w, best.len, best.dist);
+    w.Match(pos, best.len, best.dist);
     for (size_t end = pos + best.len; ++pos < end;) mf.Skip(pos);
   }
 }
@@ -232,7 +288,7 @@ inline void Relax(Arrival* a, unsigned len, uint32_t cost, unsigned dist) {
 }
 
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
-void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, TokenWriter& w) {
   constexpr size_t kBlock = 1 << 15;
   constexpr unsigned kNiceLen = 96;
   constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
@@ -280,13 +336,13 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
     size_t pos = start;
     for (auto it = path.rbegin(); it != path.rend(); ++it) {
       if (it->len == 1)
-        coder.Literal(w, data[pos]);
+        w.Literal(pos);
       else
-        coder.Match(w, it->len, it->dist);
+        w.Match(pos, it->len, it->dist);
       pos += it->len;
     }
     if (forced.len) {
-      coder.Match(w, forced.len, forced.dist);
+      w.Match(pos, forced.len, forced.dist);
       for (size_t end = pos + forced.len; ++pos < end;) mf.Skip(pos);
     }
     start = pos;
@@ -295,7 +351,7 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
 
 }  // namespace
 
-std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options) {
+std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options, ImplodeCosts* costs) {
   unsigned dictBits = options.dictBits >= 4 && options.dictBits <= 6 ? options.dictBits : 6;
   const uint8_t* p = static_cast<const uint8_t*>(data);
   std::vector<uint8_t> out;
@@ -304,13 +360,14 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   out.push_back(static_cast<uint8_t>(dictBits));
   Coder coder(dictBits, options.ascii);
   BitWriter w(&out);
+  TokenWriter tokens(p, coder, w, costs);
   unsigned window = 1u << (dictBits + 6);
   if (options.parse == ImplodeParse::Greedy) {
     MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32);
-    EncodeGreedy(p, size, coder, mf, w);
+    EncodeGreedy(size, mf, tokens);
   } else {
     MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24);
-    EncodeOptimal(p, size, coder, mf, w);
+    EncodeOptimal(p, size, coder, mf, tokens);
   }
   coder.Length(w, kEndLength);
   w.Flush();
@@ -318,6 +375,50 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   // (header and end marker) would be: pad it; bytes after the end marker are never read.
   while (out.size() < 5) out.push_back(0);
   return out;
+}
+
+std::vector<uint8_t> ImplodeSmallest(const void* data, size_t size, ImplodeSetting* chosen, unsigned searchDepth) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  // The parse starts in the mode that suits the bytes as literals; the other settings are
+  // encoded too where its tokens, re-costed, come within kMargin of its own cost.
+  const uint8_t* asciiBits = AsciiLiteralCodeBits();
+  uint64_t asciiLiterals = 0;
+  for (size_t i = 0; i < size; ++i) asciiLiterals += 1u + asciiBits[p[i]];
+  bool firstAscii = asciiLiterals < 9ull * size;
+  ImplodeCosts costs;
+  ImplodeSetting best{6, firstAscii};
+  std::vector<uint8_t> stream = Implode(p, size, {6, firstAscii, ImplodeParse::Optimal, searchDepth}, &costs);
+  const uint64_t reference = costs.bits[firstAscii][2];
+  for (bool ascii : {false, true}) {
+    for (unsigned dictBits : {6u, 5u, 4u}) {
+      if (ascii == firstAscii && dictBits == 6) continue;
+      uint64_t bound = costs.bits[ascii][dictBits - 4];
+      if (bound * 1000 > reference * (1000 + kImplodeTryMargin)) continue;
+      std::vector<uint8_t> other = Implode(p, size, {dictBits, ascii, ImplodeParse::Optimal, searchDepth});
+      if (other.size() < stream.size()) {
+        stream.swap(other);
+        best = {dictBits, ascii};
+      }
+    }
+  }
+  if (chosen) *chosen = best;
+  return stream;
+}
+
+namespace {
+
+std::vector<uint8_t> WithSize(size_t size, const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> out;
+  out.reserve(stream.size() + 4);
+  PutLe32(out, static_cast<uint32_t>(size));
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen) {
+  return WithSize(size, ImplodeSmallest(data, size, chosen));
 }
 
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {

@@ -90,17 +90,20 @@ class FixBuild : public ::testing::Test {
     for (size_t i = 12000; i < shifted.size(); i += 80) shifted[i] ^= 0x21;
     Bytes strings = Code(8000, 3), newStrings = strings;
     newStrings[100] ^= 1;
+    Bytes tpl = Code(3500, 4), newTpl = tpl;  // a template with two changed fields
+    newTpl[700] ^= 3;
+    newTpl[2100] ^= 5;
     base_ = {File("pomvi.dll", zfix::DIR_PROGRAM, lib, 1000),
              File("tessra.dll", zfix::DIR_PROGRAM, strings, 1001),
              File("HOSTRK.EXE", zfix::DIR_PROGRAM, Text("server"), 1002),
              File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 1003),
-             File("zorel.tpl", zfix::DIR_DATA, Text("template 1"), 1004),
+             File("zorel.tpl", zfix::DIR_DATA, tpl, 1004),
              File("ZOREL.INI", zfix::DIR_PROGRAM, Text("[Zorel]\nA=1\n"), 1005)};
     target_ = {File("pomvi.dll", zfix::DIR_PROGRAM, shifted, 2000),
                File("tessra.dll", zfix::DIR_PROGRAM, newStrings, 2001),
                File("sig\\pomvi.sf", zfix::DIR_PROGRAM, Text("signature"), 2002),
                File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 2003),
-               File("zorel.tpl", zfix::DIR_DATA, Text("template 2, longer"), 2004),
+               File("zorel.tpl", zfix::DIR_DATA, newTpl, 2004),
                File("ZOREL.INI", zfix::DIR_PROGRAM, Code(3000, 9), 2005)};  // rewritten: whole is smaller
     older_ = {{File("pomvi.dll", zfix::DIR_PROGRAM, Text("ga library"), 500)}};
   }
@@ -153,7 +156,7 @@ TEST_F(FixBuild, InstallerReadersGetBackWhatTheTreesSay) {
   EXPECT_EQ(h.dwFileEntries, n);
   EXPECT_EQ(h.dwListedFiles, n);
   EXPECT_EQ(h.dwStringsChecksum, zfixbuild::Checksum(target_[1].bytes));
-  EXPECT_EQ(h.dwDataDirSpace, 1u);  // 18 bytes
+  EXPECT_EQ(h.dwDataDirSpace, 4u);  // 3500 bytes
   uint32_t written = 0;
   for (const TreeFile& f : target_)
     if (f.name != "same.txt") written += static_cast<uint32_t>(f.bytes.size());

@@ -164,7 +164,12 @@ bool AddCompressedFile(HANDLE hUpdate, const char* type, const std::string& path
     *why = path + " is 2 GB or larger";
     return false;
   }
-  if (!Add(hUpdate, type, 1, zfix::MakeCompressedResource(bytes.data(), bytes.size()))) {
+  std::vector<uint8_t> payload;
+  if (!Compress(bytes, &payload)) {
+    *why = path + ": the compressed file does not decode to the file";
+    return false;
+  }
+  if (!Add(hUpdate, type, 1, payload)) {
     *why = std::string("cannot add ") + type;
     return false;
   }

@@ -95,14 +95,19 @@ class Reader {
   std::map<const TreeFile*, uint32_t> checksums_;
 };
 
-// The compressed payload, checked by decoding it again.
+}  // namespace
+
+// The smallest stream over the literal modes and dictionary sizes, checked by decoding it again
+// with the installer's decoder.
 bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload) {
-  *payload = zfix::MakeCompressedResource(bytes.data(), bytes.size());
+  *payload = zfix::MakeSmallestResource(bytes.data(), bytes.size());
   std::vector<uint8_t> back(bytes.size());
   size_t written = 0;
   unsigned status = zfix::ExplodeToBuffer(payload->data() + 4, payload->size() - 4, back.data(), back.size(), &written);
   return status == zfix::EXPLODE_OK && written == bytes.size() && back == bytes;
 }
+
+namespace {
 
 // The patch stream must give the new file from the old one and the old one back from the new.
 bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,

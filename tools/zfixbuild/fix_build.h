@@ -42,6 +42,10 @@ struct BuiltFix {
 
 uint32_t Checksum(const std::vector<uint8_t>& bytes);
 
+// The compressed resource form of bytes in the literal mode and dictionary size that give the
+// smallest stream, checked by decoding it again; false when it does not decode to bytes.
+bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload);
+
 // Derives the fix. older holds the trees of description.older, in the same order. Notes
 // receive warnings that do not stop the build (for instance two entries that a local
 // extraction would write to the same file).
