@@ -305,6 +305,52 @@ TEST_F(FixBuild, FilesOnDiskAreReadWhenNeeded) {
   std::filesystem::remove_all(dir);
 }
 
+TEST_F(FixBuild, AnyNumberOfJobsGivesTheSameFix) {
+  // Forty more changed and new files of mixed sizes, so that the workers finish out of order.
+  for (unsigned k = 0; k < 40; ++k) {
+    Bytes before = Code(500 + 997 * (k % 7), 100 + k), after = before;
+    for (size_t i = k; i < after.size(); i += 300 + k) after[i] ^= 0x11;
+    std::string name = "lib" + std::to_string(k) + ".dll";
+    if (k % 5) base_.push_back(File(name, zfix::DIR_PROGRAM, before, 3000 + k));
+    target_.push_back(File(name, zfix::DIR_PROGRAM, after, 4000 + k));
+  }
+  zfixbuild::Description d = Parsed(kDescription);
+  std::string why;
+  std::vector<std::string> notes;
+  zfixbuild::BuiltFix one;
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &one, &why, &notes, 1)) << why;
+  for (unsigned jobs : {2u, 3u, 8u}) {
+    zfixbuild::BuiltFix many;
+    ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &many, &why, &notes, jobs)) << why;
+    EXPECT_TRUE(many.version == one.version) << jobs << " jobs";
+    ASSERT_EQ(many.entries.size(), one.entries.size()) << jobs << " jobs";
+    for (size_t k = 0; k < one.entries.size(); ++k) {
+      EXPECT_EQ(many.entries[k].name, one.entries[k].name) << jobs << " jobs";
+      EXPECT_TRUE(many.entries[k].payload == one.entries[k].payload) << jobs << " jobs, " << one.entries[k].name;
+      EXPECT_EQ(std::memcmp(&many.entries[k].entry, &one.entries[k].entry, sizeof one.entries[k].entry), 0);
+    }
+  }
+
+  // Files that cannot be read: the first of them in entry order is named, whatever the workers.
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("fix_jobs_test_" + std::to_string(std::random_device()()));
+  std::filesystem::create_directories(dir);
+  zfixbuild::Tree target = target_;
+  for (size_t k = 0; k < target.size(); ++k) {
+    target[k].path = (dir / ("missing" + std::to_string(k))).string();
+    target[k].size = target[k].bytes.size();
+    target[k].bytes.clear();
+  }
+  std::string first;
+  for (unsigned jobs : {1u, 4u}) {
+    zfixbuild::BuiltFix fix;
+    EXPECT_FALSE(zfixbuild::BuildFix(d, base_, target, older_, &fix, &why, &notes, jobs));
+    EXPECT_NE(why.find("cannot read"), std::string::npos) << why;
+    if (first.empty()) first = why;
+    EXPECT_EQ(why, first) << jobs << " jobs";
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(Description, OptionalKeysAndTheirDefaults) {
   zfixbuild::Description d = Parsed(kDescription);
   EXPECT_EQ(d.upgradeType, 1u);

@@ -1,10 +1,12 @@
-// zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]
+// zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]
 //
-// Reads the description and the product trees it names, derives the fix (fix_build.h) and
-// writes a copy of the installer stub with the fix's resources added.
+// Reads the description and the product trees it names, derives the fix (fix_build.h) on N
+// threads (default: the number of processors) and writes a copy of the installer stub with the
+// fix's resources added.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -221,7 +223,8 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
 }  // namespace
 
 int CmdBuild(int argc, char** argv) {
-  const char* usage = "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]";
+  const char* usage = "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]";
+  unsigned jobs = DefaultJobs();
   if (argc < 3) return Fail(usage);
   std::string description = FullPath(argv[2]), out, stub = ExeFolder() + "\\zfix.exe", tools = ExeFolder();
   for (int i = 3; i < argc; ++i) {
@@ -229,7 +232,13 @@ int CmdBuild(int argc, char** argv) {
     if (a == "-o" && i + 1 < argc) out = FullPath(argv[++i]);
     else if (a == "--stub" && i + 1 < argc) stub = FullPath(argv[++i]);
     else if (a == "--tools" && i + 1 < argc) tools = FullPath(argv[++i]);
-    else return Fail("unknown option " + a + "\n" + usage);
+    else if (a == "--jobs" && i + 1 < argc) {
+      std::string v = argv[++i];
+      char* end = NULL;
+      unsigned long n = strtoul(v.c_str(), &end, 10);
+      if (v.empty() || *end || n < 1 || n > 64) return Fail("--jobs takes a number from 1 to 64, not " + v);
+      jobs = (unsigned)n;
+    } else return Fail("unknown option " + a + "\n" + usage);
   }
   std::vector<uint8_t> text;
   if (!ReadBytes(description, &text)) return Fail("cannot read " + description);
@@ -256,7 +265,7 @@ int CmdBuild(int argc, char** argv) {
 
   BuiltFix fix;
   std::vector<std::string> notes;
-  if (!BuildFix(d, base, target, older, &fix, &why, &notes)) return Fail(why);
+  if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
   for (const std::string& note : notes) fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
   if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);
 

@@ -3,8 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "package/byte_io.h"
 #include "package/explode.h"
@@ -89,6 +93,12 @@ class Reader {
     return *Load(a, &ra) == *Load(b, &rb);
   }
 
+  // Takes over what another reader learnt: its checksums, and its failure unless one is kept.
+  void Absorb(Reader& other) {
+    checksums_.insert(other.checksums_.begin(), other.checksums_.end());
+    if (failure.empty()) failure = other.failure;
+  }
+
   std::string failure;
 
  private:
@@ -164,6 +174,54 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   return true;
 }
 
+struct ChangedFile {
+  Reader reader;
+  bool differs = false;  // the file is new or changed: entry holds it
+  bool made = false;     // false with why when the payload did not decode to the file
+  BuiltEntry entry;
+  std::string why;
+};
+
+// Runs work(0..count) on up to `jobs` threads, in index order as far as the memory budget lets:
+// a task may start while the estimates (cost(k), bytes) of the running ones stay within
+// kWorkBudget, or alone. The 32-bit builder has 4 GB; two large files side by side would not fit.
+void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_t)>& cost,
+                 const std::function<void(size_t)>& work) {
+  constexpr uint64_t kWorkBudget = uint64_t{1} << 30;
+  if (jobs <= 1 || count <= 1) {
+    for (size_t k = 0; k < count; ++k) work(k);
+    return;
+  }
+  std::mutex lock;
+  std::condition_variable freed;
+  size_t next = 0;
+  uint64_t inUse = 0;
+  auto worker = [&] {
+    for (;;) {
+      size_t k;
+      uint64_t need;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        if (next == count) return;
+        k = next++;
+        need = cost(k);
+        freed.wait(hold, [&] { return inUse == 0 || inUse + need <= kWorkBudget; });
+        inUse += need;
+      }
+      work(k);
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        inUse -= need;
+      }
+      freed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < jobs && t < count; ++t) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
+}
+
 bool CheckFile(const TreeFile& f, std::string* why) {
   if (f.name.empty() || f.name.size() > zfix::MAX_ENTRY_NAME) {
     *why = std::string(DirWord(f.dir)) + " file \"" + f.name + "\": a name must have 1 to " +
@@ -179,6 +237,11 @@ bool CheckFile(const TreeFile& f, std::string* why) {
 
 }  // namespace
 
+unsigned DefaultJobs() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n ? n : 1;
+}
+
 uint32_t Checksum(const std::vector<uint8_t>& bytes) {
   uLong crc = crc32(0L, Z_NULL, 0);
   const uint8_t* p = bytes.data();
@@ -193,7 +256,7 @@ uint32_t Checksum(const std::vector<uint8_t>& bytes) {
 }
 
 bool BuildFix(const Description& d, const Tree& base, const Tree& target, const std::vector<Tree>& older,
-              BuiltFix* fix, std::string* why, std::vector<std::string>* notes) {
+              BuiltFix* fix, std::string* why, std::vector<std::string>* notes, unsigned jobs) {
   *fix = BuiltFix();
   for (const Tree* t : {&base, &target})
     for (const TreeFile& f : *t)
@@ -224,18 +287,38 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
 
   // Changed and new files first, then removed files and old-fix files, which carry no payload:
   // a local extraction stops at the first entry without one.
+  // Every target file is compared and compressed on its own, on as many workers as asked; the
+  // results are taken in order, so the fix is the same for any number of workers.
   std::string library = Upper(d.stringsLibrary);
-  for (const TreeFile* after : sortedTarget) {
-    const TreeFile* before = Find(baseIndex, after->dir, after->name);
-    if (before && reader.Same(*before, *after)) continue;
-    BuiltEntry entry;
-    entry.name = after->name;
-    // The release-string tool rewrites the strings library after every install, so an installed
-    // copy never has the checksum that a patch expects: it always travels whole.
-    bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
-    if (!MakeChangedEntry(reader, before, *after, wholeOnly, &entry, why)) return false;
+  std::vector<ChangedFile> changed(sortedTarget.size());
+  ForEachTask(
+      sortedTarget.size(), jobs,
+      [&](size_t k) {
+        const TreeFile* after = sortedTarget[k];
+        const TreeFile* before = Find(baseIndex, after->dir, after->name);
+        return (before ? SizeOf(*before) : 0) * (before ? 6 : 1) + SizeOf(*after) * 3;
+      },
+      [&](size_t k) {
+        ChangedFile& c = changed[k];
+        const TreeFile* after = sortedTarget[k];
+        const TreeFile* before = Find(baseIndex, after->dir, after->name);
+        if (before && c.reader.Same(*before, *after)) return;
+        c.entry.name = after->name;
+        // The release-string tool rewrites the strings library after every install, so an
+        // installed copy never has the checksum that a patch expects: it always travels whole.
+        bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
+        c.made = MakeChangedEntry(c.reader, before, *after, wholeOnly, &c.entry, &c.why);
+        c.differs = true;
+      });
+  for (ChangedFile& c : changed) {
+    reader.Absorb(c.reader);
     if (!reader.failure.empty()) break;
-    fix->entries.push_back(std::move(entry));
+    if (!c.differs) continue;
+    if (!c.made) {
+      *why = c.why;
+      return false;
+    }
+    fix->entries.push_back(std::move(c.entry));
   }
   for (const TreeFile* before : sortedBase) {
     if (Find(targetIndex, before->dir, before->name)) continue;

@@ -1,6 +1,6 @@
 // zfixbuild: builds fix executables and the parts of a fix package.
 //
-//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]   (Windows)
+//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]   (Windows)
 //   zfixbuild inspect FIX.exe [--json]                                         (Windows)
 //   zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]
 //   zfixbuild explode IN OUT
@@ -23,7 +23,7 @@ namespace {
 
 const char kUsage[] =
 #ifdef _WIN32
-    "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]\n"
+    "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]\n"
     "       zfixbuild inspect FIX.exe [--json]\n"
     "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
 #else
