@@ -6,7 +6,8 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 
 PKGS="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev \
 wine wine64 wine32:i386 xvfb x11-utils imagemagick cabextract gcab cmake ninja-build googletest libgtest-dev \
-libbenchmark-dev zlib1g-dev libdynamite-dev clang libclang-rt-14-dev dpkg-dev zip unzip xdelta3 bsdiff"
+libbenchmark-dev zlib1g-dev libdynamite-dev clang libclang-rt-14-dev dpkg-dev zip unzip xdelta3 bsdiff \
+osslsigncode openssl"
 
 missing=""
 for p in $PKGS; do

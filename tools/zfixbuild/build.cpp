@@ -18,6 +18,7 @@
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
 #include "tools/zfixbuild/fix_report.h"
+#include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
 
@@ -240,6 +241,13 @@ int CmdBuild(int argc, char** argv) {
       jobs = (unsigned)n;
     } else return Fail("unknown option " + a + "\n" + usage);
   }
+  // Resources added to a signed executable would leave a signature that no longer verifies,
+  // and nothing would say so until a user's system refused the fix.
+  PeSignature signature;
+  if (ReadPeSignatureOf(stub, &signature) && signature.present)
+    return Fail("the stub " + stub + " is signed (" + std::to_string(signature.size) +
+                "-byte certificate table): adding the fix's resources would break its signature; build from the "
+                "unsigned zfix.exe and sign the fix executable afterwards");
   std::vector<uint8_t> text;
   if (!ReadBytes(description, &text)) return Fail("cannot read " + description);
   Description d;
