@@ -55,7 +55,6 @@ osslsigncode sign -certs cert.pem -key key.pem -n "Release 14.5.1FP1 HF21" -in H
 
 # The signature verifies; a changed byte breaks it.
 osslsigncode verify -CAfile cert.pem -in HF21s.exe > verify.txt 2>&1 || bad "the signed fix does not verify: $(cat verify.txt)"
-grep -q "Signature verification: ok" verify.txt || bad "no 'Signature verification: ok': $(cat verify.txt)"
 cp HF21s.exe tampered.exe
 printf 'Z' | dd of=tampered.exe bs=1 seek=$(($(stat -c %s HF21.exe) / 2)) conv=notrunc 2>/dev/null
 osslsigncode verify -CAfile cert.pem -in tampered.exe > tampered.txt 2>&1 && bad "a changed signed fix still verifies"
