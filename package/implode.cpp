@@ -299,8 +299,10 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
   size_t start = 0;
   while (start < size) {
     size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
-    std::fill(arrival.begin(), arrival.begin() + limit + 1, MakeArrival(kInf, 0, 0));
+    // Arrivals are set to "unreached" only as far as the tokens reach: a forced match ends the
+    // block early, often after a few bytes.
     arrival[0] = 0;
+    size_t reached = 0;
     size_t i = 0;
     MatchInfo forced{0, 0};
     for (; i < limit; ++i) {
@@ -311,6 +313,11 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
       if (n && m[n - 1].len >= kNiceLen) {
         forced = m[n - 1];
         break;
+      }
+      size_t reach = i + std::min<size_t>(n ? std::max<unsigned>(m[n - 1].len, 2) : 1, limit - i);
+      if (reach > reached) {
+        std::fill(arrival.begin() + reached + 1, arrival.begin() + reach + 1, MakeArrival(kInf, 0, 0));
+        reached = reach;
       }
       Relax(a, 1, base + coder.LiteralCost(data[pos]), 0);
       unsigned prevLen = 1;
@@ -392,8 +399,9 @@ std::vector<uint8_t> ImplodeSmallest(const void* data, size_t size, ImplodeSetti
   for (bool ascii : {false, true}) {
     for (unsigned dictBits : {6u, 5u, 4u}) {
       if (ascii == firstAscii && dictBits == 6) continue;
+      // Equal costs mean that no token tells the settings apart (all literals, say).
       uint64_t bound = costs.bits[ascii][dictBits - 4];
-      if (bound * 1000 > reference * (1000 + kImplodeTryMargin)) continue;
+      if (bound == reference || bound * 1000 > reference * (1000 + kImplodeTryMargin)) continue;
       std::vector<uint8_t> other = Implode(p, size, {dictBits, ascii, ImplodeParse::Optimal, searchDepth});
       if (other.size() < stream.size()) {
         stream.swap(other);
