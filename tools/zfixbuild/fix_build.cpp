@@ -154,16 +154,25 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   }
   if (!before) return true;
   out->wholeSize = out->payload.size();
-  std::vector<uint8_t> stream;
+  if (wholeOnly) return true;
+  // The alignment whose patch stream compresses smallest.
+  std::vector<uint8_t> stream, patch;
   uint32_t count = 0;
-  if (wholeOnly || !zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &stream, &count))
-    return true;
-  std::vector<uint8_t> patch;
-  if (!Compress(stream, &patch)) {
-    *why = after.name + ": the compressed patch stream does not decode to the stream";
-    return false;
+  for (const zfix::PatchFindOptions& options : zfix::PatchAlignments()) {
+    std::vector<uint8_t> s, p;
+    uint32_t n = 0;
+    if (!zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &s, &n, options)) break;
+    if (!Compress(s, &p)) {
+      *why = after.name + ": the compressed patch stream does not decode to the stream";
+      return false;
+    }
+    if (patch.empty() || p.size() < patch.size()) {
+      stream.swap(s);
+      patch.swap(p);
+      count = n;
+    }
   }
-  if (patch.size() >= out->payload.size()) return true;
+  if (patch.empty() || patch.size() >= out->payload.size()) return true;
   zfix::FILEENTRY p = e;
   p.dwOperation = zfix::FE_PATCH;
   p.dwPatchCount = count;
