@@ -65,8 +65,8 @@ int GetFileVersionNumbers(const char* lpPath, int* major, int* minor, int* relea
     WriteLogF(0, "versionInfo is  %s for file %s", gszVersionInfo, lpPath);
     /* Each form parses its own copy: the dotted form cuts the text at its dots. */
     char szDotted[sizeof(gszVersionInfo)], szComma[sizeof(gszVersionInfo)];
-    strcpy(szDotted, gszVersionInfo);
-    strcpy(szComma, gszVersionInfo);
+    CopyText(szDotted, sizeof(szDotted), gszVersionInfo);
+    CopyText(szComma, sizeof(szComma), gszVersionInfo);
     if (ParseDottedVersion(szDotted, major, minor, release, build))
         return 1;
     return ParseCommaVersion(szComma, major, minor, release, build);

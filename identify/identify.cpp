@@ -5,6 +5,7 @@
 #include "identify/probe.h"
 #include "identify/version_text.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
@@ -49,13 +50,22 @@ DWORD GetFreeSpaceKB(const char* lpPath)
 }
 
 /* Reports a lack of space at lpLocation: the two log lines and the figures for the caller. */
-static int NotEnoughSpace(const char* lpLocation, DWORD dwAvailable, DWORD dwNeeded, char* lpOut1, char* lpOut2)
+static int NotEnoughSpace(const char* lpLocation, DWORD dwAvailable, ULONGLONG qwNeeded, char* lpOut1, char* lpOut2)
 {
+    char szDigits[24], szNeeded[24];
+    int n = 0;
+    do {
+        szDigits[n++] = (char)('0' + qwNeeded % 10);
+        qwNeeded /= 10;
+    } while (qwNeeded);
+    for (int i = 0; i < n; ++i)
+        szNeeded[i] = szDigits[n - 1 - i];
+    szNeeded[n] = '\0';
     WriteLog("IdentifyZorelVersion: NOT ENOUGH AVAILABLE DISKSPACE!", 0);
-    WriteLogF(0, "IdentifyZorelVersion: dwAvailableSpace = %lu, dwNeededSpace = %lu", (unsigned long)dwAvailable,
-              (unsigned long)dwNeeded);
+    WriteLogF(0, "IdentifyZorelVersion: dwAvailableSpace = %lu, dwNeededSpace = %s", (unsigned long)dwAvailable,
+              szNeeded);
     FormatText(lpOut1, PATH_BUFFER, "%lu", (unsigned long)dwAvailable);
-    FormatText(lpOut2, PATH_BUFFER, "%lu", (unsigned long)dwNeeded);
+    CopyText(lpOut2, PATH_BUFFER, szNeeded);
     CopyText(gszSpaceLocation, sizeof(gszSpaceLocation), lpLocation);
     return INV_NOSPACE;
 }
@@ -75,13 +85,15 @@ int IdentifyZorelVersion(char* lpOut1, char* lpOut2)
 
     const char* program = gpProgramDir ? gpProgramDir : "";
     CopyText(gszSpaceLocation, sizeof(gszSpaceLocation), program);
-    DWORD dwNeeded = h.dwProgramSpace;
+    /* Summed in 64 bits: two large 32-bit figures must not wrap to a small one. */
+    ULONGLONG qwNeeded = h.dwProgramSpace;
     for (int i = 0; gpZorelData && i < giPartitions; ++i)
         if (gpZorelData[i] && gpZorelData[i][0] == program[0])
-            dwNeeded += h.dwDataDirSpace;
+            qwNeeded += h.dwDataDirSpace;
     DWORD dwAvailable = GetFreeSpaceKB(program);
-    if (dwNeeded > dwAvailable)
-        return NotEnoughSpace(program, dwAvailable, dwNeeded, lpOut1, lpOut2);
+    if (qwNeeded > dwAvailable)
+        return NotEnoughSpace(program, dwAvailable, qwNeeded, lpOut1, lpOut2);
+    DWORD dwNeeded = (DWORD)qwNeeded;
     for (int i = 0; gpZorelData && i < giPartitions; ++i) {
         if (!gpZorelData[i] || gpZorelData[i][0] == program[0])
             continue;
@@ -131,7 +143,7 @@ static int Mode(int mode)
 
 static void SetLabelDir(const char* lpName)
 {
-    FormatText(canLabelDir, sizeof(canLabelDir), "%s\\%s", gpProgramDir, lpName);
+    JoinPath(canLabelDir, sizeof(canLabelDir), gpProgramDir, lpName);
 }
 
 static void SetLabelDirOf(const char* lpLabel)
@@ -176,7 +188,7 @@ static int DiagnosticsToolMode(const char* oldLabel)
     if (!ReadFixVersion(&fix))
         return Mode(MODE_AMBIGUOUS);
     char szPath[PATH_BUFFER];
-    FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, "tdx.exe");
+    JoinPath(szPath, sizeof(szPath), gpProgramDir, "tdx.exe");
     ReadInstalledVersion(szPath, &tool);
     if (strcmp(fix.text, tool.text) == 0) {
         WriteLogF(1, "current TDX version:%s is the same as the new one %s: REVERT", tool.text, fix.text);
@@ -186,7 +198,7 @@ static int DiagnosticsToolMode(const char* oldLabel)
     SetLabelDirOf(oldLabel);
     if (fix.n[0] != tool.n[0] || fix.n[1] != tool.n[1] || fix.n[2] != tool.n[2]) {
         int r[4];
-        FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));
+        JoinPath(szPath, sizeof(szPath), gpProgramDir, Str(STR_STRINGS_LIB));
         if (GetFileVersionNumbers(szPath, &r[0], &r[1], &r[2], &r[3]) &&
             (fix.n[0] != r[0] || fix.n[1] != r[1] || fix.n[2] < r[2] || fix.n[2] > r[2] + 10))
             WriteLogF(1, "new TDX version:%s was built for a different release. Your current release is : %d.%d.%d",
@@ -203,7 +215,7 @@ static int CustomFixMode(const char* oldLabel, char* newLabel)
     if (!ReadFixVersion(&fix))
         return MODE_AMBIGUOUS;
     char szTarget[PATH_BUFFER];
-    FormatText(szTarget, sizeof(szTarget), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));
+    JoinPath(szTarget, sizeof(szTarget), gpProgramDir, Str(STR_STRINGS_LIB));
     if (strstr(szTarget, "jvmsr")) {
         SetLabelDir("jvm_backup");
         return DoesFileExist(szTarget) ? MODE_REVERT : MODE_UPGRADE;
@@ -221,7 +233,7 @@ static int CustomFixMode(const char* oldLabel, char* newLabel)
     WriteLogF(1, "STR_RELEASE_TEXT: %s", release);
 
     char szLib[PATH_BUFFER];
-    FormatText(szLib, sizeof(szLib), "%s\\%s", gpProgramDir, "tessra.dll");
+    JoinPath(szLib, sizeof(szLib), gpProgramDir, "tessra.dll");
     int rel[4];
     if (GetFileVersionNumbers(szLib, &rel[0], &rel[1], &rel[2], &rel[3])) {
         if (rel[0] != fix.n[0]) {
@@ -230,7 +242,8 @@ static int CustomFixMode(const char* oldLabel, char* newLabel)
             return MODE_AMBIGUOUS;
         }
         if (rel[0] == 6 || rel[0] == 7) {
-            char szMaxKey[16], szMinKey[16], szMax[8] = "", szMin[PATH_BUFFER] = "", szInstalled[48];
+            /* The maximum is cut to 6 characters. */
+            char szMaxKey[16], szMinKey[16], szMax[7] = "", szMin[PATH_BUFFER] = "", szInstalled[48];
             FormatText(szMaxKey, sizeof(szMaxKey), "Maximum:%d", rel[0]);
             FormatText(szMinKey, sizeof(szMinKey), "Minimum:%d", rel[0]);
             const char* max = strstr(release, szMaxKey);

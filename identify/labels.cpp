@@ -76,19 +76,28 @@ static void AddLabelOnce(const char* lpLabel)
     WriteLogF(2, "VerifyValidLabels: Added %d label %s", giFixLabels - 1, gpcanFixLabels[giFixLabels - 1]);
 }
 
+/* The last part of a file name of the fix, after its last '\\' or '/'. */
+static const char* BaseName(const char* lpPath)
+{
+    const char* base = lpPath;
+    for (const char* p = lpPath; *p; ++p)
+        if (*p == '\\' || *p == '/')
+            base = p + 1;
+    return base;
+}
+
 /* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
 static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
 {
     char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
-    CopyText(szBase, sizeof(szBase), lpFile);
-    GetFileNamePart(szBase, szBase);
+    CopyText(szBase, sizeof(szBase), BaseName(lpFile));
     StripFileExtension(szBase, szStem);
     FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
 }
 
 char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
 {
-    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER];
+    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER + 16];  /* a name and "nnnn.IIB" */
     LabelDirName(lpLabel, szDir);
     BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
     FormatText(lpOut, size, "%s\\%s", szDir, szName);
@@ -104,12 +113,6 @@ static BOOL ChecksumOf(const char* lpPath, unsigned long* pdwChecksum)
     *pdwChecksum = FileChecksum(f);
     fclose(f);
     return TRUE;
-}
-
-static const char* BaseName(const char* lpPath)
-{
-    const char* slash = strrchr(lpPath, '\\');
-    return slash ? slash + 1 : lpPath;
 }
 
 /* Where a file of the fix is installed: under every data directory in use, in the system
@@ -184,7 +187,7 @@ static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailur
 int FoundBackup(DWORD dwNew)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[dwNew];
-    char szName[PATH_BUFFER], szTarget[PATH_BUFFER * 2];
+    char szName[PATH_BUFFER + 16], szTarget[PATH_BUFFER * 2];
     BackupCopyName(entry->lpFile, entry->dwFileEntry, szName, sizeof(szName));
     BackupCopyPath(entry->canReleaseLabel, entry->lpFile, entry->dwFileEntry, szTarget, sizeof(szTarget));
     WriteLogF(3, "FoundBackup: new name : %s; gpCheckFileTable[dwNew]->canReleaseLabel: %s", szTarget,
@@ -358,11 +361,12 @@ static BOOL EntryRevertible(DWORD i)
                       entry->lpFile, entry->canReleaseLabel);
         return TRUE;
     }
-    static unsigned long dwCopyChecksum = 0;  /* kept when a copy cannot be opened */
-    ChecksumOf(szCopy, &dwCopyChecksum);
+    /* A copy that cannot be opened has no checksum: it matches nothing. */
+    unsigned long dwCopyChecksum = 0;
+    BOOL bRead = ChecksumOf(szCopy, &dwCopyChecksum);
     WriteLogF(2, "VerifyValidLabels: File: %s dwChecksum: 0x%08X", szCopy, (unsigned)dwCopyChecksum);
     if ((IsComponentArchive(szCopy) && entry->dwChecksum != 0) || entry->dwChecksum == 0 ||
-        entry->dwChecksum == dwCopyChecksum) {
+        (bRead && entry->dwChecksum == dwCopyChecksum)) {
         WriteLogF(2, "VerifyValidLabels: Checksum 0x%08X for file %s in backup directory for release %s is correct",
                   (unsigned)dwCopyChecksum, szCopy, entry->canReleaseLabel);
         ++dwNumBackupFiles;

@@ -1,6 +1,7 @@
 #include "identify/probe.h"
 
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/text.h"
 #include "installer/utils.h"
@@ -16,13 +17,17 @@ void LoadCurrentZorelVersion64(const char* lpWord)
     if (StrIs(STRR_HOTFIX, "TDX"))
         return;
     char szLib[PATH_BUFFER], szOut[PATH_BUFFER];
-    FormatText(szLib, sizeof(szLib), "%s\\%s", gpProgramDir, "tessra.dll");
-    FormatText(szOut, sizeof(szOut), "%s\\%s", gpProgramDir, "currver.txt");
+    JoinPath(szLib, sizeof(szLib), gpProgramDir, "tessra.dll");
+    JoinPath(szOut, sizeof(szOut), gpProgramDir, "currver.txt");
     WriteLog(szLib, 1);
     WriteLog(szOut, 1);
 
     char szCmd[3 * PATH_BUFFER];
-    FormatText(szCmd, sizeof(szCmd), "%s \"%s\" myversion %s ", gszUpdateVersionPath, gpProgramDir, lpWord);
+    if (!gszUpdateVersionPath[0] ||
+        !BuildPath(szCmd, sizeof(szCmd), "%s \"%s\" myversion %s ", gszUpdateVersionPath, gpProgramDir, lpWord)) {
+        WriteLog("LoadCurrentZorelVersion64: ERROR: no command line for the release-string tool", 0);
+        exit(1);
+    }
     WriteLogF(1, "LoadCurrentZorelVersion64: Calling CreateProcess with %s", szCmd);
 
     STARTUPINFOA si;
@@ -30,7 +35,10 @@ void LoadCurrentZorelVersion64(const char* lpWord)
     ZeroMemory(&si, sizeof(si));
     si.cb = sizeof(si);
     ZeroMemory(&pi, sizeof(pi));
-    if (!CreateProcessA(NULL, szCmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
+    /* The tool's path is the program to start: the command line holds it unquoted (the tool
+       takes its arguments from the end), and a blank in it would otherwise start whatever
+       stands at its first word. */
+    if (!CreateProcessA(gszUpdateVersionPath, szCmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
         DWORD err = GetLastError();
         WriteLog(szCmd, 0);
         WriteLogF(0, "LoadCurrentZorelVersion64: Failed to read version from tessra.dll version: %d", (int)err);
@@ -111,8 +119,8 @@ int IsZorelRunning(void)
     char szPath[PATH_BUFFER];
     if (!getenv("LOCKUNCHECK")) {
         char szAside[PATH_BUFFER];
-        FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, "pomvi.dll");
-        FormatText(szAside, sizeof(szAside), "%s\\%s", gpProgramDir, "pomvi1.dll");
+        JoinPath(szPath, sizeof(szPath), gpProgramDir, "pomvi.dll");
+        JoinPath(szAside, sizeof(szAside), gpProgramDir, "pomvi1.dll");
         if (!DoesFileExist(szPath))
             return 0;
         int held = ProbeOpen(szPath);
@@ -121,7 +129,7 @@ int IsZorelRunning(void)
         if (held)
             return held;
     }
-    FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));
+    JoinPath(szPath, sizeof(szPath), gpProgramDir, Str(STR_STRINGS_LIB));
     if (!DoesFileExist(szPath))
         return 0;
     return ProbeOpen(szPath);

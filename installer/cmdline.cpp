@@ -6,6 +6,9 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 
+#include "package/names.h"
+
+#include <stdlib.h>
 #include <string.h>
 
 static const char kSeparators[] = "-/ ";
@@ -26,23 +29,31 @@ static BOOL AppendLabelWord(char* word)
         return FALSE;
     }
     if (used)
-        strcat(gszRevertLabel, " ");
-    strcat(gszRevertLabel, word);
+        AppendText(gszRevertLabel, sizeof(gszRevertLabel), " ");
+    AppendText(gszRevertLabel, sizeof(gszRevertLabel), word);
     return TRUE;
+}
+
+/* A local extraction that fails ends the run with exit code 1. */
+static void Extract(const char* lpDir)
+{
+    if (!ExtractLocally(lpDir))
+        exit(1);
 }
 
 static void ExtractTo(const char* word)
 {
-    char szDir[PATH_BUFFER + 2];
-    if (IsDirectory(word)) {
-        CopyText(szDir, PATH_BUFFER, word);
-    } else {
+    char szDir[PATH_BUFFER];
+    /* "C:" alone is the drive's current directory; a bare drive means its root. */
+    BOOL bFits = zfix::IsBareDrive(word) ? BuildPath(szDir, sizeof(szDir), "%s\\", word)
+                                         : CopyWhole(szDir, sizeof(szDir), word);
+    if (!bFits || !IsDirectory(szDir)) {
         char szMsg[PATH_BUFFER + 80];
         FormatText(szMsg, sizeof(szMsg), "ParseCommandLine: ERROR: %s is not a valid path: extracting locally", word);
         MessageBoxA(NULL, szMsg, "Error", MB_OK | MB_ICONERROR);
-        strcpy(szDir, ".");
+        CopyText(szDir, sizeof(szDir), ".");
     }
-    ExtractLocally(szDir);
+    Extract(szDir);
 }
 
 BOOL ParseCommandLine(char* lpCmdLine)
@@ -90,8 +101,7 @@ BOOL ParseCommandLine(char* lpCmdLine)
         }
     }
     if (gwOptions == OPTIONS_EXTRACT) {
-        char szDir[PATH_BUFFER + 2] = ".";
-        ExtractLocally(szDir);
+        Extract(".");
         return TRUE;
     }
     return bResult;

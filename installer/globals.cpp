@@ -2,6 +2,9 @@
 
 #include <string.h>
 
+#include <map>
+#include <string>
+
 HINSTANCE ghInstance;
 char gszModulePath[520];
 char gszStartDir[1040];
@@ -39,9 +42,15 @@ const char* Str(int id)
     if (gpStrings && id >= 0 && id < giStringCount)
         return gpStrings[id];
     if (!gpStrings) {
-        static char szDirect[520];
-        if (LoadStringA(ghInstance, (UINT)id, szDirect, sizeof(szDirect)) > 0)
-            return szDirect;
+        /* Each text keeps its own copy: a caption and a message may both come from here. */
+        static std::map<int, std::string> direct;
+        std::map<int, std::string>::iterator it = direct.find(id);
+        if (it == direct.end()) {
+            char szText[520];
+            int n = LoadStringA(ghInstance, (UINT)id, szText, sizeof(szText));
+            it = direct.insert(std::make_pair(id, std::string(n > 0 ? szText : ""))).first;
+        }
+        return it->second.c_str();
     }
     return "";
 }

@@ -5,6 +5,8 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 
+#include "package/names.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -44,11 +46,35 @@ static BOOL ReadStringValue(HKEY hKey, const char* lpName, char* buf, DWORD size
     return TRUE;
 }
 
+/* Removes one trailing '\\', but keeps a drive's root: "C:" alone is the drive's current directory. */
 static void RemoveTrailingBackslash(char* lpText)
 {
     size_t len = strlen(lpText);
-    if (len > 0 && lpText[len - 1] == '\\')
+    if (len > 0 && lpText[len - 1] == '\\') {
         lpText[len - 1] = '\0';
+        if (zfix::IsBareDrive(lpText))
+            lpText[len - 1] = '\\';
+    }
+}
+
+/* A path that cannot be held whole ends the run: a shorter one would name another file. */
+static void PathFailure(const char* lpText)
+{
+    WriteLog(lpText, 0);
+    if (!(gwOptions & OPTIONS_NOUSER))
+        MessageBoxA(ghMainDlg, lpText, Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+    exit(1);
+}
+
+void JoinPath(char* lpOut, size_t size, const char* lpDir, const char* lpName)
+{
+    size_t len = strlen(lpDir);
+    const char* sep = len > 0 && lpDir[len - 1] == '\\' ? "" : "\\";
+    if (BuildPath(lpOut, size, "%s%s%s", lpDir, sep, lpName))
+        return;
+    char szText[2 * PATH_BUFFER];
+    FormatText(szText, sizeof(szText), "The path %s%s%s is too long.", lpDir, sep, lpName);
+    PathFailure(szText);
 }
 
 /* Looks for a file in the directories of PATH; TRUE with its full path. */
@@ -126,7 +152,7 @@ BOOL FindZorelProgram(void)
         }
         if (!bFound) {
             WriteLog("FindZorelProgram: ERROR: Failed to find Zorel program directory in Windows registry", 0);
-            strcpy(gpProgramDir, DEFAULT_PROGRAM_DIR);
+            CopyText(gpProgramDir, PATH_BUFFER, DEFAULT_PROGRAM_DIR);
             return FALSE;
         }
         RemoveTrailingBackslash(gpProgramDir);
@@ -184,7 +210,8 @@ BOOL FindZorelData(void)
             WriteLog("FindZorelData: Looking for 'DataPath' in key", 1);
             /* Read the whole value, whatever the product key's longest value is. */
             char szData[PATH_BUFFER];
-            if (count < (int)dwSubKeys && ReadStringValue(hPart, "DataPath", szData, sizeof(szData))) {
+            /* An empty value names no directory: it counts as missing. */
+            if (count < (int)dwSubKeys && ReadStringValue(hPart, "DataPath", szData, sizeof(szData)) && szData[0]) {
                 gpZorelData[count] = NewDataEntry(UpperCase(szData));
                 WriteLogF(1, "FindZorelData: Found 'DataPath' [%s]", gpZorelData[count]);
                 ++count;
@@ -216,14 +243,22 @@ BOOL FindZorelData(void)
         if (!gpZorelData)
             return FALSE;
         char szIni[PATH_BUFFER], szValue[PATH_BUFFER];
-        if (SearchOnPath("ZOREL.INI", szIni, sizeof(szIni))) {
-            GetPrivateProfileStringA("Zorel", "Directory", "DEFAULT", szValue, sizeof(szValue), szIni);
-        } else {
+        /* An empty Directory= reads as a missing one. */
+        const char* missing = "DEFAULT";
+        if (!SearchOnPath("ZOREL.INI", szIni, sizeof(szIni))) {
             char szWin[PATH_BUFFER] = "";
             GetWindowsDirectoryA(szWin, sizeof(szWin));
-            FormatText(szIni, sizeof(szIni), "%s\\%s", szWin, "ZOREL.INI");
-            GetPrivateProfileStringA("Zorel", "Directory", "NULL", szValue, sizeof(szValue), szIni);
+            JoinPath(szIni, sizeof(szIni), szWin, "ZOREL.INI");
+            missing = "NULL";
         }
+        DWORD n = GetPrivateProfileStringA("Zorel", "Directory", missing, szValue, sizeof(szValue), szIni);
+        if (n >= sizeof(szValue) - 1) {
+            char szText[2 * PATH_BUFFER];
+            FormatText(szText, sizeof(szText), "The data directory in %s is too long.", szIni);
+            PathFailure(szText);
+        }
+        if (!szValue[0])
+            CopyText(szValue, sizeof(szValue), missing);
         free(gpZorelData[0]);
         gpZorelData[0] = NewDataEntry(UpperCase(szValue));
         giPartitions = 1;
@@ -239,7 +274,7 @@ BOOL FindZorelData(void)
     }
     if (gpZorelData[0] && strcmp(gpZorelData[0], "NULL") == 0) {
         if (gpProgramDir)
-            strcpy(gpProgramDir, DEFAULT_PROGRAM_DIR);
+            CopyText(gpProgramDir, PATH_BUFFER, DEFAULT_PROGRAM_DIR);
         giPartitions = 1;
         bFound = FALSE;
     }
@@ -260,7 +295,7 @@ BOOL CheckZorelProgramDir(void)
     if (!gpProgramDir || StrIs(STRR_HOTFIX, "Custom Fix"))
         return TRUE;
     char szPath[PATH_BUFFER];
-    FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));
+    JoinPath(szPath, sizeof(szPath), gpProgramDir, Str(STR_STRINGS_LIB));
     WriteLog(szPath, 1);
     if (!DoesFileExist(szPath)) {
         WriteLog("CheckZorelProgramDir: ERROR: Checksum file above does NOT exist", 0);
@@ -275,6 +310,6 @@ BOOL CheckPatchFile(void)
     if (!gpProgramDir)
         return TRUE;
     char szPath[PATH_BUFFER];
-    FormatText(szPath, sizeof(szPath), "%s\\%s", gpProgramDir, "PATCH.INI");
+    JoinPath(szPath, sizeof(szPath), gpProgramDir, "PATCH.INI");
     return DoesFileExist(szPath);
 }

@@ -14,4 +14,8 @@ BOOL FindSystem(void);
 BOOL CheckZorelProgramDir(void);
 BOOL CheckPatchFile(void);
 
+/* lpDir\lpName into lpOut (size bytes). A path that does not fit ends the run: logged, shown
+   unless the run is unattended, exit code 1; a shorter path would name another file. */
+void JoinPath(char* lpOut, size_t size, const char* lpDir, const char* lpName);
+
 #endif

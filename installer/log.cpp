@@ -25,7 +25,8 @@ int OpenUpgradeLog(void)
 {
     const char* temp = TempDirectoryName();
     CreateDirectoryA(temp, NULL);
-    FormatText(gszTempLogPath, sizeof(gszTempLogPath), "%s\\%s", temp, "UPGRADE.LOG");
+    if (!BuildPath(gszTempLogPath, sizeof(gszTempLogPath), "%s\\%s", temp, "UPGRADE.LOG"))
+        return FALSE;
     gpLogFile = fopen(gszTempLogPath, "w+");
     if (!gpLogFile)
         return FALSE;
@@ -81,7 +82,10 @@ void FlushLogToProgramDir(void)
     if (!gpProgramDir || !*gpProgramDir || !gpLogFile)
         return;
     char szTarget[PATH_BUFFER];
-    FormatText(szTarget, sizeof(szTarget), "%s\\%s", gpProgramDir, "UPGRADE.LOG");
+    if (!BuildPath(szTarget, sizeof(szTarget), "%s\\%s", gpProgramDir, "UPGRADE.LOG")) {
+        WriteLog("The path of UPGRADE.LOG in the program directory is too long.", 0);
+        return;
+    }
     FILE* target = fopen(szTarget, "a+");
     if (!target)
         return;

@@ -7,7 +7,6 @@
 #include "installer/text.h"
 #include "installer/utils.h"
 #include "identify/probe.h"
-#include "package/decompress_buffer.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "ui/dialog.h"
@@ -45,7 +44,7 @@ static void SetTempDir(void)
     CreateDirectoryA(gpTempDir, NULL);
 }
 
-/* Writes a memory block to a new file; FALSE after the log lines when it cannot be created. */
+/* Writes a memory block to a new file; FALSE after the log lines when it cannot be written whole. */
 static BOOL WriteBlockToFile(const char* lpName, HGLOBAL hBlock, DWORD dwLength)
 {
     FILE* f = fopen(lpName, "w+b");
@@ -55,68 +54,116 @@ static BOOL WriteBlockToFile(const char* lpName, HGLOBAL hBlock, DWORD dwLength)
         WriteLogF(2, "error: %d", (int)err);
         return FALSE;
     }
-    const void* data = LockBlock(hBlock);
-    if (data && dwLength)
-        fwrite(data, 1, dwLength, f);
-    UnlockBlock(hBlock);
-    fclose(f);
-    return TRUE;
+    const void* data = dwLength ? LockBlock(hBlock) : NULL;
+    BOOL bWritten = !dwLength || (data && fwrite(data, 1, dwLength, f) == dwLength);
+    if (data)
+        UnlockBlock(hBlock);
+    bWritten = fclose(f) == 0 && bWritten;
+    if (!bWritten)
+        WriteLogF(2, "Failed to write the temp file %s.", lpName);
+    return bWritten;
 }
 
-/* Unpacks a compressed resource; NULL when it is missing. */
-static HGLOBAL UnpackResource(int kind, DWORD* pdwLength)
+/* Whether the file holds exactly the block's bytes. */
+static BOOL FileHoldsBlock(const char* lpName, HGLOBAL hBlock, DWORD dwLength)
 {
-    DWORD dwSize = 0;
-    HGLOBAL hRes = FindAndLoadRes(1, kind, &dwSize);
-    if (!hRes)
+    FILE* f = fopen(lpName, "rb");
+    if (!f)
+        return FALSE;
+    const BYTE* data = dwLength ? (const BYTE*)LockBlock(hBlock) : NULL;
+    BOOL bSame = !dwLength || data;
+    BYTE buffer[4096];
+    DWORD done = 0;
+    size_t n;
+    while (bSame && (n = fread(buffer, 1, sizeof(buffer), f)) > 0) {
+        bSame = done + n <= dwLength && memcmp(buffer, data + done, n) == 0;
+        done += (DWORD)n;
+    }
+    bSame = bSame && done == dwLength && !ferror(f);
+    if (data)
+        UnlockBlock(hBlock);
+    fclose(f);
+    return bSame;
+}
+
+/* A payload that the run cannot do without: missing, a start-up failure; not unpacking whole,
+   a damaged fix. */
+static HGLOBAL UnpackRequired(int kind, const char* lpName, const char* lpMissing, DWORD* pdwLength)
+{
+    BOOL bMissing = FALSE;
+    HGLOBAL hBlock = UnpackPayload(1, kind, lpName, pdwLength, &bMissing);
+    if (!hBlock && bMissing) {
+        StartupFailure(lpMissing);
         return NULL;
-    HGLOBAL hBlock = NULL;
-    *pdwLength = 0;
-    DecompressBuffer(LockResource(hRes), dwSize, &hBlock, pdwLength);
+    }
+    if (!hBlock) {
+        std::string what = std::string(lpName) + " does not unpack to its stated size.";
+        FixDamaged(what.c_str());
+    }
     return hBlock;
+}
+
+/* A path that does not fit its buffer ends the run: a shorter path names another file. */
+static void PathTooLong(const char* lpWhat)
+{
+    char szText[PATH_BUFFER + 80];
+    FormatText(szText, sizeof(szText), "The path of %s is too long.", lpWhat);
+    StartupFailure(szText);
+    exit(1);
 }
 
 /* Licence text: kept for the licence page, copied to the product's hotfix licence directory. */
 static BOOL PrepareLicense(void)
 {
     WriteLog("WinMain: Getting ready to show license", 0);
-    ghLicenseBlock = UnpackResource(RES_LICENSEENTRY, &gdwLicenseLength);
-    if (!ghLicenseBlock) {
-        StartupFailure("Failed to load license entry resource.");
+    ghLicenseBlock = UnpackRequired(RES_LICENSEENTRY, "license.txt", "Failed to load license entry resource.",
+                                    &gdwLicenseLength);
+    if (!ghLicenseBlock)
         return FALSE;
-    }
     if (!WriteBlockToFile("license.txt", ghLicenseBlock, gdwLicenseLength)) {
         FreeBlock(ghLicenseBlock);
         exit(1);
     }
     FindZorelProgram();
     char szDir[PATH_BUFFER];
-    FormatText(szDir, sizeof(szDir), "%s\\hotfix\\license", gpProgramDir);
+    if (!BuildPath(szDir, sizeof(szDir), "%s\\hotfix\\license", gpProgramDir) ||
+        !BuildPath(gszLicenseCopyPath, sizeof(gszLicenseCopyPath), "%s\\%s", szDir, "license.txt"))
+        PathTooLong("the licence copy in the program directory");
     CreateDirectoryA(szDir, NULL);
-    FormatText(gszLicenseCopyPath, sizeof(gszLicenseCopyPath), "%s\\%s", szDir, "license.txt");
     if (CopyFiles("license.txt", gszLicenseCopyPath))
         DeleteFileA("license.txt");
     return TRUE;
 }
 
-/* A carried tool: unpacked to the current directory, then copied into the temporary directory. */
+/* A carried tool: unpacked to the current directory, then copied into the temporary directory.
+   Only a whole copy there is ever run: whatever else stands at that name is no tool of the fix. */
 static BOOL PrepareTool(int kind, const char* lpName, const char* lpMissing, char* lpPath)
 {
     DWORD dwLength = 0;
-    HGLOBAL hBlock = UnpackResource(kind, &dwLength);
-    if (!hBlock) {
-        StartupFailure(lpMissing);
+    HGLOBAL hBlock = UnpackRequired(kind, lpName, lpMissing, &dwLength);
+    if (!hBlock)
         return FALSE;
-    }
     if (!WriteBlockToFile(lpName, hBlock, dwLength)) {
         FreeBlock(hBlock);
         exit(1);
     }
-    FreeBlock(hBlock);
     SetTempDir();
-    FormatText(lpPath, PATH_BUFFER, "%s\\%s", gpTempDir, lpName);
-    if (CopyFiles(lpName, lpPath))
-        DeleteFileA(lpName);
+    if (!BuildPath(lpPath, PATH_BUFFER, "%s\\%s", gpTempDir, lpName)) {
+        FreeBlock(hBlock);
+        char szWhat[80];
+        FormatText(szWhat, sizeof(szWhat), "%s in the temporary directory", lpName);
+        PathTooLong(szWhat);
+    }
+    BOOL bCopied = CopyFiles(lpName, lpPath) && FileHoldsBlock(lpPath, hBlock, dwLength);
+    FreeBlock(hBlock);
+    if (!bCopied) {
+        char szText[PATH_BUFFER + 80];
+        FormatText(szText, sizeof(szText), "Cannot write %s whole: the run stops.", lpPath);
+        lpPath[0] = '\0';
+        StartupFailure(szText);
+        exit(1);
+    }
+    DeleteFileA(lpName);
     return TRUE;
 }
 
@@ -301,7 +348,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
             exit(1);
         }
         MessageBoxA(NULL, Str(10), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
-        strcpy(gpProgramDir, "NULL");
+        CopyText(gpProgramDir, PATH_BUFFER, "NULL");
     }
 
     WriteLog("WinMain: Calling FindZorelData()", 0);
@@ -312,7 +359,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
             exit(1);
         }
         MessageBoxA(NULL, Str(11), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
-        strcpy(gpProgramDir, "NULL");
+        CopyText(gpProgramDir, PATH_BUFFER, "NULL");
         exit(1);
     }
 

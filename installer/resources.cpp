@@ -8,6 +8,8 @@
 #include "package/decompress_buffer.h"
 #include "package/file_entry.h"
 #include "package/fix_record.h"
+#include "package/names.h"
+#include "identify/identify.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -75,6 +77,38 @@ const void* LoadFixRecord(DWORD* pdwSize)
     return data;
 }
 
+void FixDamaged(const char* lpWhat)
+{
+    char szText[600];
+    FormatText(szText, sizeof(szText), "This fix is damaged: %s", lpWhat);
+    WriteLog(szText, 0);
+    /* The contents listing answers in a box even in an unattended run. */
+    if (!(gwOptions & OPTIONS_NOUSER) || (gwOptions & OPTIONS_CONTENTS))
+        MessageBoxA(ghMainDlg, szText, Str(STR_CAPTION), MB_OK | MB_ICONERROR);
+    exit(1);
+}
+
+/* A name of the fix must stay below the directory it is installed in. */
+static void CheckFixName(const char* lpName)
+{
+    if (!zfix::StaysInside(lpName)) {
+        std::string what = std::string("the file name \"") + lpName + "\" is not a plain name inside its directory.";
+        FixDamaged(what.c_str());
+    }
+}
+
+/* A label must give one plain backup directory name below the program directory. */
+static void CheckFixLabel(const char* lpField)
+{
+    char szLabel[LABEL_BUFFER + 1], szDir[zfix::LABEL_DIR_MAX + 1];
+    CopyText(szLabel, sizeof(szLabel), lpField);
+    zfix::TrimLabel(szLabel);
+    if (!zfix::IsLabelDirName(LabelDirName(szLabel, szDir))) {
+        std::string what = std::string("the label \"") + szLabel + "\" names no plain backup directory.";
+        FixDamaged(what.c_str());
+    }
+}
+
 BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pdwSize)
 {
     const void* data = LoadFixRecord(pdwSize);
@@ -83,9 +117,39 @@ BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pd
     std::string why;
     if (!zfix::ReadFixRecord(data, *pdwSize, record, &why)) {
         WriteLogF(0, "%s: ERROR: the fix description is corrupt: %s", lpCaller, why.c_str());
-        return FALSE;
+        FixDamaged("its description is corrupt.");
     }
+    CheckFixLabel(record->header.canOldLabel);
+    CheckFixLabel(record->header.canNewLabel);
+    for (const zfix::CHECKSUMRECORD& r : record->checksums) {
+        CheckFixLabel(r.canLabel);
+        CheckFixName(r.lpFile);
+    }
+    for (const zfix::FILELISTRECORD& f : record->files)
+        CheckFixName(f.lpFile);
     return TRUE;
+}
+
+HGLOBAL UnpackPayload(int id, int kind, const char* lpWhat, DWORD* pdwLength, BOOL* pbMissing)
+{
+    *pdwLength = 0;
+    *pbMissing = FALSE;
+    DWORD dwSize = 0;
+    HGLOBAL hRes = FindAndLoadRes(id, kind, &dwSize);
+    const BYTE* data = hRes ? (const BYTE*)LockResource(hRes) : NULL;
+    if (!data) {
+        *pbMissing = TRUE;
+        return NULL;
+    }
+    HGLOBAL hBlock = NULL;
+    if (!DecompressBuffer(data, dwSize, &hBlock, pdwLength)) {
+        WriteLogF(0, "%s: ERROR: the payload does not unpack to its stated %lu bytes", lpWhat, (unsigned long)*pdwLength);
+        if (hBlock)
+            FreeBlock(hBlock);
+        *pdwLength = 0;
+        return NULL;
+    }
+    return hBlock;
 }
 
 int LoadFileTable(FILETABLEENTRY** table)
@@ -139,28 +203,40 @@ void ListContents(void)
     MessageBoxA(NULL, text.c_str(), "Info", MB_OK);
 }
 
-/* The last component of an entry name, or NULL when it could name a place outside the target
-   directory. */
+/* The last component of an entry name (a local extraction puts every file in the target
+   directory itself), or NULL when it is no plain file name. */
 static const char* SafeShortName(const char* lpName)
 {
     const char* shortName = lpName;
     for (const char* p = lpName; *p; ++p)
         if (*p == '\\' || *p == '/')
             shortName = p + 1;
-    if (!*shortName || !strcmp(shortName, ".") || !strcmp(shortName, "..") || strchr(shortName, ':'))
-        return NULL;
-    return shortName;
+    return zfix::IsPlainName(shortName) ? shortName : NULL;
 }
 
-void ExtractLocally(char* lpTargetDir)
+/* A file of the local extraction that cannot be written: said to the user, and the run ends
+   with exit code 1. */
+static BOOL ExtractFailure(const char* lpText)
+{
+    WriteLogF(0, "ExtractLocally: ERROR: %s", lpText);
+    MessageBoxA(NULL, lpText, "Error", MB_OK | MB_ICONERROR);
+    return FALSE;
+}
+
+BOOL ExtractLocally(const char* lpTargetDir)
 {
     WriteLog("ExtractLocally: Starting", 0);
     FILETABLEENTRY** table = NewFileTable();
     int n = LoadFileTable(table);
     if (n >= 10000) {
         MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
-        return;
+        return FALSE;
     }
+    char szDir[PATH_BUFFER];
+    size_t len = strlen(lpTargetDir);
+    if (!BuildPath(szDir, sizeof(szDir), len == 0 || lpTargetDir[len - 1] != '\\' ? "%s\\" : "%s", lpTargetDir))
+        return ExtractFailure("The target directory's path is too long.");
+    std::string text;
     for (int i = 1; i <= n; ++i) {
         DWORD dwEntrySize = 0;
         HGLOBAL hEntry = FindAndLoadRes((int)table[i]->dwFileEntry, RES_FILEENTRY, &dwEntrySize);
@@ -172,43 +248,50 @@ void ExtractLocally(char* lpTargetDir)
         }
         if (!zfix::ReadFileEntry(LockResource(hEntry), dwEntrySize, szName, sizeof(szName), &entry)) {
             WriteLogF(0, "ExtractLocally: ERROR: file entry %d is corrupt", (int)table[i]->dwFileEntry);
-            continue;
+            FixDamaged("a file entry is corrupt.");
         }
-        DWORD dwSize = 0;
-        HGLOBAL hUpdate = FindAndLoadRes((int)table[i]->dwFileEntry, RES_UPDATE, &dwSize);
-        if (!hUpdate) {
-            WriteLogF(0, "Failed to load update resource %d.", i);
-            return;
-        }
-        HGLOBAL hBlock = NULL;
-        DWORD dwLength = 0;
-        DecompressBuffer(LockResource(hUpdate), dwSize, &hBlock, &dwLength);
-        size_t len = strlen(lpTargetDir);
-        if (len == 0 || lpTargetDir[len - 1] != '\\')
-            strcat(lpTargetDir, "\\");
         const char* shortName = SafeShortName(szName);
-        if (!shortName) {
-            WriteLogF(0, "ExtractLocally: ERROR: %s names no file inside the target directory", szName);
-            if (hBlock)
-                FreeBlock(hBlock);
-            continue;
+        if (!zfix::StaysInside(szName) || !shortName) {
+            text = std::string("the file name \"") + szName + "\" is not a plain name inside its directory.";
+            FixDamaged(text.c_str());
         }
-        char szPath[2 * PATH_BUFFER];
-        FormatText(szPath, sizeof(szPath), "%s%s", lpTargetDir, shortName);
+        char szWhat[zfix::MAX_ENTRY_NAME + 32];
+        FormatText(szWhat, sizeof(szWhat), "UPDATE/%d (%s)", (int)table[i]->dwFileEntry, szName);
+        DWORD dwLength = 0;
+        BOOL bMissing = FALSE;
+        HGLOBAL hBlock = UnpackPayload((int)table[i]->dwFileEntry, RES_UPDATE, szWhat, &dwLength, &bMissing);
+        if (bMissing) {
+            /* Entries without a payload come last: the extraction ends at the first of them. */
+            WriteLogF(0, "Failed to load update resource %d.", i);
+            return TRUE;
+        }
+        if (!hBlock) {
+            text = std::string("the file ") + szName + " does not unpack to its stated size.";
+            FixDamaged(text.c_str());
+        }
+        char szPath[PATH_BUFFER];
+        if (!BuildPath(szPath, sizeof(szPath), "%s%s", szDir, shortName)) {
+            FreeBlock(hBlock);
+            text = std::string("The path of ") + shortName + " in the target directory is too long.";
+            return ExtractFailure(text.c_str());
+        }
         FILE* f = fopen(szPath, "w+b");
         if (!f) {
             WriteLogF(2, "Failed to open the temp file %s.", shortName);
-            if (hBlock)
-                FreeBlock(hBlock);
-            return;
-        }
-        const void* bytes = hBlock ? LockBlock(hBlock) : NULL;
-        if (bytes && dwLength)
-            fwrite(bytes, 1, dwLength, f);
-        if (hBlock) {
-            UnlockBlock(hBlock);
             FreeBlock(hBlock);
+            text = std::string("Cannot write ") + szPath + ".";
+            return ExtractFailure(text.c_str());
         }
-        fclose(f);
+        const void* bytes = dwLength ? LockBlock(hBlock) : NULL;
+        BOOL bWritten = !dwLength || (bytes && fwrite(bytes, 1, dwLength, f) == dwLength);
+        if (bytes)
+            UnlockBlock(hBlock);
+        FreeBlock(hBlock);
+        bWritten = fclose(f) == 0 && bWritten;
+        if (!bWritten) {
+            text = std::string("Cannot write ") + szPath + ".";
+            return ExtractFailure(text.c_str());
+        }
     }
+    return TRUE;
 }

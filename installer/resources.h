@@ -33,9 +33,18 @@ const void* LoadFixRecord(DWORD* pdwSize);
    end (logged with the caller's name). The record's names point into the locked resource. */
 BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pdwSize);
 #endif
+/* The fix is damaged (lpWhat says how): logged, shown unless the run is unattended, and the run
+   ends with exit code 1. */
+void FixDamaged(const char* lpWhat);
+/* Unpacks a compressed resource into a new block of exactly its stated size. NULL when the
+   resource is missing (*pbMissing set, nothing else said) or does not unpack to exactly its
+   stated size (logged, naming lpWhat). */
+HGLOBAL UnpackPayload(int id, int kind, const char* lpWhat, DWORD* pdwLength, BOOL* pbMissing);
 BOOL LoadResourceStrings(void);
 int LoadFileTable(FILETABLEENTRY** table);
 void ListContents(void);
-void ExtractLocally(char* lpTargetDir);
+/* Writes the fix's files into lpTargetDir; FALSE after a message when a file could not be
+   written whole. */
+BOOL ExtractLocally(const char* lpTargetDir);
 
 #endif

@@ -1,4 +1,5 @@
-/* Bounded text formatting: every formatted text stays inside its buffer, cut if need be. */
+/* Bounded text formatting: every formatted text stays inside its buffer, cut if need be;
+   paths are built whole or not at all. */
 #ifndef ZFIX_TEXT_H
 #define ZFIX_TEXT_H
 
@@ -23,6 +24,28 @@ inline int FormatText(char* buf, size_t size, const char* fmt, ...)
     int n = FormatTextV(buf, size, fmt, ap);
     va_end(ap);
     return n;
+}
+
+/* Formats a path: FALSE, with an empty buf, when it does not fit. A path is never cut: a
+   shorter path names another file. */
+inline bool BuildPath(char* buf, size_t size, const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    int n = FormatTextV(buf, size, fmt, ap);
+    va_end(ap);
+    if (n < 0 || (size_t)n >= size) {
+        if (size)
+            buf[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+/* Copies src into dst; FALSE, with an empty dst, when it does not fit. */
+inline bool CopyWhole(char* dst, size_t size, const char* src)
+{
+    return BuildPath(dst, size, "%s", src);
 }
 
 /* Copies src into dst of the given size, cutting it to fit; always NUL-terminated. */

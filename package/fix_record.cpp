@@ -1,6 +1,7 @@
 #include "package/fix_record.h"
 
 #include <cstring>
+#include <new>
 
 #include "package/byte_io.h"
 
@@ -122,9 +123,14 @@ char* LabelDirName(const char* label, char* out, const char* fixKind) {
 }
 
 PCHECKFILE NewCheckFile(const CHECKSUMRECORD& r) {
-  PCHECKFILE p = new CHECKFILE();
+  PCHECKFILE p = new (std::nothrow) CHECKFILE();
+  if (!p) return nullptr;
   size_t n = std::strlen(r.lpFile);
-  p->lpFile = new char[n + 1];
+  p->lpFile = new (std::nothrow) char[n + 1];
+  if (!p->lpFile) {
+    delete p;
+    return nullptr;
+  }
   std::memcpy(p->lpFile, r.lpFile, n + 1);
   std::memcpy(p->canReleaseLabel, r.canLabel, LABEL_SIZE);
   p->canReleaseLabel[LABEL_SIZE - 1] = '\0';

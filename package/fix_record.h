@@ -103,7 +103,8 @@ struct CHECKFILE {
 };
 typedef CHECKFILE* PCHECKFILE;
 
-// A zero-filled CHECKFILE from checksum-table record r (lpFile allocated with new[]).
+// A zero-filled CHECKFILE from checksum-table record r (lpFile allocated with new[]); nullptr
+// when memory runs out.
 PCHECKFILE NewCheckFile(const CHECKSUMRECORD& r);
 void FreeCheckFile(PCHECKFILE p);
 

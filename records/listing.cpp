@@ -2,6 +2,7 @@
 
 #include "identify/identify.h"
 #include "installer/globals.h"
+#include "installer/location.h"
 #include "installer/log.h"
 #include "installer/text.h"
 
@@ -15,7 +16,7 @@ char* ReadPatchInfo(void)
 {
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
     char szRegistry[PATH_BUFFER];
-    FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir ? gpProgramDir : "", gszPatchIniName);
+    JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir ? gpProgramDir : "", gszPatchIniName);
     for (const char* section : sections) {
         char szSection[16];
         if (GetPrivateProfileSectionA(section, szSection, sizeof(szSection), szRegistry) == 0)

@@ -266,6 +266,16 @@ TEST_F(Builder, MistakesStopTheBuildWithoutAnExecutable)
         {"unknown kind", "Kind=hotfix", "Kind=servicepack", "Kind must be hotfix, fixpack or plain"},
         {"missing tree", "Program=fix\\program", "Program=fix\\nowhere", "cannot read the tree"},
         {"missing licence", "License=license.txt", "License=nolicense.txt", "cannot read"},
+        // A file named as a tree would read as an empty tree: every file a whole replacement.
+        {"tree that is a file", "Program=base\\program", "Program=base\\program\\tessra.dll", "is not a directory"},
+        {"strings library above the program directory", "StringsLibrary=tessra.dll",
+         "StringsLibrary=..\\..\\evil.dll", "StringsLibrary"},
+        {"strings library elsewhere", "StringsLibrary=tessra.dll", "StringsLibrary=C:\\windows\\evil.dll",
+         "StringsLibrary"},
+        {"older label naming a drive's directory", "[Base]",
+         "[Label001]\r\nLabel=C:\\windows|May 1, 2020\r\nProgram=base\\program\r\n[Base]", "no plain directory name"},
+        {"base label naming another directory", "BaseLabel=Release 14.5.1FP1|May 21, 2026",
+         "BaseLabel=C:\\VORIN\\HALVEX\\DATA1|May 21, 2026", "no plain directory name"},
     };
     for (const auto& c : cases) {
         std::string description = kDescription;

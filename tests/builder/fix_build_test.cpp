@@ -249,6 +249,53 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
       {"labels sharing a backup directory",
        std::string(kDescription) + "[Label002]\nLabel=Release 14.5.1 FP1|May 1, 2026\nProgram=x\n", base_, target_,
        "share the backup directory"},
+      {"older label naming a drive's directory",
+       std::string(kDescription) + "[Label002]\nLabel=C:\\windows|May 1, 2020\nProgram=x\n", base_, target_,
+       "no plain directory name"},
+      {"base label naming another directory",
+       [] {
+         std::string t = kDescription;
+         t.replace(t.find("BaseLabel=Release 14.5.1FP1|May 21, 2026"), 40, "BaseLabel=..\\..\\elsewhere|May 21, 2026");
+         return t;
+       }(),
+       base_, target_, "no plain directory name"},
+      {"label that is a step up", std::string(kDescription) + "[Label002]\nLabel=..|May 1, 2020\nProgram=x\n", base_,
+       target_, "no plain directory name"},
+      {"label that is a device", std::string(kDescription) + "[Label002]\nLabel=NUL|May 1, 2020\nProgram=x\n", base_,
+       target_, "no plain directory name"},
+      {"label with a bracket", std::string(kDescription) + "[Label002]\nLabel=Release]1|May 1, 2020\nProgram=x\n", base_,
+       target_, "no plain directory name"},
+      {"label with a quote", std::string(kDescription) + "[Label002]\nLabel=Rel\"ease|May 1, 2020\nProgram=x\n", base_,
+       target_, "no plain directory name"},
+      {"device name in the fix tree", kDescription, base_,
+       [&] {
+         auto t = target_;
+         t.push_back(File("aux.txt", zfix::DIR_PROGRAM, Text("x"), 0));
+         return t;
+       }(),
+       "device name"},
+      {"device directory in the base tree",
+       kDescription,
+       [&] {
+         auto t = base_;
+         t.push_back(File("sig\\CON\\x.sf", zfix::DIR_PROGRAM, Text("x"), 0));
+         return t;
+       }(),
+       target_, "device name"},
+      {"device name in the data tree", kDescription, base_,
+       [&] {
+         auto t = target_;
+         t.push_back(File("templates\\COM1.tpl", zfix::DIR_DATA, Text("x"), 0));
+         return t;
+       }(),
+       "device name"},
+      {"name with a stream", kDescription, base_,
+       [&] {
+         auto t = target_;
+         t.push_back(File("tessra.dll:evil", zfix::DIR_PROGRAM, Text("x"), 0));
+         return t;
+       }(),
+       "stay below"},
       {"name too long", kDescription, base_,
        [&] {
          auto t = target_;
@@ -402,6 +449,12 @@ TEST(Description, MistakesAreNamed) {
       {good + "Dir001=floppy\n", "Dir001 must be"},
       {with("File001=oldhf.dll", "File001=sig\\..\\..\\oldhf.dll"), "below its directory"},
       {with("File001=oldhf.dll", "File001=C:oldhf.dll"), "below its directory"},
+      {with("File001=oldhf.dll", "File001=sig\\aux.txt"), "below its directory"},
+      {with("StringsLibrary=tessra.dll", "StringsLibrary=..\\..\\evil.dll"), "StringsLibrary"},
+      {with("StringsLibrary=tessra.dll", "StringsLibrary=C:\\windows\\evil.dll"), "StringsLibrary"},
+      {with("StringsLibrary=tessra.dll", "StringsLibrary=\\evil.dll"), "StringsLibrary"},
+      {with("StringsLibrary=tessra.dll", "StringsLibrary=sig\\tessra.dll"), "StringsLibrary"},
+      {with("StringsLibrary=tessra.dll", "StringsLibrary=NUL"), "StringsLibrary"},
       {with("License=license.txt\n", "License=license.txt\nFixKind=TDX\n"), "four-part version"},
       {edit(with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", "Title=Custom: 9.0"), "License=license.txt\n",
             "License=license.txt\nFixKind=Custom Fix\n"),

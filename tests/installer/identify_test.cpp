@@ -81,6 +81,11 @@ TEST_F(Identification, EachRowOfTheDecision)
          "hotfix", AT_7_LINE, "", "", false,
          {"Max version: 7.0.09", "Maximum targeted Halvex version 7.0.09 is the same or more than the current one 7.0.05"},
          "INV_UPGRADE"},
+        // The maximum is read as its first 6 characters.
+        {"custom fix with a maximum of 8 characters", Title("7.0.5.3") + kCustom + "ReleaseText=Custom fix Maximum:7.0.0999\r\n",
+         "hotfix", AT_7_LINE, "", "", false,
+         {"Max version: 7.0.09", "Maximum targeted Halvex version 7.0.09 is the same or more than the current one 7.0.05"},
+         "INV_UPGRADE"},
         {"custom fix above its maximum", Title("7.0.5.3") + kCustom + "ReleaseText=Custom fix Maximum:7.0.03\r\n",
          "hotfix", AT_7_LINE, "", "", false,
          {"Maximum targeted Halvex version 7.0.03 less than 7.0.05: this custom fix doesn't apply"}, "INV_UNKNOWN"},

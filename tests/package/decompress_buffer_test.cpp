@@ -78,13 +78,16 @@ TEST(DecompressBuffer, DamagedStreamsAreReportedAndTheBlockStaysWithTheCaller) {
     std::vector<uint8_t> res;
     size_t validPrefix;  // bytes of data expected at the start of the block
   } cases[] = {
-      {"truncated stream", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2), 0},
+      // Cut short, yet long enough that the stored size stays within what it could give.
+      {"truncated stream", std::vector<uint8_t>(good.begin(), good.end() - 8), 0},
       {"bad dictionary bits", good, 0},
       {"decodes to more than the stored size", good, 15000},
       {"shorter than the size field", std::vector<uint8_t>(good.begin(), good.begin() + 3), 0},
+      {"decodes to fewer bytes than the stored size", good, 20000},
   };
   cases[1].res[5] = 9;
   SetStoredSize(cases[2].res, 15000);
+  SetStoredSize(cases[4].res, 20100);
   for (Case& c : cases) {
     g_log.clear();
     HGLOBAL h = NULL;
@@ -108,6 +111,23 @@ TEST(DecompressBuffer, DamagedStreamsAreReportedAndTheBlockStaysWithTheCaller) {
 }  // namespace
 
 namespace {
+
+// A stored size beyond what the stream could give is refused before memory is taken for it.
+TEST(DecompressBuffer, SizeBeyondWhatTheStreamCanGiveIsRefusedUnallocated) {
+  std::vector<uint8_t> res = Resource(Sample(100));
+  const DWORD sizes[] = {256u << 20, 100000u, static_cast<DWORD>(res.size() - 4) * 200 + 1000};
+  for (DWORD stated : sizes) {
+    SetStoredSize(res, stated);
+    g_log.clear();
+    HGLOBAL h = reinterpret_cast<HGLOBAL>(1);
+    DWORD size = 0;
+    EXPECT_FALSE(DecompressBuffer(res.data(), static_cast<DWORD>(res.size()), &h, &size)) << stated;
+    EXPECT_EQ(h, (HGLOBAL)NULL) << stated;
+    EXPECT_EQ(size, stated);
+    ASSERT_EQ(g_log.size(), 1u);
+    EXPECT_EQ(g_log[0], kFailLine);
+  }
+}
 
 TEST(DecompressBuffer, SizeThatCannotBeAllocatedIsReported) {
   std::vector<uint8_t> res = Resource(Sample(100));

@@ -257,6 +257,12 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     return WriteFile(path, png);
 }
 
+std::string Compressed(const std::string& content)
+{
+    std::vector<uint8_t> bytes = zfix::MakeCompressedResource(content.data(), content.size());
+    return std::string(bytes.begin(), bytes.end());
+}
+
 bool MakePackage(const std::string& path, const PackageOptions& options)
 {
     if (!CopyFileA((BinDir() + "\\zfix.exe").c_str(), path.c_str(), FALSE))
@@ -273,6 +279,8 @@ bool MakePackage(const std::string& path, const PackageOptions& options)
         ok = AddCompressed(hUpdate, "UPDATECABENTRY", ReadFile(BinDir() + "\\cabarc.exe")) && ok;
     if (!options.files.empty())
         ok = AddFiles(hUpdate, options) && ok;
+    for (const RawResource& r : options.raw)
+        ok = AddRaw(hUpdate, r.type.c_str(), r.id, std::vector<uint8_t>(r.bytes.begin(), r.bytes.end())) && ok;
     return EndUpdateResourceA(hUpdate, !ok) && ok;
 }
 

@@ -48,6 +48,13 @@ struct PackageFile {
     std::string before;        /* the file as installed before the fix */
 };
 
+/* A resource written as given, over what the package would otherwise carry under that name. */
+struct RawResource {
+    std::string type;
+    int id;
+    std::string bytes;
+};
+
 struct PackageOptions {
     bool license = true;
     bool updateVersion = true;
@@ -58,7 +65,12 @@ struct PackageOptions {
     uint32_t upgradeType = 1;
     std::string oldLabel = "Release 14.5.1FP1|May 21, 2026";
     std::string newLabel = "Release 14.5.1FP1 HF21|September 21, 2026";
+    /* Written last, so that a test can put a damaged resource in place of a sound one. */
+    std::vector<RawResource> raw;
 };
+
+/* A compressed resource (stated size, then the stream) of content. */
+std::string Compressed(const std::string& content);
 
 /* Copies the stub zfix.exe to path and adds the carried resources, compressed. */
 bool MakePackage(const std::string& path, const PackageOptions& options = PackageOptions());

@@ -84,13 +84,19 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
   std::string folder = sub.empty() ? root : root + "\\" + sub;
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) {
-    if (sub.empty() && GetFileAttributesA(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (sub.empty()) {
+    DWORD attributes = GetFileAttributesA(root.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
       *why = "cannot read the tree " + root;
       return false;
     }
-    return true;
+    // A file named as a tree would read as an empty tree: every file a whole replacement.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      *why = "the tree " + root + " is not a directory";
+      return false;
+    }
   }
+  if (h == INVALID_HANDLE_VALUE) return true;
   bool ok = true;
   do {
     std::string name = fd.cFileName;

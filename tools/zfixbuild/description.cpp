@@ -7,6 +7,7 @@
 #include "identify/version_text.h"
 #include "package/file_entry.h"
 #include "package/fix_record.h"
+#include "package/names.h"
 
 namespace zfixbuild {
 
@@ -56,19 +57,6 @@ bool ParseDir(const std::string& text, uint32_t* dir) {
   else if (u == "DATA") *dir = zfix::DIR_DATA;
   else if (u == "SYSTEM") *dir = zfix::DIR_SYSTEM;
   else return false;
-  return true;
-}
-
-// A name below the directory it is relative to: no drive, no root, no ".." step.
-bool StaysBelow(const std::string& name) {
-  if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
-    start = end + 1;
-  }
   return true;
 }
 
@@ -140,6 +128,11 @@ bool ParseDescription(const std::string& text, Description* d, std::string* why)
   d->fixLabel = ini.Get("Fix", "FixLabel");
   if (!CheckLabel("[Fix] BaseLabel", d->baseLabel, why) || !CheckLabel("[Fix] FixLabel", d->fixLabel, why)) return false;
   d->stringsLibrary = ini.Get("Fix", "StringsLibrary", "tessra.dll");
+  // The installer opens it in the program directory itself.
+  if (!zfix::IsPlainName(d->stringsLibrary.c_str())) {
+    *why = "[Fix] StringsLibrary \"" + d->stringsLibrary + "\" must be one plain file name in the program directory";
+    return false;
+  }
   d->license = ini.Get("Fix", "License");
   if (d->license.empty()) {
     *why = "[Fix] License is missing";
@@ -194,7 +187,7 @@ bool ParseDescription(const std::string& text, Description* d, std::string* why)
   for (int n = 1; ini.Has("OldFixes", Numbered("File", n)); ++n) {
     OldFixFile f;
     f.name = ini.Get("OldFixes", Numbered("File", n));
-    if (!StaysBelow(f.name)) {
+    if (!zfix::StaysInside(f.name.c_str())) {
       *why = "[OldFixes] " + Numbered("File", n) + " \"" + f.name + "\" must name a file below its directory";
       return false;
     }

@@ -14,6 +14,7 @@
 #include "package/explode.h"
 #include "package/implode.h"
 #include "package/patch_apply.h"
+#include "package/names.h"
 #include "package/patch_find.h"
 
 namespace zfixbuild {
@@ -237,6 +238,11 @@ bool CheckFile(const TreeFile& f, std::string* why) {
            std::to_string(zfix::MAX_ENTRY_NAME) + " characters";
     return false;
   }
+  if (!zfix::StaysInside(f.name.c_str())) {
+    *why = std::string(DirWord(f.dir)) + " file \"" + f.name +
+           "\": a name must stay below its directory and hold no device name (CON, NUL, AUX, COM1, ...)";
+    return false;
+  }
   if (SizeOf(f) > kMaxFileSize) {
     *why = f.name + " is 2 GB or larger";
     return false;
@@ -270,6 +276,9 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   for (const Tree* t : {&base, &target})
     for (const TreeFile& f : *t)
       if (!CheckFile(f, why)) return false;
+  for (const Tree& t : older)
+    for (const TreeFile& f : t)
+      if (!CheckFile(f, why)) return false;
 
   // Labels whose backup directories coincide would mix their backup copies.
   std::vector<std::string> labels = {d.fixLabel, d.baseLabel};
@@ -278,6 +287,11 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   for (const std::string& label : labels) {
     char dir[zfix::LABEL_DIR_MAX + 1];
     zfix::LabelDirName(label.c_str(), dir, d.fixKind.c_str());
+    if (!zfix::IsLabelDirName(dir)) {
+      *why = "the label \"" + label + "\" gives the backup directory name \"" + dir +
+             "\", which is no plain directory name (no drive, separator, \"..\", device name, ']' or '\"')";
+      return false;
+    }
     auto seen = dirNames.emplace(Upper(dir), label);
     if (!seen.second) {
       *why = "the labels \"" + seen.first->second + "\" and \"" + label + "\" share the backup directory " + dir;

@@ -1,0 +1,37 @@
+// Names that a fix carries and that become parts of paths on the installed system: file names of
+// the file list, the checksum table and the file entries, backup directory names made from
+// labels, the release-strings library. Each must stay where it is put: below its directory,
+// without a drive, a root, a ".." step, a stream (':') or a device name ("aux.txt" opens the
+// serial device). Portable: the builder refuses what the installer would refuse.
+//
+//   if (!zfix::StaysInside("sig\\nzorel.sf")) -> refuse
+//   if (!zfix::IsPlainName(dirName))          -> refuse
+#pragma once
+
+#include <cstddef>
+
+namespace zfix {
+
+// One plain name of a file or directory: not empty, not "." or "..", no '\\', '/', ':', no
+// character Windows refuses in a name ('*', '?', '"', '<', '>', '|', control characters), no
+// trailing '.' or ' ' (Windows drops them, so two names would meet), and no device name.
+bool IsPlainName(const char* name);
+bool IsPlainName(const char* name, size_t length);
+
+// A device name, whatever follows its first '.': CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$,
+// CONOUT$, CLOCK$ (any case, trailing blanks ignored).
+bool IsDeviceName(const char* name, size_t length);
+
+// A relative path that stays inside its directory: plain names (IsPlainName) separated by
+// single '\\' or '/'; no drive, no leading separator, no empty step.
+bool StaysInside(const char* path);
+
+// A backup directory name made from a label: a plain name that can also stand in an INI
+// section name and a quoted command-line word (no ']' and no '"').
+bool IsLabelDirName(const char* name);
+
+// A drive letter and a colon, nothing else ("C:"): a path that means the drive's current
+// directory, not its root.
+bool IsBareDrive(const char* path);
+
+}  // namespace zfix
