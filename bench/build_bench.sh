@@ -56,8 +56,13 @@ EOF
 fi
 
 now() { date +%s.%N; }
-sh "$ROOT/scripts/wine-env.sh" up "$B" >/dev/null
-trap 'sh "$ROOT/scripts/wine-env.sh" down "$B" >/dev/null 2>&1' EXIT
+# Wine is brought up (and down again) here unless a test run already has it up.
+if [ -f "$B/wine-display" ] && kill -0 "$(cat "$B/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+  :
+else
+  sh "$ROOT/scripts/wine-env.sh" up "$B" >/dev/null
+  trap 'sh "$ROOT/scripts/wine-env.sh" down "$B" >/dev/null 2>&1' EXIT
+fi
 cd "$B/bin"
 build() {  # build JOBS OUT: prints the seconds
   t0=$(now)
