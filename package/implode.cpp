@@ -125,13 +125,37 @@ struct MatchInfo {
   uint16_t dist;
 };
 
+// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
+// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
+// literal) and distance.
+typedef uint64_t Arrival;
+
+// The encoder's tables, kept per thread from one stream to the next: a builder compresses
+// thousands of files, and fresh tables for each would cost more in page faults than the
+// encoding of a small file.
+struct Workspace {
+  std::vector<int32_t> head3, head2, son;
+  std::vector<Arrival> arrival;
+  std::vector<MatchInfo> path;
+};
+
+Workspace& ThreadWorkspace() {
+  thread_local Workspace w;
+  return w;
+}
+
 // Binary-tree match finder over a sliding window. For every position it reports matches of
 // increasing length, each with the smallest distance the search met for that length.
 class MatchFinder {
  public:
-  MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth)
-      : buf_(buf), size_(size), window_(window), depth_(depth),
-        head3_(1u << kHashBits, -1), head2_(1u << 16, -1), son_(2 * kCyclic, -1) {}
+  // The tables are ws's; the tree's links need no clearing (a node's links are written when it
+  // is inserted, and only inserted nodes are reached).
+  MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth, Workspace& ws)
+      : buf_(buf), size_(size), window_(window), depth_(depth), head3_(ws.head3), head2_(ws.head2), son_(ws.son) {
+    head3_.assign(1u << kHashBits, -1);
+    head2_.assign(1u << 16, -1);
+    son_.resize(2 * kCyclic);
+  }
 
   // Inserts pos and returns the number of matches written to out (at most kMaxMatches).
   unsigned Find(size_t pos, MatchInfo* out) { return Step(pos, out); }
@@ -206,9 +230,9 @@ class MatchFinder {
   size_t size_;
   unsigned window_;
   unsigned depth_;
-  std::vector<int32_t> head3_;
-  std::vector<int32_t> head2_;
-  std::vector<int32_t> son_;
+  std::vector<int32_t>& head3_;
+  std::vector<int32_t>& head2_;
+  std::vector<int32_t>& son_;
 };
 
 // Writes the tokens of a parse and adds up what the same tokens would cost under every literal
@@ -271,11 +295,6 @@ void EncodeGreedy(size_t size, MatchFinder& mf, TokenWriter& w) {
   }
 }
 
-// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
-// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
-// literal) and distance.
-typedef uint64_t Arrival;
-
 inline Arrival MakeArrival(uint32_t cost, unsigned len, unsigned dist) {
   return static_cast<uint64_t>(cost) << 32 | dist << 16 | len;
 }
@@ -288,12 +307,14 @@ inline void Relax(Arrival* a, unsigned len, uint32_t cost, unsigned dist) {
 }
 
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
-void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, TokenWriter& w) {
+void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, TokenWriter& w,
+                   Workspace& ws) {
   constexpr size_t kBlock = 1 << 15;
   constexpr unsigned kNiceLen = 96;
   constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
-  std::vector<Arrival> arrival(kBlock + kMaxMatch + 1);
-  std::vector<MatchInfo> path;
+  std::vector<Arrival>& arrival = ws.arrival;
+  arrival.resize(kBlock + kMaxMatch + 1);
+  std::vector<MatchInfo>& path = ws.path;
   MatchInfo m[MatchFinder::kMaxMatches];
 
   size_t start = 0;
@@ -370,11 +391,12 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   TokenWriter tokens(p, coder, w, costs);
   unsigned window = 1u << (dictBits + 6);
   if (options.parse == ImplodeParse::Greedy) {
-    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32);
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32, ThreadWorkspace());
     EncodeGreedy(size, mf, tokens);
   } else {
-    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24);
-    EncodeOptimal(p, size, coder, mf, tokens);
+    Workspace& ws = ThreadWorkspace();
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24, ws);
+    EncodeOptimal(p, size, coder, mf, tokens, ws);
   }
   coder.Length(w, kEndLength);
   w.Flush();
