@@ -88,12 +88,6 @@ class Reader {
   uint32_t ChecksumIn(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
     return ChecksumOf(Find(index, dir, name));
   }
-  bool Same(const TreeFile& a, const TreeFile& b) {
-    if (SizeOf(a) != SizeOf(b)) return false;
-    std::vector<uint8_t> ra, rb;
-    return *Load(a, &ra) == *Load(b, &rb);
-  }
-
   // Takes over what another reader learnt: its checksums, and its failure unless one is kept.
   void Absorb(Reader& other) {
     checksums_.insert(other.checksums_.begin(), other.checksums_.end());
@@ -132,11 +126,18 @@ bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& st
          back == oldBytes;
 }
 
+// The entry of a new or changed file; *same says that the file is unchanged (no entry). Each
+// file is read once.
 bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out,
-                      std::string* why) {
+                      bool* same, std::string* why) {
+  *same = false;
   std::vector<uint8_t> oldRoom, newRoom;
   const std::vector<uint8_t>& newBytes = *reader.Load(after, &newRoom);
   const std::vector<uint8_t>& oldBytes = before ? *reader.Load(*before, &oldRoom) : oldRoom;
+  if (before && oldBytes == newBytes && SizeOf(*before) == SizeOf(after)) {
+    *same = true;
+    return true;
+  }
   zfix::FILEENTRY& e = out->entry;
   e = zfix::FILEENTRY();
   e.dwDir = after.dir;
@@ -325,13 +326,13 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
         ChangedFile& c = changed[k];
         const TreeFile* after = sortedTarget[k];
         const TreeFile* before = Find(baseIndex, after->dir, after->name);
-        if (before && c.reader.Same(*before, *after)) return;
         c.entry.name = after->name;
         // The release-string tool rewrites the strings library after every install, so an
         // installed copy never has the checksum that a patch expects: it always travels whole.
         bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
-        c.made = MakeChangedEntry(c.reader, before, *after, wholeOnly, &c.entry, &c.why);
-        c.differs = true;
+        bool same = false;
+        c.made = MakeChangedEntry(c.reader, before, *after, wholeOnly, &c.entry, &same, &c.why);
+        c.differs = !same;
       });
   for (ChangedFile& c : changed) {
     reader.Absorb(c.reader);
