@@ -45,6 +45,7 @@ struct Coder {
   uint16_t litCode[kLiteralSymbols];
   const uint8_t* litBits;
   uint8_t lenCost[kMaxMatch + 1];  // flag + length code + extra bits
+  uint64_t lenArrival[kMaxMatch + 1];  // lenCost in an Arrival's cost bits, the length in its token bits
 
   Coder(unsigned bits, bool asc) : dictBits(bits), ascii(asc), litBits(AsciiLiteralCodeBits()) {
     BuildImplodeCodes(kLengthCodeBits, kLengthSymbols, lenCode);
@@ -53,6 +54,7 @@ struct Coder {
     for (unsigned len = kMinMatch; len <= kMaxMatch; ++len) {
       unsigned s = LengthSymbol(len);
       lenCost[len] = static_cast<uint8_t>(1 + kLengthCodeBits[s] + kLengthExtraBits[s]);
+      lenArrival[len] = static_cast<uint64_t>(lenCost[len]) << 32 | len;
     }
   }
   unsigned LowBits(unsigned len) const { return len == 2 ? 2 : dictBits; }
@@ -350,11 +352,9 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
           if (m[k].dist <= 256 && maxL >= 2) Relax(a, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
           first = 3;
         }
-        uint32_t distCost = base + coder.DistCost(3, m[k].dist);
-        for (unsigned L = first; L <= maxL; ++L) {
-          uint32_t c = distCost + coder.lenCost[L];
-          Relax(a, L, c, m[k].dist);
-        }
+        // One addition per length: the arrival of the distance part plus the length's.
+        Arrival from = MakeArrival(base + coder.DistCost(3, m[k].dist), 0, m[k].dist);
+        for (unsigned L = first; L <= maxL; ++L) a[L] = std::min(a[L], from + coder.lenArrival[L]);
         prevLen = std::max(prevLen, maxL);
       }
     }
