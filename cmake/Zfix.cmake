@@ -1,17 +1,41 @@
-# Common settings of both builds: warnings, GoogleTest, and Wine as the test runner of the Windows build.
+# Common settings of both builds: GoogleTest, warnings, and Wine as the test runner of the Windows build.
 enable_testing()
 include(GoogleTest)
 
-if(MSVC)
-  add_compile_options(/W4)
-else()
-  add_compile_options(-Wall -Wextra)
+# The sanitizer build of the native tests (build/asan): AddressSanitizer and UndefinedBehavior-
+# Sanitizer in every program, GoogleTest included; any finding ends the program with an error.
+option(ZFIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(ZFIX_SANITIZE)
+  if(WIN32 OR MSVC)
+    message(FATAL_ERROR "ZFIX_SANITIZE is for the native build")
+  endif()
+  set(_sanitize -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${_sanitize})
+  add_link_options(${_sanitize})
 endif()
 
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Our own sources (everything added after this point): every printf-like call checked, every
+# function outside a file declared in a header first, and a warning fails the build.
+option(ZFIX_WERROR "Warnings fail the build" ON)
+if(MSVC)
+  add_compile_options(/W4)
+  if(ZFIX_WERROR)
+    add_compile_options(/WX)
+  endif()
+else()
+  add_compile_options(-Wall -Wextra -Wformat=2 -Wmissing-declarations)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_compile_options(-Wmissing-prototypes)  # what -Wmissing-declarations means to GCC
+  endif()
+  if(ZFIX_WERROR)
+    add_compile_options(-Werror)
+  endif()
+endif()
 
 set(ZFIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 

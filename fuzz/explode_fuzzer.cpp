@@ -37,6 +37,9 @@ void Write(const uint8_t* buf, unsigned size, void* user) {
 
 }  // namespace
 
+// The entry point libFuzzer calls.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   size_t chunk = data[0] ? data[0] : zfix::EXPLODE_INPUT_SIZE;

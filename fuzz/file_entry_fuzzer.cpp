@@ -9,6 +9,9 @@
 #include "package/byte_io.h"
 #include "package/file_entry.h"
 
+// The entry point libFuzzer calls.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> copy(data, data + size);  // exact bounds for the sanitizer
   char name[zfix::MAX_ENTRY_NAME + 1];

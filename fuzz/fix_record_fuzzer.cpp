@@ -22,6 +22,9 @@ void Labels(const char* label) {
 
 }  // namespace
 
+// The entry point libFuzzer calls.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> copy(data, data + size);  // exact bounds for the sanitizer
   zfix::FIXRECORD rec;

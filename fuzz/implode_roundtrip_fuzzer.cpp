@@ -8,6 +8,9 @@
 #include "package/explode.h"
 #include "package/implode.h"
 
+// The entry point libFuzzer calls.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   zfix::ImplodeOptions opt;

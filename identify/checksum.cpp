@@ -1,16 +1,14 @@
 #include "identify/checksum.h"
 
-#include "identify/version_text.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
+#include "package/checksum.h"
+#include "package/version_text.h"
 
 #include <stdlib.h>
 #include <string.h>
-#include <zlib.h>
 
-#include <memory>
-#include <new>
 #include <vector>
 
 char gszVersionInfo[251];
@@ -19,19 +17,12 @@ unsigned long FileChecksum(FILE* stream)
 {
     if (!stream)
         return 0;
-    rewind(stream);
-    const size_t kBuffer = 256 * 1024;
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kBuffer]);
-    if (!buffer) {
+    uint32_t crc = 0;
+    if (!zfix::StreamCrc32(stream, &crc)) {
         LOG_ALLOC_FAILURE();
         return 0;
     }
-    uLong crc = crc32(0L, Z_NULL, 0);
-    size_t n;
-    while ((n = fread(buffer.get(), 1, kBuffer, stream)) > 0)
-        crc = crc32(crc, buffer.get(), (uInt)n);
-    rewind(stream);
-    return (unsigned long)crc;
+    return crc;
 }
 
 int GetFileVersionNumbers(const char* lpPath, int* major, int* minor, int* release, int* build)

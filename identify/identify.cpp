@@ -3,13 +3,13 @@
 
 #include "identify/checksum.h"
 #include "identify/probe.h"
-#include "identify/version_text.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "package/version_text.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "revert/restore.h"
@@ -18,22 +18,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <string>
 
-char* lpRqaLabel = NULL;
 char gszSpaceLocation[DATA_DIR_BUFFER * 2];
-
-char* LabelDirName(const char* lpLabel, char* lpOut)
-{
-    return zfix::LabelDirName(lpLabel, lpOut, Str(STRR_HOTFIX));
-}
-
-BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel)
-{
-    char szCurrent[zfix::LABEL_DIR_MAX + 1], szLabel[zfix::LABEL_DIR_MAX + 1];
-    return strncmp(lpCurrent, lpLabel, strlen(lpLabel)) == 0 ||
-           strcmp(LabelDirName(lpCurrent, szCurrent), LabelDirName(lpLabel, szLabel)) == 0;
-}
 
 DWORD GetFreeSpaceKB(const char* lpPath)
 {
@@ -161,12 +147,7 @@ struct FixVersion {
 static BOOL ReadFixVersion(FixVersion* v)
 {
     memset(v, 0, sizeof(*v));
-    const char* colon = strchr(Str(STR_TITLE), ':');
-    if (!colon)
-        return FALSE;
-    std::string a(colon + 1), b(colon + 1);
-    if (!ParseDottedVersion(&a[0], &v->n[0], &v->n[1], &v->n[2], &v->n[3]) &&
-        !ParseCommaVersion(&b[0], &v->n[0], &v->n[1], &v->n[2], &v->n[3]))
+    if (!ParseTitleVersion(Str(STR_TITLE), v->n))
         return FALSE;
     FormatText(v->text, sizeof(v->text), "%d.%d.%d.%d", v->n[0], v->n[1], v->n[2], v->n[3]);
     return TRUE;
@@ -309,7 +290,7 @@ static int AddOnMode(void)
 int DetermineMode(const zfix::FIXRECORD& record, DWORD dwStringsChecksum, const char* oldLabel, char* newLabel,
                   DWORD dwNumFiles)
 {
-    BOOL bTdx = StrIs(STRR_HOTFIX, "TDX"), bCustom = StrIs(STRR_HOTFIX, "Custom Fix"), bRqa = StrIs(STRR_HOTFIX, "RQA");
+    BOOL bTdx = StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX), bCustom = StrIs(STRR_HOTFIX, zfix::FIXKIND_CUSTOM), bRqa = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA);
     if (!bTdx) {
         WriteLog("DetermineMode: Calling LoadCurrentZorelVersion64", 1);
         LoadCurrentZorelVersion64("read");

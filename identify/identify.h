@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "installer/fix_labels.h"
 #include "package/fix_record.h"
 
 #define INV_NORECORD 0
@@ -14,14 +15,8 @@
 
 #define VERIFY_OK    2
 
-/* The labels a revert can go back to (and, for a web-access add-on fix, the installed add-on
-   labels). Owned copies, trimmed; the list grows as needed. */
-extern char** gpcanFixLabels;
-extern int giFixLabels;
 /* Backup copies a revert would restore; the progress range of the restore. */
 extern DWORD dwNumBackupFiles;
-/* The last installed label that contains "RQA", or NULL. */
-extern char* lpRqaLabel;
 /* Where the disk space ran short (the program directory or a data directory). */
 extern char gszSpaceLocation[];
 /* The check-file table, built from the checksum table by VerifyValidLabels. */
@@ -33,19 +28,11 @@ int DetermineMode(const zfix::FIXRECORD& record, DWORD dwStringsChecksum, const 
 DWORD GetFreeSpaceKB(const char* lpPath);
 
 int VerifyZorelVersion(void);
+/* Compares the installed files the fix patches with their checksums before the fix. */
+int VerifyFiles(const zfix::FIXRECORD& record, DWORD count);
 
 int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles);
 int FoundBackup(DWORD dwNew);
 char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size);
-
-/* The label list: emptied, appended to (owned, trimmed copy) and shortened by its last label. */
-void ClearFixLabels(void);
-void AddFixLabel(const char* lpLabel);
-void DropLastFixLabel(void);
-
-char* LabelDirName(const char* lpLabel, char* lpOut);
-/* TRUE when the release text lpCurrent is the label lpLabel: it begins with the whole label, or
-   both have the same backup directory name. */
-BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel);
 
 #endif

@@ -2,14 +2,15 @@
 #include "identify/identify.h"
 
 #include "identify/checksum.h"
+#include "installer/file_copy.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,50 +19,8 @@
 #include <string>
 #include <vector>
 
-char** gpcanFixLabels = NULL;
-int giFixLabels = 0;
-static int giFixLabelRoom = 0;
 DWORD dwNumBackupFiles = 0;
 zfix::PCHECKFILE* gpCheckFileTable = NULL;
-
-#define FIX_LABELS_ROOM 52
-
-void ClearFixLabels(void)
-{
-    lpRqaLabel = NULL;  /* it points into the list */
-    for (int i = 0; i < giFixLabels; ++i)
-        free(gpcanFixLabels[i]);
-    giFixLabels = 0;
-}
-
-void AddFixLabel(const char* lpLabel)
-{
-    /* The list starts with room for 52 labels and grows rather than refuse a label. */
-    if (giFixLabels == giFixLabelRoom) {
-        int room = giFixLabelRoom ? giFixLabelRoom * 2 : FIX_LABELS_ROOM;
-        char** grown = (char**)realloc(gpcanFixLabels, (size_t)room * sizeof(char*));
-        if (!grown) {
-            LOG_ALLOC_FAILURE();
-            return;
-        }
-        gpcanFixLabels = grown;
-        giFixLabelRoom = room;
-    }
-    char* copy = (char*)calloc(LABEL_BUFFER + 1, 1);
-    if (!copy) {
-        LOG_ALLOC_FAILURE();
-        return;
-    }
-    CopyText(copy, LABEL_BUFFER, lpLabel);
-    zfix::TrimLabel(copy);
-    gpcanFixLabels[giFixLabels++] = copy;
-}
-
-void DropLastFixLabel(void)
-{
-    if (giFixLabels > 0)
-        free(gpcanFixLabels[--giFixLabels]);
-}
 
 static BOOL IsLastLabel(const char* lpLabel)
 {
@@ -91,7 +50,7 @@ static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, s
 {
     char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
     CopyText(szBase, sizeof(szBase), BaseName(lpFile));
-    StripFileExtension(szBase, szStem);
+    StripFileExtension(szBase, szStem, sizeof(szStem));
     FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
 }
 
@@ -173,14 +132,16 @@ static BOOL IsComponentArchive(const char* lpPath)
     return FALSE;
 }
 
-/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. */
-static int CopyBackup(const char* lpFrom, const char* lpTo, const char* lpFailure)
+/* Copies lpFrom to lpTo for FoundBackup: 1 when copied, else 0. The copy of an archive taken
+   whatever its content (bAnyContent) has a failure line of its own. */
+static int CopyBackup(const char* lpFrom, const char* lpTo, BOOL bAnyContent)
 {
     if (CopyFiles(lpFrom, lpTo)) {
         WriteLogF(3, "FoundBackup: Copied %s to %s", lpFrom, lpTo);
         return 1;
     }
-    WriteLogF(3, lpFailure, lpFrom, lpTo);
+    WriteLogF(3, bAnyContent ? "FoundBackup: Couldn't copy  %s to %s" : "FoundBackup: Couldn't copy %s to %s", lpFrom,
+              lpTo);
     return 0;
 }
 
@@ -213,7 +174,7 @@ int FoundBackup(DWORD dwNew)
                     WriteLogF(3, "FoundBackup: File %s already exists!", szTarget);
                     break;
                 }
-                return CopyBackup(szSource, szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(szSource, szTarget, FALSE);
             }
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X, expected: 0x%08X", szSource, (unsigned)dwChecksum,
                       (unsigned)entry->dwChecksum);
@@ -224,7 +185,7 @@ int FoundBackup(DWORD dwNew)
     }
 
     char szExt[PATH_BUFFER];
-    GetFileExtension(entry->lpFile, szExt);
+    GetFileExtension(entry->lpFile, szExt, sizeof(szExt));
     BOOL bAnyContent = _stricmp(szExt, "jar") == 0 || _stricmp(szExt, "gz") == 0;
     for (const std::string& candidate : InstalledPaths(entry->lpFile, entry->dwDir, FALSE)) {
         unsigned long dwChecksum = 0;
@@ -233,14 +194,14 @@ int FoundBackup(DWORD dwNew)
         if (dwChecksum == entry->dwChecksum) {
             WriteLogF(3, "FoundBackup: file %s found in the current directory", candidate.c_str());
             if (!DoesFileExist(szTarget))
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, FALSE);
         } else {
             WriteLogF(3, "FoundBackup: file %s has different checksum: 0x%08X", candidate.c_str(), (unsigned)dwChecksum);
         }
         if (!DoesFileExist(szTarget) && entry->dwChecksum != 0) {
             WriteLogF(3, "FoundBackup: %s has checksum 0x%08X", candidate.c_str(), (unsigned)entry->dwChecksum);
             if (bAnyContent)
-                return CopyBackup(candidate.c_str(), szTarget, "FoundBackup: Couldn't copy  %s to %s");
+                return CopyBackup(candidate.c_str(), szTarget, TRUE);
         }
     }
     WriteLogF(3, "FoundBackup: File %s not found", BaseName(entry->lpFile));
@@ -253,7 +214,7 @@ static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLab
     static zfix::PCHECKFILE table[zfix::MAX_CHECKFILES];
     gpCheckFileTable = table;
     int result = 0;
-    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
+    BOOL bRqa = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums && i < record.checksums.size(); ++i) {
         const zfix::CHECKSUMRECORD& r = record.checksums[i];
@@ -379,7 +340,7 @@ static BOOL EntryRevertible(DWORD i)
         return TRUE;
     }
     char szExt[PATH_BUFFER];
-    GetFileExtension(base, szExt);
+    GetFileExtension(base, szExt, sizeof(szExt));
     if (strcmp(szExt, "sym") == 0) {
         WriteLogF(2, "VerifyValidLabels: File %s apparently was not installed in the original client configuration for version %s: skipping",
                   entry->lpFile, entry->canReleaseLabel);

@@ -3,8 +3,8 @@
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/text.h"
-#include "installer/utils.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -14,7 +14,7 @@
 
 void LoadCurrentZorelVersion64(const char* lpWord)
 {
-    if (StrIs(STRR_HOTFIX, "TDX"))
+    if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX))
         return;
     char szLib[PATH_BUFFER], szOut[PATH_BUFFER];
     JoinPath(szLib, sizeof(szLib), gpProgramDir, "tessra.dll");

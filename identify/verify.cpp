@@ -2,12 +2,12 @@
 #include "identify/identify.h"
 
 #include "identify/checksum.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
 #include "package/file_entry.h"
-#include "ui/gauge.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -16,12 +16,13 @@
 
 enum FileState { FILE_ABSENT, FILE_IN_USE, FILE_MATCHES, FILE_DIFFERS };
 
-/* Opens a file for reading and for update and compares its checksum with the expected one. */
-static FileState CheckFile(const char* lpPath, DWORD dwExpected, const char* lpAbsent)
+/* Opens a file for reading and for update and compares its checksum with the expected one;
+   iCase numbers the skip line of an absent file (1 in a data directory of several, 2 elsewhere). */
+static FileState CheckFile(const char* lpPath, DWORD dwExpected, int iCase)
 {
     FILE* f = fopen(lpPath, "rb");
     if (!f) {
-        WriteLogF(2, lpAbsent, lpPath);
+        WriteLogF(2, "VerifyFiles: The file %s is not installed. Intentionally skipping (%d) (This is OK)", lpPath, iCase);
         return FILE_ABSENT;
     }
     fclose(f);
@@ -55,8 +56,7 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
                     if (!gpDataValid[i])
                         continue;
                     std::string path = std::string(gpZorelData[i]) + "\\" + f.lpFile;
-                    FileState state = CheckFile(path.c_str(), dwExpected,
-                                                "VerifyFiles: The file %s is not installed. Intentionally skipping (1) (This is OK)");
+                    FileState state = CheckFile(path.c_str(), dwExpected, 1);
                     if (state == FILE_IN_USE)
                         gpDataValid[i] = 0;
                     if (state == FILE_IN_USE || state == FILE_DIFFERS)
@@ -69,8 +69,7 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
             } else {
                 std::string path = f.dwDir == zfix::DIR_DATA && giPartitions > 0 ? std::string(gpZorelData[0]) + "\\" + f.lpFile
                                                                                 : std::string(f.lpFile);
-                FileState state = CheckFile(path.c_str(), dwExpected,
-                                            "VerifyFiles: The file %s is not installed. Intentionally skipping (2) (This is OK)");
+                FileState state = CheckFile(path.c_str(), dwExpected, 2);
                 if (state == FILE_IN_USE)
                     return 0;
                 if (state == FILE_DIFFERS && path != "tessra.dll")

@@ -4,7 +4,7 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 
 #include "package/names.h"
 

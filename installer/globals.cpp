@@ -59,3 +59,8 @@ BOOL StrIs(int id, const char* text)
 {
     return strcmp(Str(id), text) == 0;
 }
+
+BOOL Unattended(void)
+{
+    return (gwOptions & OPTIONS_NOUSER) != 0;
+}

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "package/fix_format.h"
+
 #define MODE_UPGRADE   1
 #define MODE_REVERT    2
 #define MODE_AMBIGUOUS 3
@@ -19,14 +21,14 @@
 #define OPTIONS_EXTRACT    0x40
 #define OPTIONS_FORCE      0x80
 
-/* String ids with a name of their own. */
-#define STR_TITLE          0
-#define STR_STRINGS_LIB    1
-#define STR_RELEASE_TEXT   2
+/* String ids with a name of their own: the stub's, and the fix's own from the format. */
 #define STR_CAPTION        3
 #define STR_HELP           4
-#define STRR_HOTFIX        42
-#define STR_LP             43
+using zfix::STR_TITLE;
+using zfix::STR_STRINGS_LIB;
+using zfix::STR_RELEASE_TEXT;
+using zfix::STRR_HOTFIX;
+using zfix::STR_LP;
 
 #define PATH_BUFFER        260
 #define LABEL_BUFFER       100
@@ -71,5 +73,8 @@ const char* Str(int id);
 
 /* TRUE when string id is exactly text. */
 BOOL StrIs(int id, const char* text);
+
+/* TRUE in an unattended run (no user answers). */
+BOOL Unattended(void);
 
 #endif

@@ -3,7 +3,7 @@
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/paths.h"
 
 #include "package/names.h"
 
@@ -226,7 +226,7 @@ BOOL FindZorelData(void)
     }
 
     if (!bFound) {
-        if (StrIs(STRR_HOTFIX, "TDX")) {
+        if (StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX)) {
             if (!gpZorelData)
                 gpZorelData = (char**)calloc(2, sizeof(char*));
             if (gpZorelData) {
@@ -292,7 +292,7 @@ BOOL FindSystem(void)
 BOOL CheckZorelProgramDir(void)
 {
     WriteLog("CheckZorelProgramDir: Starting", 1);
-    if (!gpProgramDir || StrIs(STRR_HOTFIX, "Custom Fix"))
+    if (!gpProgramDir || StrIs(STRR_HOTFIX, zfix::FIXKIND_CUSTOM))
         return TRUE;
     char szPath[PATH_BUFFER];
     JoinPath(szPath, sizeof(szPath), gpProgramDir, Str(STR_STRINGS_LIB));

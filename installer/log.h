@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include "installer/text.h"
+
 #define LOG_FORMAT_VERSION "FI1.01"
 #define LOG_PLATFORM       "W64"
 
@@ -20,7 +22,7 @@ void WriteLogString(int id, int level);
 void FlushLogToProgramDir(void);
 
 /* WriteLog of a formatted text (bounded). */
-void WriteLogF(int level, const char* fmt, ...);
+void WriteLogF(int level, const char* fmt, ...) ZFIX_PRINTF(2, 3);
 
 /* The shared allocation-failure line of the file utilities. */
 #define LOG_ALLOC_FAILURE() WriteLogF(0, "Failed to alloc memory on line %d in %s", __LINE__, "utils")

@@ -5,12 +5,14 @@
 #include "installer/log.h"
 #include "installer/resources.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/file_copy.h"
+#include "installer/memory_blocks.h"
 #include "identify/probe.h"
+#include "installer/decompress_buffer.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "ui/dialog.h"
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,8 +21,6 @@
 #include <string>
 
 static BOOL gbLogOpened = FALSE;
-
-static BOOL Unattended(void) { return (gwOptions & OPTIONS_NOUSER) != 0; }
 
 static void ErrorBox(const char* lpText, const char* lpCaption)
 {
@@ -237,7 +237,7 @@ static BOOL RegisterStatService(void)
     return bCreated;
 }
 
-/* Step 23: the end of every run that does not exit at once. */
+/* The end of every run that does not exit at once. */
 static int ExitSequence(int code)
 {
     WriteLog("WinMain: Finished while(FALSE)", 0);
@@ -299,7 +299,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         ErrorBox("Unable to load resource strings. This file is corrupt and can not continue.", "Error");
         return ExitSequence(1);
     }
-    gszPatchIniName = StrIs(STRR_HOTFIX, "RQA") ? "RQA.INI" : "PATCH.INI";
+    gszPatchIniName = StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) ? "RQA.INI" : "PATCH.INI";
 
     WriteLog("WinMain: Calling ParseCommandLine()", 0);
     std::string cmdLine(lpCmdLine ? lpCmdLine : "");
@@ -339,7 +339,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         ShowListing();
 
     WaitUntilProductStops();
-    /* The executable's self-integrity check would stand here; it is not performed. */
+    /* The executable is not checked as a whole: each resource is checked as it is read. */
 
     WriteLog("WinMain: Calling FindZorelProgram()", 0);
     if (!FindZorelProgram()) {

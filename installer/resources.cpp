@@ -4,12 +4,13 @@
 #include "installer/log.h"
 #include "installer/text.h"
 
-#include "installer/utils.h"
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
+#include "installer/memory_blocks.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/names.h"
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -20,12 +21,12 @@
 static const char* ResourceType(int kind)
 {
     switch (kind) {
-    case RES_VERSION: return "VERSION";
-    case RES_FILEENTRY: return "FILEENTRY";
-    case RES_UPDATE: return "UPDATE";
-    case RES_LICENSEENTRY: return "LICENSEENTRY";
-    case RES_UPDATE64ENTRY: return "UPDATE64ENTRY";
-    case RES_UPDATECABENTRY: return "UPDATECABENTRY";
+    case RES_VERSION: return zfix::RESTYPE_VERSION;
+    case RES_FILEENTRY: return zfix::RESTYPE_FILEENTRY;
+    case RES_UPDATE: return zfix::RESTYPE_UPDATE;
+    case RES_LICENSEENTRY: return zfix::RESTYPE_LICENSEENTRY;
+    case RES_UPDATE64ENTRY: return zfix::RESTYPE_UPDATE64ENTRY;
+    case RES_UPDATECABENTRY: return zfix::RESTYPE_UPDATECABENTRY;
     default: return NULL;
     }
 }
@@ -190,7 +191,7 @@ void ListContents(void)
 {
     FILETABLEENTRY** table = NewFileTable();
     int n = LoadFileTable(table);
-    if (n >= 1000) {
+    if (n > (int)zfix::MAX_LISTED_ENTRIES) {
         MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
         return;
     }
@@ -228,7 +229,7 @@ BOOL ExtractLocally(const char* lpTargetDir)
     WriteLog("ExtractLocally: Starting", 0);
     FILETABLEENTRY** table = NewFileTable();
     int n = LoadFileTable(table);
-    if (n >= 10000) {
+    if (n > (int)zfix::MAX_FILE_ENTRIES) {
         MessageBoxA(NULL, "Too many entries in the fixes list!", "Info", MB_OK);
         return FALSE;
     }

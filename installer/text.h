@@ -8,7 +8,17 @@
 #include <stdio.h>
 #include <string.h>
 
-inline int FormatTextV(char* buf, size_t size, const char* fmt, va_list ap)
+/* Marks a printf-like routine so that the compiler checks every call's format and arguments:
+   argument fmt is the format, the values start at argument first (0 for a va_list). */
+#if defined(__GNUC__) && defined(__MINGW_PRINTF_FORMAT)
+#define ZFIX_PRINTF(fmt, first) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, first)))
+#elif defined(__GNUC__)
+#define ZFIX_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+#else
+#define ZFIX_PRINTF(fmt, first)
+#endif
+
+ZFIX_PRINTF(3, 0) inline int FormatTextV(char* buf, size_t size, const char* fmt, va_list ap)
 {
     if (size == 0)
         return 0;
@@ -17,7 +27,7 @@ inline int FormatTextV(char* buf, size_t size, const char* fmt, va_list ap)
     return n;
 }
 
-inline int FormatText(char* buf, size_t size, const char* fmt, ...)
+ZFIX_PRINTF(3, 4) inline int FormatText(char* buf, size_t size, const char* fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
@@ -59,6 +69,11 @@ inline void CopyText(char* dst, size_t size, const char* src)
     memmove(dst, src, n);
     dst[n] = '\0';
 }
+
+/* Removes the blanks (' ') at the end of a text. */
+void TrimTrailingBlanks(char* lpText);
+/* Upper-cases a text in place in the system code page; returns it. */
+char* UpperCase(char* lpText);
 
 /* Appends src to the text in dst (of the given size), cutting it to fit. */
 inline void AppendText(char* dst, size_t size, const char* src)

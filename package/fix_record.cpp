@@ -145,4 +145,10 @@ void FreeCheckFile(PCHECKFILE p) {
   delete p;
 }
 
+bool IsSameRelease(const char* current, const char* label, const char* fixKind) {
+  if (std::strncmp(current, label, std::strlen(label)) == 0) return true;
+  char a[LABEL_DIR_MAX + 1], b[LABEL_DIR_MAX + 1];
+  return std::strcmp(LabelDirName(current, a, fixKind), LabelDirName(label, b, fixKind)) == 0;
+}
+
 }  // namespace zfix

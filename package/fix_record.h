@@ -92,6 +92,10 @@ void TrimLabel(char* text);
 // out must hold LABEL_DIR_MAX + 1 bytes; returns out.
 char* LabelDirName(const char* label, char* out, const char* fixKind);
 
+// Whether the release text current is the label: it begins with the whole label, or both have
+// the same backup directory name. Identification and the restore of a base release share it.
+bool IsSameRelease(const char* current, const char* label, const char* fixKind);
+
 // In-memory check-file table built from the checksum table (gpCheckFileTable).
 struct CHECKFILE {
   char* lpFile;                          // owned copy of the record's file name

@@ -1,6 +1,6 @@
 #include "records/listing.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
@@ -10,8 +10,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* The labels of the installed-fix registry. The listing files arrive with the fix records; for now
-   only the web-access add-on's label collection is done. */
+/* Reads the labels of the installed-fix registry; a web-access add-on fix collects those that
+   are not the current release. NULL, or the text of a failed read (logged), which the caller
+   frees. */
 char* ReadPatchInfo(void)
 {
     static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
@@ -34,7 +35,7 @@ char* ReadPatchInfo(void)
                 WriteLog(szText, 0);
                 return _strdup(szText);
             }
-            if (StrIs(STRR_HOTFIX, "RQA") && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
+            if (StrIs(STRR_HOTFIX, zfix::FIXKIND_RQA) && strncmp(canCurrentVersion, szLabel, strlen(szLabel)) != 0) {
                 AddFixLabel(szLabel);
                 WriteLogF(1, "ReadPatchInfo: Added label %s", gpcanFixLabels[giFixLabels - 1]);
             }

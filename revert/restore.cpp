@@ -1,12 +1,11 @@
 #include "revert/restore.h"
 
-#include "identify/identify.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 
-
-/* The restore from backups arrives with the revert routines; until then only an installation
-   that already is at the base release counts as restored. */
+/* Only an installation that already is at the base release counts as restored: no backup copy
+   is put back here. */
 BOOL RestoreBaseRelease(const char* lpOldLabel)
 {
     BOOL bBase = IsSameRelease(canCurrentVersion, lpOldLabel);

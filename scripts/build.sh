@@ -1,5 +1,6 @@
 #!/bin/sh
-# Configures and builds both trees: build/host (native, clang) and build/win (i686 mingw-w64).
+# Configures and builds the trees: build/host (native, clang), build/win (i686 mingw-w64) and
+# build/asan (native, clang, with AddressSanitizer and UndefinedBehaviorSanitizer).
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 JOBS=${JOBS:-$(nproc)}
@@ -12,5 +13,10 @@ if [ ! -f build/win/build.ninja ]; then
   cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
 fi
+if [ ! -f build/asan/build.ninja ]; then
+  cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZFIX_SANITIZE=ON \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+fi
 cmake --build build/host -j "$JOBS"
 cmake --build build/win -j "$JOBS"
+cmake --build build/asan -j "$JOBS"

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is missing, builds both trees and runs every test (native directly, Windows under Wine).
+# Installs what is missing, builds the trees and runs every test: native, native under the
+# sanitizers, and Windows under Wine.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 sh "$ROOT/scripts/install-deps.sh"
@@ -7,5 +8,7 @@ sh "$ROOT/scripts/build.sh"
 cd "$ROOT"
 status=0
 ctest --test-dir build/host --output-on-failure -j 2 || status=1
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j 2 || status=1
 ctest --test-dir build/win --output-on-failure || status=1
 exit $status

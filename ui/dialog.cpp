@@ -1,20 +1,22 @@
 #include "ui/dialog.h"
 
-#include "engine/upgrade.h"
 #include "identify/identify.h"
+#include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/memory_blocks.h"
+#include "installer/paths.h"
 #include "installer/text.h"
-#include "installer/utils.h"
+#include "installer/window.h"
 #include "resources/resource.h"
-#include "ui/gauge.h"
+#include "ui/controls.h"
+#include "ui/identify_page.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
-int giSkippedLabel = 0x0FFFFFFF;
 static int giComboSelection = -1;
 
 static const char kJvmNotUpgraded[] = "WARNING: JVM was not upgraded. Please, see UPGRADE.log and jvmpatcher.log for details.";
@@ -34,32 +36,7 @@ BOOL RegisterDialogClass(void)
     return RegisterClassA(&wc) != 0;
 }
 
-static BOOL Unattended(void) { return (gwOptions & OPTIONS_NOUSER) != 0; }
-static void Show(HWND hDlg, int id, BOOL bShow) { ShowWindow(GetDlgItem(hDlg, id), bShow ? SW_SHOW : SW_HIDE); }
-static void Enable(HWND hDlg, int id, BOOL bEnable) { EnableWindow(GetDlgItem(hDlg, id), bEnable); }
-static void Focus(HWND hDlg, int id) { SetFocus(GetDlgItem(hDlg, id)); }
-static void PostCommand(HWND hDlg, int id) { PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 static void ShowStateNumber(HWND hDlg) { SetDlgItemInt(hDlg, IDC_STATE, (UINT)giDlgState, FALSE); }
-
-static std::string ControlText(HWND hWnd)
-{
-    int len = GetWindowTextLengthA(hWnd);
-    std::string text((size_t)len + 1, '\0');
-    GetWindowTextA(hWnd, &text[0], len + 1);
-    text.resize(strlen(text.c_str()));
-    return text;
-}
-
-static std::string ComboItemText(HWND hCombo, int index)
-{
-    LRESULT len = SendMessageA(hCombo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
-    if (len == CB_ERR)
-        return std::string();
-    std::string text((size_t)len + 1, '\0');
-    SendMessageA(hCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
-    text.resize(strlen(text.c_str()));
-    return text;
-}
 
 /* Adds the combo's edit text to its list unless it is empty or listed already (exact match). */
 static int AddComboEditText(HWND hCombo, size_t maxChars)
@@ -74,14 +51,6 @@ static int AddComboEditText(HWND hCombo, size_t maxChars)
         if (ComboItemText(hCombo, i) == text)
             return -1;
     return (int)SendMessageA(hCombo, CB_ADDSTRING, 0, (LPARAM)text.c_str());
-}
-
-/* Formats a string-table text with up to three text arguments. */
-static std::string FormatString(int id, const char* a, const char* b = "", const char* c = "")
-{
-    char szText[2048];
-    FormatText(szText, sizeof(szText), Str(id), a, b, c);
-    return szText;
 }
 
 static void ReleaseDataDirs(void)
@@ -108,7 +77,7 @@ static void AllocFailure(const char* lpText)
     MessageBoxA(NULL, lpText, "Info", MB_OK | MB_ICONERROR);
 }
 
-static BOOL TdxWithoutPartition(void) { return StrIs(STRR_HOTFIX, "TDX") && giPartitions == 0; }
+static BOOL TdxWithoutPartition(void) { return StrIs(STRR_HOTFIX, zfix::FIXKIND_TDX) && giPartitions == 0; }
 
 static BOOL ConfigureDirectories(HWND hDlg)
 {
@@ -301,260 +270,6 @@ BOOL ConfigureDialog(HWND hDlg, int state)
     }
     SetDlgItemInt(hDlg, IDC_STATE, (UINT)state, FALSE);
     return bAccept;
-}
-
-/* Ends an unattended run that cannot go on, or shows the text in the message area. */
-static void ReportFailure(HWND hDlg, const std::string& text)
-{
-    if (Unattended()) {
-        WriteLog(text.c_str(), 0);
-        exit(1);
-    }
-    SetDlgItemTextA(hDlg, IDC_TEXT5, text.c_str());
-    /* The search for backups hides the message area when it ends. */
-    Show(hDlg, IDC_TEXT5, TRUE);
-}
-
-static void WaitAtFailure(HWND hDlg, const char* lpLog)
-{
-    WriteLog(lpLog, 0);
-    Enable(hDlg, IDC_BACK, TRUE);
-    Focus(hDlg, IDC_BACK);
-    gbCloseNoAsk = TRUE;
-}
-
-static std::string Release(const char* lpLabel)
-{
-    char* release = LabelRelease(lpLabel);
-    std::string text(release ? release : "");
-    free(release);
-    return text;
-}
-
-static std::string Joined(const char* lpA, const char* lpB)
-{
-    char* joined = JoinLabels(lpA, lpB);
-    std::string text(joined ? joined : "");
-    free(joined);
-    return text;
-}
-
-static BOOL StartsWith(const char* lpText, const char* lpPrefix)
-{
-    return strncmp(lpText, lpPrefix, strlen(lpPrefix)) == 0;
-}
-
-/* Offers the revertible labels, and in an unattended run chooses one. */
-static void OfferRevertLabels(HWND hDlg, const char* lpOld)
-{
-    BOOL bRqa = StrIs(STRR_HOTFIX, "RQA");
-    HWND hList = GetDlgItem(hDlg, IDC_LABELS);
-    SetDlgItemTextA(hDlg, IDC_TEXT9, Str(44));
-    Show(hDlg, IDC_TEXT9, TRUE);
-    std::string valid = ":";
-    BOOL bChosen = FALSE;
-    BOOL bGiven = gszRevertLabel[0] != '\0';
-    for (int i = 0; i < giFixLabels; ++i) {
-        const char* label = gpcanFixLabels[i];
-        WriteLogF(0, "gpcanFixLabels[i] : %s ", label);
-        if (Unattended()) {
-            if (bRqa && gszRevertLabel[0] && StartsWith(canCurrentVersion, gszRevertLabel))
-                CopyText(gszRevertLabel, sizeof(gszRevertLabel), lpOld);
-            if ((gszRevertLabel[0] && StartsWith(label, gszRevertLabel)) || giFixLabels == 1) {
-                CopyText(gszRevertLabel, sizeof(gszRevertLabel), label);
-                WriteLogF(0, "Revert label %s ", gszRevertLabel);
-                bChosen = TRUE;
-                break;
-            }
-            WriteLogF(0, "Valid label %s ", valid.c_str());
-            if (valid.size() + strlen(label) + 1 < LABEL_BUFFER)
-                valid = valid + label + " ";
-        }
-        if (bRqa && strcmp(label, Str(STR_LP)) == 0) {
-            giSkippedLabel = i;
-            continue;
-        }
-        const char* shown = (bRqa && strcmp(label, lpOld) == 0) ? canCurrentVersion : label;
-        if (SendMessageA(hList, LB_FINDSTRING, (WPARAM)-1, (LPARAM)shown) == LB_ERR) {
-            int index = (int)SendMessageA(hList, LB_ADDSTRING, 0, (LPARAM)shown);
-            SendMessageA(hList, LB_SETITEMDATA, (WPARAM)index, (LPARAM)i);
-        }
-    }
-    if (Unattended() && !bChosen) {
-        std::string text = bGiven ? FormatString(46, gszRevertLabel) : std::string(Str(47));
-        Show(hDlg, IDC_TEXT5, FALSE);
-        SetDlgItemTextA(hDlg, IDC_TEXT1, text.c_str());
-        Show(hDlg, IDC_TEXT1, TRUE);
-        WriteLog(text.c_str(), 0);
-        ShowWindow(ghGaugeFile, SW_HIDE);
-        gwOptions = 0;
-        if (!bGiven && valid == ":") {
-            ShowWindow(hDlg, SW_HIDE);
-            MessageBoxA(NULL, Str(45), Str(STR_CAPTION), MB_OK | MB_ICONERROR);
-        }
-    }
-    Show(hDlg, IDC_LABELS, TRUE);
-    Enable(hDlg, IDC_LABELS, TRUE);
-    Enable(hDlg, IDC_NEXT, FALSE);
-    Enable(hDlg, IDC_BACK, TRUE);
-    SetFocus(hList);
-    ShowWindow(ghGaugeFile, SW_SHOW);
-}
-
-static void StartIdentify(HWND hDlg)
-{
-    WriteLog("MainDlgProc: Starting case WM_START_IDENTIFY", 0);
-    Show(hDlg, IDC_TEXT5, TRUE);
-    WriteLog("MainDlgProc: Calling IdentifyZorelVersion", 0);
-    char szOld[PATH_BUFFER] = "", szNew[PATH_BUFFER] = "";
-    int result = IdentifyZorelVersion(szOld, szNew);
-    if (result == INV_UPGRADE) {
-        WriteLogF(0, "Identified %s.", Release(canCurrentVersion).c_str());
-    } else if (result == INV_REVERT) {
-        WriteLogF(0, "Identified %s.", Release(szNew).c_str());
-    } else {
-        if (result == INV_NORECORD || result == INV_UNKNOWN)
-            ReportFailure(hDlg, FormatString(26, canCurrentVersion, gpProgramDir ? gpProgramDir : ""));
-        else if (result == INV_NOSPACE)
-            ReportFailure(hDlg, FormatString(33, gszSpaceLocation, szNew, szOld));
-        WaitAtFailure(hDlg, "Unable to identify release.");
-        return;
-    }
-
-    SendMessageA(ghGaugeFile, WM_COMMAND, GAUGE_SETPOS, 0);
-    PumpMessages();
-    ShowWindow(ghGaugeFile, SW_SHOW);
-    WriteLog("MainDlgProc: Calling VerifyZorelVersion", 0);
-    int verified = VerifyZorelVersion();
-    Show(hDlg, IDC_TEXT5, TRUE);
-    if (verified != VERIFY_OK) {
-        ReportFailure(hDlg, FormatString(26, canCurrentVersion, gpProgramDir ? gpProgramDir : ""));
-        WaitAtFailure(hDlg, "Unable to verify release.");
-        ShowWindow(ghGaugeFile, SW_HIDE);
-        return;
-    }
-
-    if (giMode == MODE_UPGRADE) {
-        if (dwUpgradeType == 0) {
-            SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(24, Release(szOld).c_str(), Release(szNew).c_str()).c_str());
-            WriteLogF(0, "Verified %s.", szOld);
-        } else {
-            if (Unattended() && (gwOptions & OPTIONS_REVERT)) {
-                std::string text = FormatString(48, szNew);
-                gwOptions = 0;
-                Show(hDlg, IDC_TEXT5, FALSE);
-                SetDlgItemTextA(hDlg, IDC_TEXT1, text.c_str());
-                Show(hDlg, IDC_TEXT1, TRUE);
-            } else {
-                std::string target = StrIs(STRR_HOTFIX, "RQA") ? Joined(canCurrentVersion, szNew) : Release(szNew);
-                SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(24, Release(canCurrentVersion).c_str(), target.c_str()).c_str());
-            }
-            WriteLogF(0, "Verified %s.", canCurrentVersion);
-        }
-    } else {
-        if (dwUpgradeType == 0) {
-            SetDlgItemTextA(hDlg, IDC_TEXT5, FormatString(25, Release(szNew).c_str(), Release(szOld).c_str()).c_str());
-            WriteLogF(0, "Verified %s.", szNew);
-        } else if (StrIs(STRR_HOTFIX, "Custom Fix")) {
-            CopyText(gszRevertLabel, sizeof(gszRevertLabel), canCurrentVersion);
-            if (strstr(Str(STR_STRINGS_LIB), "jvmsr"))
-                FormatText(canLabelDir, sizeof(canLabelDir), "%s\\%s", gpProgramDir, "jvm_backup");
-            else
-                LabelDirName(gszRevertLabel, canLabelDir);
-            char szText[PATH_BUFFER + 64];
-            FormatText(szText, sizeof(szText), "Backup directory for custom fix:%s", canLabelDir);
-            WriteLog(szText, 0);
-            SetDlgItemTextA(hDlg, IDC_TEXT5, szText);
-            WriteLogF(0, "Verified %s.", szNew);
-            if (Unattended()) {
-                PostCommand(hDlg, IDC_NEXT);
-            } else {
-                Enable(hDlg, IDC_NEXT, TRUE);
-                Focus(hDlg, IDC_NEXT);
-            }
-            return;
-        } else if (giFixLabels == 0) {
-            WriteLog("Can't find valid labels", 0);
-            SetDlgItemTextA(hDlg, IDC_TEXT5, Str(45));
-            WriteLog("Unable to identify release.", 0);
-            Enable(hDlg, IDCANCEL, TRUE);
-            Focus(hDlg, IDCANCEL);
-            Enable(hDlg, IDC_NEXT, FALSE);
-            gbCloseNoAsk = TRUE;
-            return;
-        } else {
-            OfferRevertLabels(hDlg, szOld);
-        }
-    }
-
-    if (dwUpgradeType == 0 || giMode == MODE_UPGRADE) {
-        Enable(hDlg, IDC_BACK, TRUE);
-        Enable(hDlg, IDC_NEXT, TRUE);
-    }
-    if (Unattended()) {
-        if (giMode == MODE_REVERT && dwUpgradeType > 0)
-            LabelDirName(gszRevertLabel, canLabelDir);
-        PostCommand(hDlg, IDC_NEXT);
-    }
-    SetArrowCursor();
-}
-
-static void StartUpgrade(HWND hDlg)
-{
-    WriteLog("MainDlgProc: Starting case WM_START_UPGRADE", 0);
-    SetWaitCursor();
-    if (dwUpgradeType > 0) {
-        Show(hDlg, IDC_TEXT9, FALSE);
-        Show(hDlg, IDC_LABELS, FALSE);
-        Enable(hDlg, IDC_LABELS, FALSE);
-    }
-    Enable(hDlg, IDC_BACK, FALSE);
-    Enable(hDlg, IDC_NEXT, FALSE);
-    if (UpgradeZorelVersion() == 1) {
-        PostCommand(hDlg, IDC_NEXT);
-    } else {
-        ShowWindow(ghGaugeFile, SW_HIDE);
-        ShowWindow(ghGaugeTotal, SW_HIDE);
-        Show(hDlg, IDC_TEXT6, FALSE);
-        Show(hDlg, IDC_TEXT7, FALSE);
-        SetDlgItemTextA(hDlg, IDC_TEXT5, Str(34));
-        WriteLogString(34, 0);
-        giMode = MODE_FAILED;
-        gbCloseNoAsk = TRUE;
-    }
-    SetArrowCursor();
-}
-
-static void RevertLabelChosen(HWND hDlg)
-{
-    HWND hList = GetDlgItem(hDlg, IDC_LABELS);
-    int index = (int)SendMessageA(hList, LB_GETCURSEL, 0, 0);
-    if (StrIs(STRR_HOTFIX, "RQA")) {
-        if (index >= giSkippedLabel)
-            ++index;
-        if (index >= 0 && index < giFixLabels)
-            CopyText(gszRevertLabel, sizeof(gszRevertLabel), gpcanFixLabels[index]);
-    } else if (index != LB_ERR) {
-        LRESULT len = SendMessageA(hList, LB_GETTEXTLEN, (WPARAM)index, 0);
-        std::string text((size_t)(len > 0 ? len : 0) + 1, '\0');
-        SendMessageA(hList, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
-        CopyText(gszRevertLabel, sizeof(gszRevertLabel), text.c_str());
-    }
-    WriteLogF(1, "Selected Label to revert to: %s", gszRevertLabel);
-    if (dwUpgradeType != 0)
-        LabelDirName(gszRevertLabel, canLabelDir);
-    WriteLogF(1, "gpStrings[STRR_HOTFIX] = %s; strcmp %d", Str(STRR_HOTFIX), strcmp(Str(STRR_HOTFIX), "Custom Fix"));
-    Show(hDlg, IDC_TEXT1, FALSE);
-    Show(hDlg, IDC_TEXT9, FALSE);
-    Show(hDlg, IDC_LABELS, FALSE);
-    if (!gszRevertLabel[0]) {
-        WriteLog("Selected revert label has zero length", 1);
-        Enable(hDlg, IDC_NEXT, FALSE);
-        Enable(hDlg, IDC_BACK, TRUE);
-    } else {
-        Enable(hDlg, IDC_NEXT, TRUE);
-        Focus(hDlg, IDC_NEXT);
-    }
 }
 
 static void DataDirsCommand(HWND hDlg, int code)

@@ -14,8 +14,6 @@
 #define DLGSTATE_UPGRADE  3
 #define DLGSTATE_FINISHED 4
 
-extern int giSkippedLabel;
-
 /* Registers the dialog's window class "UPZOREL", by which a second installer finds the first. */
 BOOL RegisterDialogClass(void);
 INT_PTR CALLBACK MainDlgProc(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);

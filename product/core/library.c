@@ -2,6 +2,9 @@
    with a version resource and one export each. */
 #include <windows.h>
 
+__declspec(dllexport) DWORD SampleLibraryVersion(void);
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved);
+
 __declspec(dllexport) DWORD SampleLibraryVersion(void)
 {
     return SAMPLE_VERSION_NUMBER;

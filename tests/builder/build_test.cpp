@@ -12,6 +12,7 @@
 
 #include "fixture.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/patch_apply.h"
 #include "robot.h"
@@ -144,7 +145,7 @@ TEST_F(Builder, HotfixFromTwoTreesIsListedExtractedAndInspected)
     // The record and entries, read from the executable with the installer's readers.
     HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_TRUE(module != NULL);
-    std::string version = Resource(module, "VERSION", 1);
+    std::string version = Resource(module, zfix::RESTYPE_VERSION, 1);
     zfix::FIXRECORD record;
     std::string why;
     ASSERT_TRUE(zfix::ReadFixRecord(version.data(), version.size(), &record, &why)) << why;
@@ -152,13 +153,13 @@ TEST_F(Builder, HotfixFromTwoTreesIsListedExtractedAndInspected)
     std::map<std::string, size_t> packed;
     std::string listed;
     for (const zfix::FILELISTRECORD& f : record.files) {
-        std::string res = Resource(module, "FILEENTRY", (int)f.dwFileEntry);
+        std::string res = Resource(module, zfix::RESTYPE_FILEENTRY, (int)f.dwFileEntry);
         char name[zfix::MAX_ENTRY_NAME + 1];
         zfix::FILEENTRY e;
         ASSERT_TRUE(zfix::ReadFileEntry(res.data(), res.size(), name, sizeof(name), &e)) << f.lpFile;
         EXPECT_STREQ(f.lpFile, name);
         entries[name] = e;
-        packed[name] = Resource(module, "UPDATE", (int)f.dwFileEntry).size();
+        packed[name] = Resource(module, zfix::RESTYPE_UPDATE, (int)f.dwFileEntry).size();
         listed += (listed.empty() ? "" : ", ") + std::string(name);
     }
     FreeLibrary(module);

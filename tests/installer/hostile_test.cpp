@@ -166,8 +166,9 @@ TEST_F(Hostile, LabelsAndNamesThatLeaveTheProductAreRefused)
         std::string program = InstallBase();
         // The older label's backup directory is there: identification would look for copies.
         CreateDirectoryA((program + "\\Release1450").c_str(), NULL);
-        if (!c.outsideDir.empty())
+        if (!c.outsideDir.empty()) {
             ASSERT_TRUE(CreateDirectoryA(c.outsideDir.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS);
+        }
         ASSERT_TRUE(fixture::WriteFile(dir_ + "\\outside.dll", "planted"));
         {
             robot::Program run(Quoted(fix) + " nouser", dir_);
@@ -548,10 +549,12 @@ TEST_F(Hostile, PathsThatDoNotFitAreErrors)
             EXPECT_EQ(c.message, texts.back());
         }
         // Nothing was written under a shorter name ("...\\hotfix\\licen", "...\\UpdateVersio").
-        if (!c.programPath.empty())
+        if (!c.programPath.empty()) {
             EXPECT_TRUE(Names(c.programPath).empty());
-        if (!c.temp.empty())
+        }
+        if (!c.temp.empty()) {
             EXPECT_EQ(std::vector<std::string>{"UPGRADE.LOG"}, Names(c.temp));
+        }
         SetProductValue(kProductKey, "Path", program);
     }
 
@@ -643,8 +646,9 @@ TEST_F(Hostile, EmptyDataDirectoriesAreMissing)
         if (c.emptyDataPath)
             for (const std::string& partition : Partitions(kProductKey))
                 SetProductValue(std::string(kProductKey) + "\\" + partition, "DataPath", "");
-        if (c.emptyIniDirectory)
+        if (c.emptyIniDirectory) {
             ASSERT_TRUE(fixture::WriteFile(ini, "[Zorel]\r\nDirectory=\r\n"));
+        }
         std::string log;
         if (c.endsRun) {
             robot::Program run(fix + " nouser", dir_);

@@ -1,8 +1,8 @@
 #include "identify_test.h"
 
+#include "package/checksum.h"
+#include "package/fix_format.h"
 #include "resources/resource.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -22,7 +22,7 @@ std::string Upper(std::string s)
 
 static uint32_t Crc(const std::string& bytes)
 {
-    return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
+    return zfix::Crc32(bytes.data(), bytes.size());
 }
 
 /* Content that a patch can describe more briefly than the whole: the base with a few bytes changed. */
@@ -104,7 +104,7 @@ static std::string VersionRecord(const std::string& fix)
     HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     if (!module)
         return bytes;
-    HRSRC hRes = FindResourceExA(module, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC hRes = FindResourceExA(module, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     if (hRes)
         bytes.assign((const char*)LockResource(LoadResource(module, hRes)), SizeofResource(module, hRes));
     FreeLibrary(module);
@@ -123,7 +123,7 @@ std::string IdentifyTest::EditedFix(const std::string& fix, const std::function<
     EXPECT_TRUE(CopyFileA(fix.c_str(), path.c_str(), FALSE));
     HANDLE hUpdate = BeginUpdateResourceA(path.c_str(), FALSE);
     EXPECT_TRUE(hUpdate != NULL);
-    EXPECT_TRUE(UpdateResourceA(hUpdate, "VERSION", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+    EXPECT_TRUE(UpdateResourceA(hUpdate, zfix::RESTYPE_VERSION, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
                                 out.data(), (DWORD)out.size()));
     EXPECT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
     return path;

@@ -112,9 +112,10 @@ TEST_F(Identification, EachRowOfTheDecision)
         std::string program = row.installed == AT_FIX ? InstallFixed(row.setupOptions) : InstallBase(row.setupOptions);
         if (row.installed == AT_OTHER)
             SetRelease(program, other);
-        if (row.installed == AT_7_LINE)
+        if (row.installed == AT_7_LINE) {
             ASSERT_TRUE(CopyFileA((fixture::BinDir() + "\\..\\product-v7\\tessra.dll").c_str(),
                                   (program + "\\tessra.dll").c_str(), FALSE));
+        }
         if (!row.rqaIni.empty())
             fixture::WriteFile(program + "\\RQA.INI", row.rqaIni);
         SetEnvironmentVariableA("STX9", row.stx9 ? "1" : NULL);
@@ -124,8 +125,9 @@ TEST_F(Identification, EachRowOfTheDecision)
         lines.push_back(std::string("IdentifyZorelVersion: DetermineMode returns ") + row.result +
                         (std::string(row.result) == "INV_UNKNOWN" ? " (that is not good)" : ""));
         ExpectLogLines(result.log, lines);
-        if (std::string(row.result) == "INV_UNKNOWN")
+        if (std::string(row.result) == "INV_UNKNOWN") {
             EXPECT_TRUE(result.textShown && Contains(result.text, "Installer found the incorrect version ")) << result.text;
+        }
         fixture::RemoveProduct();
     }
 }

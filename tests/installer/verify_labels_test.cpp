@@ -2,11 +2,10 @@
 // backups are complete: the real installer on sample installations, fixes made by zfixbuild.
 #include "identify_test.h"
 
+#include "package/checksum.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
-
-#include <zlib.h>
 
 #include <stdio.h>
 
@@ -20,7 +19,7 @@ namespace {
 std::string Hex(const std::string& bytes)
 {
     char text[32];
-    snprintf(text, sizeof(text), "%#lx", (unsigned long)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size()));
+    snprintf(text, sizeof(text), "%#lx", (unsigned long)zfix::Crc32(bytes.data(), bytes.size()));
     return text;
 }
 

@@ -5,25 +5,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace {
 int g_failAt = -1;  // the number of the non-throwing allocation that fails; -1: none
 
-void* Allocate(std::size_t n) {
+bool Fails() {
   if (g_failAt == 0) {
     g_failAt = -1;
-    return nullptr;
+    return true;
   }
   if (g_failAt > 0) --g_failAt;
-  return std::malloc(n ? n : 1);
+  return false;
 }
 }  // namespace
 
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+// The ordinary allocations underneath, so that the ordinary deletes release them.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  if (Fails()) return nullptr;
+  try {
+    return ::operator new(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  if (Fails()) return nullptr;
+  try {
+    return ::operator new[](n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 namespace {
 

@@ -30,7 +30,7 @@ struct Decoding {
     Decoding* r = static_cast<Decoding*>(user);
     r->requests.push_back(size);
     size_t n = std::min({static_cast<size_t>(size), r->chunk, r->in.size() - r->pos});
-    std::memcpy(buf, r->in.data() + r->pos, n);
+    if (n) std::memcpy(buf, r->in.data() + r->pos, n);  // in.data() may be null when empty
     r->pos += n;
     return static_cast<unsigned>(n);
   }

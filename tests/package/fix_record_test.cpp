@@ -207,6 +207,24 @@ TEST(Labels, LabelDirName) {
   }
 }
 
+TEST(Labels, IsSameRelease) {
+  struct Case {
+    const char* current;
+    const char* label;
+    const char* kind;
+    bool same;
+  } cases[] = {
+      {"Release 14.5.1FP1 HF21|September 21, 2026", "Release 14.5.1FP1 HF21", "", true},  // begins with the label
+      {"Release 14.5.1FP1", "Release 14.5.1FP1 HF21|September 21, 2026", "", false},
+      {"Release 14.5.1 FP1", "Release 14.5.1FP1|May 21, 2026", "", true},  // the same backup directory
+      {"Release 14.5.1FP2", "Release 14.5.1FP1|May 21, 2026", "", false},
+      {"Web 2.1 Fix 3_RQA", "Web 2.1 Fix 3|x", "RQA", true},  // the add-on's label gains "_RQA"
+      {"Web 2.1 Fix 3_RQA", "Web 2.1 Fix 3|x", "", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.same, zfix::IsSameRelease(c.current, c.label, c.kind)) << c.current << " / " << c.label;
+}
+
 TEST(CheckFile, BuiltFromAChecksumRecord) {
   zfix::CHECKSUMRECORD r;
   r.dwChecksum = 0x55;

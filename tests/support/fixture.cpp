@@ -1,8 +1,12 @@
 #include "fixture.h"
 
+#include "package/checksum.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/implode.h"
+#include "tools/zfixbuild/fix_build.h"
+#include "tools/zfixbuild/fix_writer.h"
 
 #include <zlib.h>
 
@@ -151,57 +155,44 @@ bool WaitTempLog(const std::string& part, DWORD timeoutMs)
     return false;
 }
 
-static bool AddCompressed(HANDLE hUpdate, const char* type, const std::string& content)
+static std::vector<uint8_t> Bytes(const std::string& text)
 {
-    std::vector<uint8_t> res = zfix::MakeCompressedResource(content.data(), content.size());
-    return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                           res.data(), (DWORD)res.size()) != FALSE;
+    return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 static uint32_t Crc(const std::string& bytes)
 {
-    return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
+    return zfix::Crc32(bytes.data(), bytes.size());
 }
 
-static bool AddRaw(HANDLE hUpdate, const char* type, int id, const std::vector<uint8_t>& bytes)
-{
-    return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                           (void*)bytes.data(), (DWORD)bytes.size()) != FALSE;
-}
-
-/* VERSION/1 and the FILEENTRY/UPDATE pairs of the package's files. */
+/* VERSION/1 and the FILEENTRY/UPDATE pairs of the package's files, written as the builder
+   writes them. */
 static bool AddFiles(HANDLE hUpdate, const PackageOptions& options)
 {
+    zfixbuild::BuiltFix fix;
+    for (const PackageFile& f : options.files) {
+        zfixbuild::BuiltEntry e;
+        e.name = f.name;
+        e.entry = zfix::FILEENTRY();
+        e.entry.dwOperation = f.operation;
+        e.entry.dwDir = f.dir;
+        e.entry.dwOldSize = (uint32_t)f.before.size();
+        e.entry.dwNewSize = (uint32_t)f.content.size();
+        e.entry.dwOldChecksum = Crc(f.before);
+        e.entry.dwNewChecksum = Crc(f.content);
+        e.payload = zfix::MakeCompressedResource(f.content.data(), f.content.size());
+        fix.entries.push_back(e);
+    }
     zfix::FIXRECORD record = {};
     zfix::MakeLabelField(options.oldLabel.c_str(), record.header.canOldLabel);
     zfix::MakeLabelField(options.newLabel.c_str(), record.header.canNewLabel);
     record.header.dwUpgradeType = options.upgradeType;
     record.header.dwFileEntries = (uint32_t)options.files.size();
     record.header.dwListedFiles = (uint32_t)options.files.size();
-    bool ok = true;
-    uint32_t n = 0;
-    for (const PackageFile& f : options.files) {
-        ++n;
-        zfix::FILELISTRECORD list = {};
-        list.dwNameLength = (uint32_t)f.name.size();
-        list.dwOperation = f.operation;
-        list.dwDir = f.dir;
-        list.dwOldChecksum = Crc(f.before);
-        list.dwNewChecksum = Crc(f.content);
-        list.dwFileEntry = n;
-        list.lpFile = f.name.c_str();
-        record.files.push_back(list);
-        zfix::FILEENTRY entry = {};
-        entry.dwOperation = f.operation;
-        entry.dwDir = f.dir;
-        entry.dwOldSize = (uint32_t)f.before.size();
-        entry.dwNewSize = (uint32_t)f.content.size();
-        entry.dwOldChecksum = list.dwOldChecksum;
-        entry.dwNewChecksum = list.dwNewChecksum;
-        ok = AddRaw(hUpdate, "FILEENTRY", (int)n, zfix::WriteFileEntry(f.name.c_str(), entry)) && ok;
-        ok = AddRaw(hUpdate, "UPDATE", (int)n, zfix::MakeCompressedResource(f.content.data(), f.content.size())) && ok;
-    }
-    return AddRaw(hUpdate, "VERSION", 1, zfix::WriteFixRecord(record)) && ok;
+    zfixbuild::ListFiles(fix.entries, &record);
+    fix.version = zfix::WriteFixRecord(record);
+    std::string why;
+    return zfixbuild::AddFixEntries(hUpdate, fix, &why);
 }
 
 bool WaitFileHeld(const std::string& path)
@@ -219,7 +210,7 @@ bool WaitFileHeld(const std::string& path)
 static void PngChunk(std::string& out, const char* type, const std::string& data)
 {
     std::string body = std::string(type, 4) + data;
-    uint32_t n = (uint32_t)data.size(), crc = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)body.data(), (uInt)body.size());
+    uint32_t n = (uint32_t)data.size(), crc = Crc(body);
     const unsigned char len[4] = {(unsigned char)(n >> 24), (unsigned char)(n >> 16), (unsigned char)(n >> 8), (unsigned char)n};
     const unsigned char sum[4] = {(unsigned char)(crc >> 24), (unsigned char)(crc >> 16), (unsigned char)(crc >> 8), (unsigned char)crc};
     out.append((const char*)len, 4);
@@ -272,15 +263,17 @@ bool MakePackage(const std::string& path, const PackageOptions& options)
         return false;
     bool ok = true;
     if (options.license)
-        ok = AddCompressed(hUpdate, "LICENSEENTRY", options.licenseText) && ok;
+        ok = zfixbuild::AddCompressedResource(hUpdate, zfix::RESTYPE_LICENSEENTRY, Bytes(options.licenseText)) && ok;
     if (options.updateVersion)
-        ok = AddCompressed(hUpdate, "UPDATE64ENTRY", ReadFile(BinDir() + "\\UpdateVersion.exe")) && ok;
+        ok = zfixbuild::AddCompressedResource(hUpdate, zfix::RESTYPE_UPDATE64ENTRY,
+                                              Bytes(ReadFile(BinDir() + "\\UpdateVersion.exe"))) && ok;
     if (options.cabarc)
-        ok = AddCompressed(hUpdate, "UPDATECABENTRY", ReadFile(BinDir() + "\\cabarc.exe")) && ok;
+        ok = zfixbuild::AddCompressedResource(hUpdate, zfix::RESTYPE_UPDATECABENTRY,
+                                              Bytes(ReadFile(BinDir() + "\\cabarc.exe"))) && ok;
     if (!options.files.empty())
         ok = AddFiles(hUpdate, options) && ok;
     for (const RawResource& r : options.raw)
-        ok = AddRaw(hUpdate, r.type.c_str(), r.id, std::vector<uint8_t>(r.bytes.begin(), r.bytes.end())) && ok;
+        ok = zfixbuild::AddResource(hUpdate, r.type.c_str(), (unsigned)r.id, std::vector<uint8_t>(r.bytes.begin(), r.bytes.end())) && ok;
     return EndUpdateResourceA(hUpdate, !ok) && ok;
 }
 

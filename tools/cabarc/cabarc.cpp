@@ -3,8 +3,8 @@
 //   cabarc [-r] [-p] n CABINET PATTERN...      new cabinet from the files matching the patterns
 //                                              (-r: also in subdirectories, -p: with their paths
 //                                              relative to the current directory)
-//   cabarc [-p] [-o] x CABINET [SPEC...] [DEST\]
-//                                              extract the members matching the specs (all when
+//   cabarc [-p] [-o] x CABINET [PATTERN...] [DEST\]
+//                                              extract the members matching the patterns (all when
 //                                              none are given; "*" is all) into DEST (a last
 //                                              argument ending in '\'), else into the current
 //                                              directory (-p: with their stored paths,
@@ -25,7 +25,7 @@ namespace {
 int Usage()
 {
     std::fputs("usage: cabarc [-r] [-p] n CABINET PATTERN...\n"
-               "       cabarc [-p] [-o] x CABINET [SPEC...] [DEST\\]\n", stderr);
+               "       cabarc [-p] [-o] x CABINET [PATTERN...] [DEST\\]\n", stderr);
     return 2;
 }
 

@@ -19,7 +19,7 @@ struct ExtractOptions {
 // standard error) on any failure, including patterns that match no file.
 bool Pack(const std::string& cabinet, const std::vector<std::string>& patterns, const PackOptions& options);
 
-// Extracts the members that match one of the specs (all when there are none) into destination
+// Extracts the members that match one of the patterns (all when there are none) into destination
 // (the current directory when empty). False on any failure or refused member.
-bool Extract(const std::string& cabinet, const std::vector<std::string>& specs, const std::string& destination,
+bool Extract(const std::string& cabinet, const std::vector<std::string>& patterns, const std::string& destination,
              const ExtractOptions& options);

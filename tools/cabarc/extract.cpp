@@ -27,7 +27,7 @@ struct Pending {
 };
 
 struct ExtractState {
-    const std::vector<std::string>* specs;
+    const std::vector<std::string>* patterns;
     const ExtractOptions* options;
     std::string destination;  // full path, no trailing backslash
     std::map<INT_PTR, Pending> pending;
@@ -79,14 +79,14 @@ FNCLOSE(FdiClose)
 
 bool Selected(const ExtractState& state, const std::string& stored)
 {
-    const std::vector<std::string>& specs = *state.specs;
-    if (specs.empty())
+    const std::vector<std::string>& patterns = *state.patterns;
+    if (patterns.empty())
         return true;
     size_t slash = stored.find_last_of("\\/");
     std::string base = slash == std::string::npos ? stored : stored.substr(slash + 1);
-    for (size_t i = 0; i < specs.size(); ++i)
-        if (specs[i] == "*" || specs[i] == "*.*" || cabio::WildMatch(specs[i].c_str(), stored.c_str()) ||
-            cabio::WildMatch(specs[i].c_str(), base.c_str()))
+    for (size_t i = 0; i < patterns.size(); ++i)
+        if (patterns[i] == "*" || patterns[i] == "*.*" || cabio::WildMatch(patterns[i].c_str(), stored.c_str()) ||
+            cabio::WildMatch(patterns[i].c_str(), base.c_str()))
             return true;
     return false;
 }
@@ -275,7 +275,7 @@ const char* FdiErrorText(int oper)
 
 }  // namespace
 
-bool Extract(const std::string& cabinet, const std::vector<std::string>& specs, const std::string& destination,
+bool Extract(const std::string& cabinet, const std::vector<std::string>& patterns, const std::string& destination,
              const ExtractOptions& options)
 {
     std::string cabFull = cabio::FullPath(cabinet);
@@ -290,7 +290,7 @@ bool Extract(const std::string& cabinet, const std::vector<std::string>& specs, 
     char tempName[64];
     std::snprintf(tempName, sizeof tempName, "~cabarc%lu.tmp", GetCurrentProcessId());
     state.tempName = tempName;
-    state.specs = &specs;
+    state.patterns = &patterns;
     state.options = &options;
     state.destination = cabio::FullPath(destination.empty() ? std::string(".") : destination);
     while (state.destination.size() > 3 && state.destination[state.destination.size() - 1] == '\\')
@@ -331,7 +331,7 @@ bool Extract(const std::string& cabinet, const std::vector<std::string>& specs, 
             cabio::Error("cannot extract %s: %s", cabinet.c_str(), FdiErrorText(oper));
         return false;
     }
-    if (!specs.empty() && state.matched == 0)
+    if (!patterns.empty() && state.matched == 0)
         return cabio::Fail("no member of %s matches", cabinet.c_str());
     if (state.failed)
         return false;

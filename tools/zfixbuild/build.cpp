@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "package/implode.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
+#include "package/implode.h"
 #include "tools/zfixbuild/commands.h"
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
 #include "tools/zfixbuild/fix_report.h"
+#include "tools/zfixbuild/fix_writer.h"
 #include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
@@ -25,8 +27,6 @@
 using namespace zfixbuild;
 
 namespace {
-
-const WORD kLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 int Fail(const std::string& text) {
   fprintf(stderr, "zfixbuild: %s\n", text.c_str());
@@ -130,11 +130,6 @@ bool ReadTrees(const std::string& folder, const TreePaths& paths, Tree* tree, st
   return true;
 }
 
-bool Add(HANDLE hUpdate, const char* type, unsigned id, const std::vector<uint8_t>& bytes) {
-  return UpdateResourceA(hUpdate, type, MAKEINTRESOURCEA(id), kLanguage, (void*)bytes.data(), (DWORD)bytes.size()) !=
-         FALSE;
-}
-
 // Blocks 1 (strings 0-15) and 3 (32-47) rewritten whole, the other strings taken from the stub.
 bool AddStrings(HANDLE hUpdate, const std::string& stub, const std::map<unsigned, std::string>& strings,
                 std::string* why) {
@@ -156,7 +151,7 @@ bool AddStrings(HANDLE hUpdate, const std::string& stub, const std::map<unsigned
   }
   FreeLibrary(module);
   for (const auto& b : blocks)
-    if (ok && !Add(hUpdate, MAKEINTRESOURCEA(6) /* RT_STRING */, b.first, WriteStringBlock(b.second))) {
+    if (ok && !AddResource(hUpdate, MAKEINTRESOURCEA(6) /* RT_STRING */, b.first, WriteStringBlock(b.second))) {
       *why = "cannot add string block " + std::to_string(b.first);
       ok = false;
     }
@@ -178,7 +173,7 @@ bool AddCompressedFile(HANDLE hUpdate, const char* type, const std::string& path
     *why = path + ": the compressed file does not decode to the file";
     return false;
   }
-  if (!Add(hUpdate, type, 1, payload)) {
+  if (!AddResource(hUpdate, type, 1, payload)) {
     *why = std::string("cannot add ") + type;
     return false;
   }
@@ -196,24 +191,16 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
     *why = "cannot update the resources of " + out;
     return false;
   }
-  bool ok = Add(hUpdate, "VERSION", 1, fix.version);
-  if (!ok) *why = "cannot add VERSION";
-  for (size_t i = 0; ok && i < fix.entries.size(); ++i) {
-    const BuiltEntry& e = fix.entries[i];
-    unsigned n = (unsigned)(i + 1);
-    ok = Add(hUpdate, "FILEENTRY", n, zfix::WriteFileEntry(e.name.c_str(), e.entry)) &&
-         (e.payload.empty() || Add(hUpdate, "UPDATE", n, e.payload));
-    if (!ok) *why = "cannot add the resources of " + e.name;
-  }
-  ok = ok && AddCompressedFile(hUpdate, "LICENSEENTRY", Resolve(folder, d.license), why) &&
-       AddCompressedFile(hUpdate, "UPDATE64ENTRY", tools + "\\UpdateVersion.exe", why) &&
-       AddCompressedFile(hUpdate, "UPDATECABENTRY", tools + "\\cabarc.exe", why);
+  bool ok = AddFixEntries(hUpdate, fix, why) &&
+            AddCompressedFile(hUpdate, zfix::RESTYPE_LICENSEENTRY, Resolve(folder, d.license), why) &&
+            AddCompressedFile(hUpdate, zfix::RESTYPE_UPDATE64ENTRY, tools + "\\UpdateVersion.exe", why) &&
+            AddCompressedFile(hUpdate, zfix::RESTYPE_UPDATECABENTRY, tools + "\\cabarc.exe", why);
   if (ok && !d.tool.empty()) {
     std::vector<uint8_t> jar;
     if (!ReadBytes(Resolve(folder, d.tool), &jar)) {
       *why = "cannot read " + Resolve(folder, d.tool);
       ok = false;
-    } else if (!Add(hUpdate, "TOOLENTRY", 1, jar)) {
+    } else if (!AddResource(hUpdate, zfix::RESTYPE_TOOLENTRY, 1, jar)) {
       *why = "cannot add TOOLENTRY";
       ok = false;
     }

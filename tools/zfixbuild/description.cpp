@@ -2,12 +2,12 @@
 
 #include <cctype>
 #include <cstdio>
-#include <vector>
 
-#include "identify/version_text.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "package/names.h"
+#include "package/version_text.h"
 
 namespace zfixbuild {
 
@@ -141,22 +141,17 @@ bool ParseDescription(const std::string& text, Description* d, std::string* why)
   d->releaseText = ini.Get("Fix", "ReleaseText", d->fixLabel);
   d->fixKind = ini.Get("Fix", "FixKind", d->fixLabel);
   if (d->fixKind.empty()) d->fixKind = d->fixLabel;
-  if (d->fixKind != d->fixLabel && d->fixKind != "Custom Fix" && d->fixKind != "RQA" && d->fixKind != "TDX") {
+  if (d->fixKind != d->fixLabel && d->fixKind != zfix::FIXKIND_CUSTOM && d->fixKind != zfix::FIXKIND_RQA &&
+      d->fixKind != zfix::FIXKIND_TDX) {
     *why = "[Fix] FixKind must be \"Custom Fix\", \"RQA\" or \"TDX\" (or left out for an ordinary fix), not \"" +
            d->fixKind + "\"";
     return false;
   }
-  if (d->fixKind == "TDX" || d->fixKind == "Custom Fix") {
+  if (d->fixKind == zfix::FIXKIND_TDX || d->fixKind == zfix::FIXKIND_CUSTOM) {
     // The installer compares the version after the title's first ':' with the installed file's;
     // a fix whose version it cannot read is never installed.
-    size_t colon = d->title.find(':');
-    std::string version = colon == std::string::npos ? std::string() : d->title.substr(colon + 1);
-    std::vector<char> a(version.begin(), version.end()), b(version.begin(), version.end());
-    a.push_back('\0');
-    b.push_back('\0');
     int n[4];
-    if (colon == std::string::npos ||
-        (!ParseDottedVersion(a.data(), &n[0], &n[1], &n[2], &n[3]) && !ParseCommaVersion(b.data(), &n[0], &n[1], &n[2], &n[3]))) {
+    if (!ParseTitleVersion(d->title.c_str(), n)) {
       *why = "[Fix] Title of a " + d->fixKind + " fix must end in ':' and its four-part version (\"Diagnostics: 9.0.1.7\")";
       return false;
     }

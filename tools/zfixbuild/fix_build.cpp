@@ -1,7 +1,5 @@
 #include "tools/zfixbuild/fix_build.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
@@ -11,7 +9,9 @@
 #include <thread>
 
 #include "package/byte_io.h"
+#include "package/checksum.h"
 #include "package/explode.h"
+#include "package/fix_format.h"
 #include "package/implode.h"
 #include "package/patch_apply.h"
 #include "package/names.h"
@@ -21,8 +21,6 @@ namespace zfixbuild {
 
 namespace {
 
-constexpr size_t kMaxEntries = 9999;       // backup copies carry the entry number in four digits
-constexpr size_t kMaxStringLength = 519;   // the installer loads each string into 520 bytes
 constexpr uint64_t kMaxFileSize = zfix::kMaxImplodeInput;
 
 std::string Upper(std::string s) {
@@ -81,7 +79,8 @@ class Reader {
     auto known = checksums_.find(f);
     if (known != checksums_.end()) return known->second;
     std::vector<uint8_t> room;
-    uint32_t c = Checksum(loaded ? *loaded : *Load(*f, &room));
+    const std::vector<uint8_t>& bytes = loaded ? *loaded : *Load(*f, &room);
+    uint32_t c = zfix::Crc32(bytes.data(), bytes.size());
     checksums_[f] = c;
     return c;
   }
@@ -258,17 +257,19 @@ unsigned DefaultJobs() {
   return n ? n : 1;
 }
 
-uint32_t Checksum(const std::vector<uint8_t>& bytes) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  const uint8_t* p = bytes.data();
-  size_t left = bytes.size();
-  while (left) {
-    uInt n = static_cast<uInt>(std::min<size_t>(left, 1u << 30));
-    crc = crc32(crc, p, n);
-    p += n;
-    left -= n;
+void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record) {
+  uint32_t n = 0;
+  for (const BuiltEntry& e : entries) {
+    zfix::FILELISTRECORD f = {};
+    f.dwNameLength = static_cast<uint32_t>(e.name.size());
+    f.dwOperation = e.entry.dwOperation;
+    f.dwDir = e.entry.dwDir;
+    f.dwOldChecksum = e.entry.dwOldChecksum;
+    f.dwNewChecksum = e.entry.dwNewChecksum;
+    f.dwFileEntry = ++n;
+    f.lpFile = e.name.c_str();
+    record->files.push_back(f);
   }
-  return static_cast<uint32_t>(crc);
 }
 
 bool BuildFix(const Description& d, const Tree& base, const Tree& target, const std::vector<Tree>& older,
@@ -374,11 +375,11 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     *why = "the base and target trees hold the same files: there is nothing to fix";
     return false;
   }
-  if (fix->entries.size() > kMaxEntries) {
-    *why = std::to_string(fix->entries.size()) + " files: a fix holds at most " + std::to_string(kMaxEntries);
+  if (fix->entries.size() > zfix::MAX_FILE_ENTRIES) {
+    *why = std::to_string(fix->entries.size()) + " files: a fix holds at most " + std::to_string(zfix::MAX_FILE_ENTRIES);
     return false;
   }
-  if (fix->entries.size() >= 1000)
+  if (fix->entries.size() > zfix::MAX_LISTED_ENTRIES)
     notes->push_back("the fix has 1000 files or more: its contents listing will refuse to show them");
   std::map<std::string, std::string> shortNames;
   for (const BuiltEntry& e : fix->entries) {
@@ -441,24 +442,18 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
     return false;
   }
   h.gdwChecksums = static_cast<uint32_t>(record.checksums.size());
-  uint32_t n = 0;
-  for (const BuiltEntry& e : fix->entries) {
-    zfix::FILELISTRECORD f = {};
-    f.dwNameLength = static_cast<uint32_t>(e.name.size());
-    f.dwOperation = e.entry.dwOperation;
-    f.dwDir = e.entry.dwDir;
-    f.dwOldChecksum = e.entry.dwOldChecksum;
-    f.dwNewChecksum = e.entry.dwNewChecksum;
-    f.dwFileEntry = ++n;
-    f.lpFile = e.name.c_str();
-    record.files.push_back(f);
-  }
+  ListFiles(fix->entries, &record);
   fix->version = zfix::WriteFixRecord(record);
 
-  fix->strings = {{0, d.title}, {1, d.stringsLibrary}, {2, d.releaseText}, {42, d.fixKind}, {43, d.lpValue}};
+  fix->strings = {{zfix::STR_TITLE, d.title},
+                  {zfix::STR_STRINGS_LIB, d.stringsLibrary},
+                  {zfix::STR_RELEASE_TEXT, d.releaseText},
+                  {zfix::STRR_HOTFIX, d.fixKind},
+                  {zfix::STR_LP, d.lpValue}};
   for (const auto& s : fix->strings)
-    if (s.second.empty() || s.second.size() > kMaxStringLength) {
-      *why = "string " + std::to_string(s.first) + " must have 1 to " + std::to_string(kMaxStringLength) + " characters";
+    if (s.second.empty() || s.second.size() > zfix::MAX_STRING_LENGTH) {
+      *why = "string " + std::to_string(s.first) + " must have 1 to " + std::to_string(zfix::MAX_STRING_LENGTH) +
+             " characters";
       return false;
     }
   return true;

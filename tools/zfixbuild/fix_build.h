@@ -40,7 +40,9 @@ struct BuiltFix {
   std::map<unsigned, std::string> strings;  // the fix's strings 0, 1, 2, 42, 43
 };
 
-uint32_t Checksum(const std::vector<uint8_t>& bytes);
+// The file list of a record: one FILELISTRECORD per entry, numbered from 1 in order. The
+// names point into entries, which must outlive the record.
+void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record);
 
 // The compressed resource form of bytes in the literal mode and dictionary size that give the
 // smallest stream, checked by decoding it again; false when it does not decode to bytes.

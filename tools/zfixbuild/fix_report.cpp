@@ -4,6 +4,7 @@
 
 #include "package/byte_io.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 
 namespace zfixbuild {
@@ -203,7 +204,7 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
       f.Raw("size", json ? "null" : "missing");
     } else {
       f.Number("size", c.second.bytes.size());
-      if (c.first != "TOOLENTRY") {
+      if (c.first != zfix::RESTYPE_TOOLENTRY) {
         f.Number("unpacked", StoredSize(c.second));
         AddStreamSetting(f, "", c.second);
       }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "tools/zfixbuild/commands.h"
 #include "tools/zfixbuild/fix_report.h"
@@ -37,17 +38,18 @@ int CmdInspect(int argc, char** argv) {
     return 1;
   }
   FixView fix;
-  fix.version = View(module, "VERSION", 1);
+  fix.version = View(module, zfix::RESTYPE_VERSION, 1);
   zfix::FIXHEADER header;
   if (fix.version.present && zfix::ReadFixHeader(fix.version.bytes.data(), fix.version.bytes.size(), &header)) {
     for (uint32_t n = 1; n <= header.dwFileEntries && n <= 10000; ++n) {
-      fix.records[n] = View(module, "FILEENTRY", n);
-      fix.updates[n] = View(module, "UPDATE", n);
+      fix.records[n] = View(module, zfix::RESTYPE_FILEENTRY, n);
+      fix.updates[n] = View(module, zfix::RESTYPE_UPDATE, n);
     }
   }
-  for (const char* type : {"LICENSEENTRY", "UPDATE64ENTRY", "UPDATECABENTRY", "TOOLENTRY"})
+  for (const char* type :
+       {zfix::RESTYPE_LICENSEENTRY, zfix::RESTYPE_UPDATE64ENTRY, zfix::RESTYPE_UPDATECABENTRY, zfix::RESTYPE_TOOLENTRY})
     fix.carried[type] = View(module, type, 1);
-  for (unsigned id : {0u, 1u, 2u, 42u, 43u}) {
+  for (int id : zfix::FIX_STRING_IDS) {
     std::vector<std::u16string> block;
     if (ReadStringBlock(module, StringBlockId(id), &block)) fix.strings[id] = Narrow(block[id % kStringsPerBlock]);
   }

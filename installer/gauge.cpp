@@ -1,6 +1,7 @@
-#include "ui/gauge.h"
+#include "installer/gauge.h"
 
 #include "installer/globals.h"
+#include "installer/window.h"
 
 #include <stdio.h>
 
@@ -132,34 +133,9 @@ LRESULT CALLBACK GaugeWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void CenterWindow(HWND hWnd)
-{
-    RECT rc;
-    GetWindowRect(hWnd, &rc);
-    int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    MoveWindow(hWnd, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, TRUE);
-}
-
-BOOL PumpMessages(void)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage((int)msg.wParam);  /* leave it for the message loop */
-            return FALSE;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return TRUE;
-}
-
 void GaugeCommand(HWND hGauge, WPARAM command, LONG value)
 {
     if (hGauge)
         SendMessageA(hGauge, WM_COMMAND, command, (LPARAM)value);
     PumpMessages();
 }
-
-void SetWaitCursor(void) { SetCursor(LoadCursor(NULL, IDC_WAIT)); }
-void SetArrowCursor(void) { SetCursor(LoadCursor(NULL, IDC_ARROW)); }

@@ -1,10 +1,11 @@
-/* The "GasGauge" progress control and the small window routines of the wizard. */
+/* The "GasGauge" progress control, which the wizard shows and identification and the upgrade
+   drive. */
 #ifndef ZFIX_GAUGE_H
 #define ZFIX_GAUGE_H
 
 #include <windows.h>
 
-#include "ui/gauge_math.h"
+#include "installer/gauge_math.h"
 
 #define GAUGE_CLASS       "GasGauge"
 #define GAUGE_ID          8888
@@ -25,13 +26,9 @@
 BOOL RegisterGaugeClass(void);
 HWND CreateGauge(HWND hDlg, int placeholderId);
 LRESULT CALLBACK GaugeWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-void CenterWindow(HWND hWnd);
-BOOL PumpMessages(void);
 /* Sends a gauge command (GAUGE_SETRANGE, GAUGE_SETPOS, ...) when the gauge exists, then
    dispatches pending messages. */
 void GaugeCommand(HWND hGauge, WPARAM command, LONG value);
-void SetWaitCursor(void);
-void SetArrowCursor(void);
 
 
 #endif

@@ -1,5 +1,6 @@
 // DecompressBuffer under Wine: the movable block, the size, and the log line on failure.
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
+#include "installer/log.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 
 static std::vector<std::string> g_log;
 
+// The log of the unpacker, recorded instead of written.
 void WriteLog(const char* text, int level) { g_log.push_back(std::to_string(level) + ":" + text); }
 
 namespace {

@@ -1,6 +1,5 @@
-// Version numbers and fix-label numbers read out of texts, and the gauge's arithmetic.
-#include "identify/version_text.h"
-#include "ui/gauge_math.h"
+// Version numbers and fix-label numbers read out of texts.
+#include "package/version_text.h"
 
 #include <gtest/gtest.h>
 
@@ -71,25 +70,29 @@ TEST(VersionText, RqaLabelNumbers)
     }
 }
 
-TEST(GaugeMath, FilledPixelsAndPercentage)
+TEST(VersionText, TitleVersionAfterTheFirstColon)
 {
-    struct Case { long range, pos, width; unsigned filled, percent; };
+    struct Case {
+        const char* title;
+        int result;
+        int n[4];
+    };
     const Case cases[] = {
-        {200, 50, 150, 37, 24},     // the text follows the pixels, not the raw position
-        {100, 0, 150, 0, 0},
-        {100, 100, 150, 150, 100},
-        {100, 250, 150, 150, 100},  // above the range: full
-        {100, 50, 0, 0, 100},       // a window of width 0 reads 100%
-        {3, 1, 300, 100, 33},
-        {0, 0, 150, 0, 0},          // nothing to divide by
-        {0, 5, 150, 150, 100},
+        {"Diagnostics: 9.0.1.7", 1, {9, 0, 1, 7}},
+        {"Custom fix: 9, 0, 1, 5", 1, {9, 0, 1, 5}},       // the comma form when the dotted one fails
+        {"Fix: 14.5.1.0: second colon", 1, {14, 5, 1, 0}},  // the first ':' counts
+        {"Diagnostics 9.0.1.7", 0, {-1, -1, -1, -1}},      // no ':' at all
+        {"Diagnostics: 9.0.1", 0, {-1, -1, -1, -1}},        // three fields: n stays untouched
+        {"Diagnostics:", 0, {-1, -1, -1, -1}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.range << " " << c.pos << " " << c.width);
-        unsigned filled = GaugeFilled(c.range, c.pos, c.width);
-        EXPECT_EQ(c.filled, filled);
-        EXPECT_EQ(c.percent, GaugePercent(filled, c.width));
+        SCOPED_TRACE(c.title);
+        int n[4] = {-1, -1, -1, -1};
+        EXPECT_EQ(c.result, ParseTitleVersion(c.title, n));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(c.n[i], n[i]) << "field " << i;
     }
+    EXPECT_EQ(0, ParseTitleVersion(nullptr, nullptr));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "package/decompress_buffer.h"
+#include "installer/decompress_buffer.h"
 
 #include <cstring>
 
