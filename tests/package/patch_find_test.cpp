@@ -156,8 +156,9 @@ TEST(PatchFind, ShortMatchesFarAwayAreNotFollowed) {
   const int64_t farDiagonal = (6000 + 500) - (3000 + 1000);
   uint32_t oldAt = 0, newAt = 0;
   for (const zfix::PatchRegion& r : regions) {
-    if (r.newOffset > newAt)  // an equal run from (oldAt, newAt)
+    if (r.newOffset > newAt) {  // an equal run from (oldAt, newAt)
       EXPECT_NE(static_cast<int64_t>(oldAt) - newAt, farDiagonal) << "equal run at new offset " << newAt;
+    }
     oldAt = r.oldOffset + r.oldLength;
     newAt = r.newOffset + r.newLength;
   }
