@@ -192,9 +192,10 @@ struct ChangedFile {
   std::string why;
 };
 
-// Runs work(0..count) on up to `jobs` threads, in index order as far as the memory budget lets:
-// a task may start while the estimates (cost(k), bytes) of the running ones stay within
-// kWorkBudget, or alone. The 32-bit builder has 4 GB; two large files side by side would not fit.
+// Runs work(0..count) on up to `jobs` threads, the largest tasks (by cost(k), bytes) first so
+// that no large one is left for the end, as far as the memory budget lets: a task may start while
+// the estimates of the running ones stay within kWorkBudget, or alone. The 32-bit builder has
+// 4 GB; two large files side by side would not fit.
 void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_t)>& cost,
                  const std::function<void(size_t)>& work) {
   constexpr uint64_t kWorkBudget = uint64_t{1} << 30;
@@ -202,6 +203,10 @@ void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_
     for (size_t k = 0; k < count; ++k) work(k);
     return;
   }
+  std::vector<std::pair<uint64_t, size_t>> order(count);
+  for (size_t k = 0; k < count; ++k) order[k] = {cost(k), k};
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::pair<uint64_t, size_t>& a, const std::pair<uint64_t, size_t>& b) { return a.first > b.first; });
   std::mutex lock;
   std::condition_variable freed;
   size_t next = 0;
@@ -213,8 +218,8 @@ void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_
       {
         std::unique_lock<std::mutex> hold(lock);
         if (next == count) return;
-        k = next++;
-        need = cost(k);
+        need = order[next].first;
+        k = order[next++].second;
         freed.wait(hold, [&] { return inUse == 0 || inUse + need <= kWorkBudget; });
         inUse += need;
       }
