@@ -160,8 +160,8 @@ class MatchFinder {
   }
 
   // Inserts pos and returns the number of matches written to out (at most kMaxMatches).
-  unsigned Find(size_t pos, MatchInfo* out) { return Step(pos, out); }
-  void Skip(size_t pos) { Step(pos, nullptr); }
+  unsigned Find(size_t pos, MatchInfo* out) { return Step<true>(pos, out); }
+  void Skip(size_t pos) { Step<false>(pos, nullptr); }
 
   static constexpr unsigned kMaxMatches = 64;
 
@@ -169,6 +169,7 @@ class MatchFinder {
   static constexpr unsigned kHashBits = 14;
   static constexpr unsigned kCyclic = 8192;  // larger than the biggest window
 
+  template <bool kReport>
   unsigned Step(size_t pos, MatchInfo* out) {
     unsigned count = 0;
     size_t avail = size_ - pos;
@@ -181,7 +182,7 @@ class MatchFinder {
     int32_t p2 = head2_[h2];
     head2_[h2] = static_cast<int32_t>(pos);
     unsigned bestLen = 2;
-    if (out && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
+    if (kReport && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
     if (avail < 3) return count;
 
     unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
@@ -205,7 +206,7 @@ class MatchFinder {
         len = CommonLength(cand, cur, len + 1, maxLen, safe8);
         if (len > bestLen) {
           bestLen = len;
-          if (out && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
+          if (kReport && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
         }
         if (len == maxLen) {
           *ptr1 = pair[0];
