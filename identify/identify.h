@@ -15,8 +15,6 @@
 
 #define VERIFY_OK    2
 
-/* Backup copies a revert would restore; the progress range of the restore. */
-extern DWORD dwNumBackupFiles;
 /* Where the disk space ran short (the program directory or a data directory). */
 extern char gszSpaceLocation[];
 /* The check-file table, built from the checksum table by VerifyValidLabels. */
@@ -33,6 +31,5 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count);
 
 int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles);
 int FoundBackup(DWORD dwNew);
-char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size);
 
 #endif

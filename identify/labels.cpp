@@ -16,10 +16,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-DWORD dwNumBackupFiles = 0;
 zfix::PCHECKFILE* gpCheckFileTable = NULL;
 
 static BOOL IsLastLabel(const char* lpLabel)
@@ -33,34 +33,6 @@ static void AddLabelOnce(const char* lpLabel)
         return;
     AddFixLabel(lpLabel);
     WriteLogF(2, "VerifyValidLabels: Added %d label %s", giFixLabels - 1, gpcanFixLabels[giFixLabels - 1]);
-}
-
-/* The last part of a file name of the fix, after its last '\\' or '/'. */
-static const char* BaseName(const char* lpPath)
-{
-    const char* base = lpPath;
-    for (const char* p = lpPath; *p; ++p)
-        if (*p == '\\' || *p == '/')
-            base = p + 1;
-    return base;
-}
-
-/* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
-static void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
-{
-    char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
-    CopyText(szBase, sizeof(szBase), BaseName(lpFile));
-    StripFileExtension(szBase, szStem, sizeof(szStem));
-    FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
-}
-
-char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
-{
-    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER + 16];  /* a name and "nnnn.IIB" */
-    LabelDirName(lpLabel, szDir);
-    BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
-    FormatText(lpOut, size, "%s\\%s", szDir, szName);
-    return lpOut;
 }
 
 /* The checksum of a file, or FALSE when it cannot be opened. */
@@ -102,23 +74,33 @@ static void Status(const char* lpText, BOOL bShow)
     ShowWindow(ghGaugeFile, bShow ? SW_SHOW : SW_HIDE);
 }
 
-/* The FILEENTRY number whose name ends in lpBase, or 0; FALSE when an entry cannot be loaded. */
+/* The FILEENTRY number whose name ends in lpBase, or 0; FALSE when an entry before it (or, without
+   a match, any entry) cannot be loaded. The entries are read once: a search per checksum record
+   would read them all again for each file, which for a fix of thousands of files takes longer
+   than installing it. */
 static BOOL FindFileEntry(const char* lpBase, DWORD* pdwEntry)
 {
-    for (DWORD k = 1; k <= gdwFileEntries; ++k) {
-        DWORD dwSize = 0;
+    static std::map<std::string, DWORD> firstByBase;
+    static DWORD dwRead = 0, dwFailed = 0;
+    for (; dwRead < gdwFileEntries && dwFailed == 0; ++dwRead) {
+        DWORD k = dwRead + 1, dwSize = 0;
         HGLOBAL hRes = FindAndLoadRes((int)k, RES_FILEENTRY, &dwSize);
         const void* data = hRes ? LockResource(hRes) : NULL;
         char szName[zfix::MAX_ENTRY_NAME + 1];
         zfix::FILEENTRY fe;
-        if (!data || !zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe)) {
-            WriteLog("Failed to load file entry resource.", 0);
-            return FALSE;
-        }
-        if (strcmp(BaseName(szName), lpBase) == 0) {
-            *pdwEntry = k;
-            return TRUE;
-        }
+        if (!data || !zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe))
+            dwFailed = k;
+        else
+            firstByBase.insert(std::make_pair(std::string(FixFileBaseName(szName)), k));
+    }
+    std::map<std::string, DWORD>::const_iterator found = firstByBase.find(lpBase);
+    if (found != firstByBase.end() && (dwFailed == 0 || found->second < dwFailed)) {
+        *pdwEntry = found->second;
+        return TRUE;
+    }
+    if (dwFailed != 0) {
+        WriteLog("Failed to load file entry resource.", 0);
+        return FALSE;
     }
     return TRUE;
 }
@@ -204,7 +186,7 @@ int FoundBackup(DWORD dwNew)
                 return CopyBackup(candidate.c_str(), szTarget, TRUE);
         }
     }
-    WriteLogF(3, "FoundBackup: File %s not found", BaseName(entry->lpFile));
+    WriteLogF(3, "FoundBackup: File %s not found", FixFileBaseName(entry->lpFile));
     return 0;
 }
 
@@ -291,7 +273,7 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
             }
             WriteLogF(2, bFound ? "VerifyValidLabels: File %s PRESENT in the fix; canFile: %s"
                                 : "VerifyValidLabels: File %s NOT present in the fix; canFile: %s",
-                      path.c_str(), BaseName(path.c_str()));
+                      path.c_str(), FixFileBaseName(path.c_str()));
         }
     }
 }
@@ -300,7 +282,7 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
 static BOOL EntryRevertible(DWORD i)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[i];
-    const char* base = BaseName(entry->lpFile);
+    const char* base = FixFileBaseName(entry->lpFile);
     char szDir[zfix::LABEL_DIR_MAX + 1], szCopy[PATH_BUFFER * 2];
     WriteLogF(2, "VerifyValidLabels: dw = %d, gpCheckFileTable[dw]->lpFile = %s,  gpCheckFileTable[dw]->canReleaseLabel = %s",
               (int)i, entry->lpFile, entry->canReleaseLabel);
@@ -380,7 +362,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
                       entry->bPresent, (int)entry->dwDir, (int)i);
             continue;
         }
-        const char* base = BaseName(entry->lpFile);
+        const char* base = FixFileBaseName(entry->lpFile);
         DWORD dwEntry = entry->dwFileEntry;
         if (!entry->bPresent && !FindFileEntry(base, &dwEntry))
             result = 0;

@@ -2,6 +2,7 @@
 
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/text.h"
 #include "package/fix_record.h"
 
@@ -84,4 +85,32 @@ char* JoinLabels(const char* lpA, const char* lpB)
         out[a + b + 1] = '\0';
     }
     return out;
+}
+
+/* The last part of a file name of the fix, after its last '\\' or '/'. */
+const char* FixFileBaseName(const char* lpPath)
+{
+    const char* base = lpPath;
+    for (const char* p = lpPath; *p; ++p)
+        if (*p == '\\' || *p == '/')
+            base = p + 1;
+    return base;
+}
+
+/* The backup copy name of a file: its stem, the entry number in four digits and ".IIB". */
+void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
+{
+    char szBase[PATH_BUFFER], szStem[PATH_BUFFER];
+    CopyText(szBase, sizeof(szBase), FixFileBaseName(lpFile));
+    StripFileExtension(szBase, szStem, sizeof(szStem));
+    FormatText(lpOut, size, "%s%04d.IIB", szStem, (int)dwFileEntry);
+}
+
+char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size)
+{
+    char szDir[zfix::LABEL_DIR_MAX + 1], szName[PATH_BUFFER + 16];  /* a name and "nnnn.IIB" */
+    LabelDirName(lpLabel, szDir);
+    BackupCopyName(lpFile, dwFileEntry, szName, sizeof(szName));
+    FormatText(lpOut, size, "%s\\%s", szDir, szName);
+    return lpOut;
 }

@@ -27,4 +27,11 @@ BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel);
 char* LabelRelease(const char* lpLabel);
 char* JoinLabels(const char* lpA, const char* lpB);
 
+/* The last part of a file name of the fix, after its last '\\' or '/'. */
+const char* FixFileBaseName(const char* lpPath);
+/* The name of a file's backup copy: its stem, the entry number in four digits and ".IIB"; and
+   the copy's path relative to the program directory, below the label's backup directory. */
+void BackupCopyName(const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size);
+char* BackupCopyPath(const char* lpLabel, const char* lpFile, DWORD dwFileEntry, char* lpOut, size_t size);
+
 #endif

@@ -36,6 +36,7 @@ char canLabelDir[PATH_BUFFER];
 char canCurrentVersion[128];
 DWORD gdwChecksums = 0;
 DWORD gdwFileEntries = 0;
+DWORD dwNumBackupFiles = 0;
 
 const char* Str(int id)
 {

@@ -66,6 +66,8 @@ extern char canLabelDir[PATH_BUFFER];
 extern char canCurrentVersion[128];
 extern DWORD gdwChecksums;
 extern DWORD gdwFileEntries;
+/* Backup copies of the label a revert restores: the progress range of its checks and restore. */
+extern DWORD dwNumBackupFiles;
 
 /* String n of the string table; an empty text when the table has no such entry. Before the
    table is loaded, the text comes straight from the executable's resources. */

@@ -2,6 +2,7 @@
 
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/profile.h"
 #include "installer/text.h"
 #include "installer/paths.h"
 
@@ -251,13 +252,13 @@ BOOL FindZorelData(void)
             JoinPath(szIni, sizeof(szIni), szWin, "ZOREL.INI");
             missing = "NULL";
         }
-        DWORD n = GetPrivateProfileStringA("Zorel", "Directory", missing, szValue, sizeof(szValue), szIni);
-        if (n >= sizeof(szValue) - 1) {
+        int read = ReadProfileString("Zorel", "Directory", szValue, sizeof(szValue), szIni);
+        if (strlen(szValue) >= sizeof(szValue) - 1) {
             char szText[2 * PATH_BUFFER];
             FormatText(szText, sizeof(szText), "The data directory in %s is too long.", szIni);
             PathFailure(szText);
         }
-        if (!szValue[0])
+        if (read != PROFILE_VALUE)
             CopyText(szValue, sizeof(szValue), missing);
         free(gpZorelData[0]);
         gpZorelData[0] = NewDataEntry(UpperCase(szValue));

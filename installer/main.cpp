@@ -8,7 +8,6 @@
 #include "installer/file_copy.h"
 #include "installer/memory_blocks.h"
 #include "identify/probe.h"
-#include "installer/decompress_buffer.h"
 #include "records/listing.h"
 #include "resources/resource.h"
 #include "ui/dialog.h"

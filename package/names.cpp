@@ -61,6 +61,15 @@ bool StaysInside(const char* path) {
 
 bool IsLabelDirName(const char* name) { return IsPlainName(name) && !std::strchr(name, ']'); }
 
+bool IsRegistryLabel(const char* label) {
+  if (!label || !*label) return false;
+  for (const char* p = label; *p; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 32 || c == 127 || c == ']' || c == '"') return false;
+  }
+  return true;
+}
+
 bool IsBareDrive(const char* path) {
   return path && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\0';
 }

@@ -30,6 +30,11 @@ bool StaysInside(const char* path);
 // section name and a quoted command-line word (no ']' and no '"').
 bool IsLabelDirName(const char* name);
 
+// A release label that the fix registry can hold: it stands there as a quoted value and, between
+// '[' and ']' with its quotes, as a section name. No ']' and no '"' (either would end it early)
+// and no control character (a line break would start a new line of the file).
+bool IsRegistryLabel(const char* label);
+
 // A drive letter and a colon, nothing else ("C:"): a path that means the drive's current
 // directory, not its root.
 bool IsBareDrive(const char* path);

@@ -10,14 +10,15 @@ namespace zfix {
 namespace {
 
 constexpr uint32_t kGaugeStep = 1024;
+constexpr uint32_t kCopyBlock = 64 * 1024;
 
 uint32_t GaugeRange(uint32_t size) { return size <= kGaugeStep ? size : size / kGaugeStep; }
 
 // The walk over one entry: output position, the payload cursor and the gauge.
 class Walk {
  public:
-  Walk(const uint8_t* payload, size_t payloadSize, PatchSource* in, PatchSink* out, PatchGauge* gauge)
-      : payload_(payload), payloadSize_(payload ? payloadSize : 0), in_(in), out_(out), gauge_(gauge) {}
+  Walk(const uint8_t* payload, size_t payloadSize, uint32_t size, PatchSource* in, PatchSink* out, PatchGauge* gauge)
+      : payload_(payload), payloadSize_(payload ? payloadSize : 0), size_(size), in_(in), out_(out), gauge_(gauge) {}
 
   uint32_t pos = 0;
 
@@ -46,17 +47,21 @@ class Walk {
     return true;
   }
 
-  // Copies installed bytes through until the output position reaches bound; the gauge moves
-  // each time the position reaches a multiple of 1024.
-  void CopyTo(uint32_t bound) {
-    uint8_t buf[kGaugeStep];
+  // Copies installed bytes through until the output position reaches bound, in blocks; the gauge
+  // moves each time the position reaches a multiple of 1024. False (nothing copied) when bound
+  // lies beyond the output size: the record that asks for it is corrupt.
+  bool CopyTo(uint32_t bound) {
+    if (bound > size_) return false;
     while (pos < bound) {
-      uint32_t n = std::min<uint32_t>(bound - pos, kGaugeStep - pos % kGaugeStep);
-      ReadInstalled(buf, n);
-      out_->Write(buf, n);
+      uint32_t n = std::min<uint32_t>(bound - pos, kCopyBlock);
+      if (block_.size() < n) block_.resize(kCopyBlock);
+      ReadInstalled(block_.data(), n);
+      out_->Write(block_.data(), n);
+      uint32_t from = pos;
       pos += n;
-      if (pos % kGaugeStep == 0) SetPos(pos / kGaugeStep);
+      for (uint32_t k = from / kGaugeStep + 1; k <= pos / kGaugeStep; ++k) SetPos(k);
     }
+    return true;
   }
 
   // One changed region: `inLength` installed bytes are read, `outLength` bytes written, and the
@@ -64,6 +69,7 @@ class Walk {
   bool Region(uint32_t inLength, uint32_t outLength) {
     size_t diffLength = std::max(inLength, outLength);
     if (payloadSize_ - used_ < diffLength) return false;
+    if (outLength > size_ - pos) return false;
     std::vector<uint8_t> inBytes(inLength);
     ReadInstalled(inBytes.data(), inLength);
     std::vector<uint8_t> bytes(payload_ + used_, payload_ + used_ + outLength);
@@ -77,9 +83,10 @@ class Walk {
 
   bool WriteWhole(uint32_t size) {
     size_t n = std::min<size_t>(size, payloadSize_);
-    for (size_t i = 0; i < n; i += kGaugeStep) {
-      SetPos(static_cast<uint32_t>(i / kGaugeStep));
-      out_->Write(payload_ + i, std::min<size_t>(kGaugeStep, n - i));
+    for (size_t i = 0; i < n; i += kCopyBlock) {
+      size_t k = std::min<size_t>(kCopyBlock, n - i);
+      for (size_t j = i; j < i + k; j += kGaugeStep) SetPos(static_cast<uint32_t>(j / kGaugeStep));
+      out_->Write(payload_ + i, k);
     }
     return n == size;
   }
@@ -92,7 +99,9 @@ class Walk {
 
   const uint8_t* payload_;
   size_t payloadSize_;
+  uint32_t size_;  // the output size the entry states; no record may write beyond it
   size_t used_ = 0;
+  std::vector<uint8_t> block_;
   PatchSource* in_;
   PatchSink* out_;
   PatchGauge* gauge_;
@@ -105,7 +114,7 @@ PatchOutcome Upgrade(const FILEENTRY& e, Walk& w) {
   bool done = false;
   while (w.pos < e.dwNewSize) {
     uint32_t bound = done ? e.dwNewSize : (r.dwNewOffset == 0 && r.dwNewLength == 0 ? r.dwOldOffset : r.dwNewOffset);
-    w.CopyTo(bound);
+    if (!w.CopyTo(bound)) return PatchOutcome::Corrupt;
     if (done) continue;
     if (w.pos == r.dwNewOffset && !w.Region(r.dwOldLength, r.dwNewLength)) return PatchOutcome::Corrupt;
     if (headers < e.dwPatchCount) {
@@ -126,7 +135,7 @@ PatchOutcome Revert(const FILEENTRY& e, Walk& w) {
   uint32_t headers = 1;
   bool done = false;
   while (w.pos < e.dwOldSize) {
-    w.CopyTo(done ? e.dwOldSize : r.dwOldOffset);
+    if (!w.CopyTo(done ? e.dwOldSize : r.dwOldOffset)) return PatchOutcome::Corrupt;
     if (done) continue;
     if (r.dwOldOffset == 0 && r.dwOldLength == 0) {
       done = true;
@@ -182,8 +191,9 @@ bool InstalledFileFits(const FILEENTRY& entry, bool revert, uint32_t size, uint3
 
 PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t* payload, size_t payloadSize,
                              PatchSource* installed, PatchSink* out, PatchGauge* gauge) {
-  Walk w(payload, payloadSize, installed, out, gauge);
+  if (entry.dwOperation != FE_PATCH && entry.dwOperation != FE_REPLACE) return PatchOutcome::Refused;
   uint32_t size = revert ? entry.dwOldSize : entry.dwNewSize;
+  Walk w(payload, payloadSize, size, installed, out, gauge);
   w.SetRange(GaugeRange(size));
   w.SetPos(0);
   if (entry.dwOperation == FE_REPLACE) {

@@ -48,7 +48,9 @@ class PatchGauge {
 enum class PatchOutcome {
   Applied,  // the walk ended normally (the caller's checksum tells whether the result is right)
   Corrupt,  // the payload ends inside a record header or its difference bytes, or (revert) a
-            // record lies before the output position; output stopped there
+            // record lies before the output position, or a record reaches beyond the output size
+            // the entry states; output stopped there
+  Refused,  // the operation is neither FE_PATCH nor FE_REPLACE: nothing is written
 };
 
 // Whether the installed file may be updated: for FE_PATCH its size and checksum must be the
@@ -56,8 +58,9 @@ enum class PatchOutcome {
 bool InstalledFileFits(const FILEENTRY& entry, bool revert, uint32_t size, uint32_t checksum);
 
 // Writes the target content for one entry. FE_REPLACE: upgrade copies dwNewSize payload bytes
-// (Corrupt when the payload is shorter); revert writes nothing. Any other operation is applied
-// as a patch stream of dwPatchCount records. installed may be null only for FE_REPLACE.
+// (Corrupt when the payload is shorter); revert writes nothing. FE_PATCH is applied as a patch
+// stream of dwPatchCount records; any other operation is Refused. installed may be null only
+// for FE_REPLACE.
 PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t* payload, size_t payloadSize,
                              PatchSource* installed, PatchSink* out, PatchGauge* gauge = nullptr);
 

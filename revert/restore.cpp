@@ -13,3 +13,10 @@ BOOL RestoreBaseRelease(const char* lpOldLabel)
               lpOldLabel);
     return bBase;
 }
+
+/* Arrives with the revert routines; until then the installation is left as it is. */
+BOOL RestoreBadFixpack(void)
+{
+    WriteLogF(1, "RestoreBadFixpack: %s not restored", gszRevertLabel);
+    return TRUE;
+}

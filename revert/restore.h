@@ -7,4 +7,7 @@
 /* Nonzero when the installed files are (again) those of the base release lpOldLabel. */
 BOOL RestoreBaseRelease(const char* lpOldLabel);
 
+/* Puts the release gszRevertLabel back over a fixpack that a base release restore could not undo. */
+BOOL RestoreBadFixpack(void);
+
 #endif

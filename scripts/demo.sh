@@ -16,11 +16,14 @@ W="Z:$(echo "$DEMO" | tr / '\\')"
 cd "$B/bin"
 
 echo "== two trees of the sample product: the base release and the hotfix"
-mkdir -p "$DEMO/base" "$DEMO/fix"
+mkdir -p "$DEMO/base/data/templates" "$DEMO/fix/data/templates"
 cp -r "$B/product" "$DEMO/base/program"
 cp -r "$B/product" "$DEMO/fix/program"
 printf '\nHotfix 21: network library rebuilt.\n' >> "$DEMO/fix/program/nzorel.dll"
 printf 'Signature of the hotfix\r\n' > "$DEMO/fix/program/sig/hf21.sf"
+printf 'Report template, release 14.5.1FP1\r\n' > "$DEMO/base/data/templates/report.tpl"
+printf 'Report template, release 14.5.1FP1 HF21 (totals per partition)\r\n' > "$DEMO/fix/data/templates/report.tpl"
+"$RUN" UpdateVersion.exe "$W\\fix\\program" "Release 14.5.1FP1 HF21|September 21, 2026" write
 printf 'Sample licence of the demo hotfix.\r\n' > "$DEMO/license.txt"
 cat > "$DEMO/fix.ini" <<'INI'
 [Fix]
@@ -32,8 +35,10 @@ StringsLibrary=tessra.dll
 License=license.txt
 [Base]
 Program=base\program
+Data=base\data
 [Target]
 Program=fix\program
+Data=fix\data
 INI
 
 echo "== the fix executable, built from the two trees"
@@ -42,12 +47,41 @@ echo "== the fix executable, built from the two trees"
 
 echo "== a sample installation of the base release"
 "$RUN" zsetup.exe install "$W\\product" --partitions 2
+for d in DATA1 DATA2; do cp -r "$DEMO/base/data/templates" "$DEMO/product/$d/"; done
+# What the installation holds before the fix: path, size and checksum of every file.
+snapshot() { (cd "$DEMO/product" && find . -type f ! -name UPGRADE.LOG -exec cksum {} + | sort -k3); }
+snapshot > "$DEMO/before.txt"
 
-echo "== the installer, driven through its wizard"
+echo "== the installer, driven through its wizard to the finish page"
 "$RUN" zrobot.exe --dir "$W" "$W\\fix.exe" \
   dialog=UPZOREL text=1003 click=1021 click=1002 wait=1011:1 text=1003 text=1005 \
   click=1002 wait=1011:2 \
   "wait=1012:Identified Release 14.5.1FP1. Press Next to begin upgrading to Release 14.5.1FP1 HF21" text=1012 \
-  click=1002 wait=1011:3 text=1012 click=2 exit || true
-echo "== UPGRADE.LOG of the product"
-tr -d '\r' < "$DEMO/product/PROGRAM/UPGRADE.LOG"
+  click=1002 wait=1011:4 "wait=1012:Congratulations, you have successfully upgraded this product." text=1012 \
+  click=2 exit
+
+echo "== what changed in the installation"
+snapshot > "$DEMO/after.txt"
+python3 - "$DEMO/before.txt" "$DEMO/after.txt" <<'PY'
+import sys
+def read(p):
+    files = {}
+    for line in open(p):
+        crc, size, path = line.split(None, 2)
+        files[path.strip()] = (crc, size)
+    return files
+before, after = read(sys.argv[1]), read(sys.argv[2])
+for path in sorted(set(before) | set(after)):
+    if path not in after:
+        print("removed  %s" % path)
+    elif path not in before:
+        kind = "backup  " if path.upper().endswith(".IIB") else "added   "
+        print("%s %s (%s bytes)" % (kind, path, after[path][1]))
+    elif before[path] != after[path]:
+        print("changed  %s (%s -> %s bytes)" % (path, before[path][1], after[path][1]))
+PY
+"$RUN" UpdateVersion.exe "$W\\product\\PROGRAM" myversion read
+echo "release text of tessra.dll: $(cat "$DEMO/product/PROGRAM/currver.txt")"
+rm -f "$DEMO/product/PROGRAM/currver.txt"
+echo "== UPGRADE.LOG of the product (the upgrade engine's part)"
+tr -d '\r' < "$DEMO/product/PROGRAM/UPGRADE.LOG" | sed -n '/UpgradeZorelVersion: Starting/,$p' | grep -v FindAndLoadRes

@@ -267,6 +267,10 @@ TEST_F(Builder, MistakesStopTheBuildWithoutAnExecutable)
         {"unknown kind", "Kind=hotfix", "Kind=servicepack", "Kind must be hotfix, fixpack or plain"},
         {"missing tree", "Program=fix\\program", "Program=fix\\nowhere", "cannot read the tree"},
         {"missing licence", "License=license.txt", "License=nolicense.txt", "cannot read"},
+        // A label becomes a quoted value and a section name of PATCH.INI.
+        {"label with a line break", "HF21|September", "HF21|September\r[HOTFIXES]", "cannot be recorded in PATCH.INI"},
+        {"label with a bracket", "HF21|September 21, 2026", "HF21|September 21, 2026]", "cannot be recorded in PATCH.INI"},
+        {"label with a quote", "Release 14.5.1FP1|May", "Release 14.5.1FP1|\"May", "cannot be recorded in PATCH.INI"},
         // A file named as a tree would read as an empty tree: every file a whole replacement.
         {"tree that is a file", "Program=base\\program", "Program=base\\program\\tessra.dll", "is not a directory"},
         {"strings library above the program directory", "StringsLibrary=tessra.dll",

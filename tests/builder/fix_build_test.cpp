@@ -163,7 +163,10 @@ TEST_F(FixBuild, InstallerReadersGetBackWhatTheTreesSay) {
   uint32_t written = 0;
   for (const TreeFile& f : target_)
     if (f.name != "same.txt") written += static_cast<uint32_t>(f.bytes.size());
-  EXPECT_EQ(h.dwProgramSpace, (written + 1023) / 1024);  // temporary files
+  // Temporary files, and the backup copies of the patched pomvi.dll and zorel.tpl and of nothing
+  // else in the program directory (the rest are moved there).
+  uint32_t copied = static_cast<uint32_t>(base_[0].bytes.size() + base_[4].bytes.size());
+  EXPECT_EQ(h.dwProgramSpace, (written + copied + 1023) / 1024);
 
   // Checksum table: the strings library under the base label, then every file under the fix
   // label, the base label and the older label.
@@ -270,6 +273,11 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
        target_, "no plain directory name"},
       {"label with a quote", std::string(kDescription) + "[Label002]\nLabel=Rel\"ease|May 1, 2020\nProgram=x\n", base_,
        target_, "no plain directory name"},
+      // Past the '|' a label names no directory, but it is still a value and a section name of PATCH.INI.
+      {"label with a bracket in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May] 1, 2020\nProgram=x\n",
+       base_, target_, "cannot be recorded in PATCH.INI"},
+      {"label with a line break in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May\r1, 2020\nProgram=x\n",
+       base_, target_, "cannot be recorded in PATCH.INI"},
       {"device name in the fix tree", kDescription, base_,
        [&] {
          auto t = target_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,72 @@ TEST(PatchApply, DamagedStreamsAreReportedNotFollowed) {
     Bytes installed = Range(c.revert ? 36 : 32);
     EXPECT_EQ(Apply(e, c.revert, c.stream, installed).outcome, zfix::PatchOutcome::Corrupt) << c.what;
   }
+}
+
+// A record may not make the output longer than the entry states: a lying offset or length would
+// otherwise have the walk copy (up to 4 GiB of zeros) far beyond it. Such a stream is corrupt,
+// and nothing beyond the stated size is written.
+TEST(PatchApply, RecordsBeyondTheOutputSizeAreCorrupt) {
+  struct Case {
+    const char* what;
+    uint32_t oldOffset, newOffset, oldLength, newLength;
+    bool revert;
+  } cases[] = {
+      {"copy bound far beyond the new size", 0x7FFFFFF0u, 0x7FFFFFF0u, 1, 1, false},
+      {"copy bound of an ending record beyond the new size", 0xFFFFFF00u, 0, 0, 0, false},
+      {"region longer than the rest of the output", 30, 30, 1, 8, false},
+      {"copy bound far beyond the old size", 0x7FFFFFF0u, 0x7FFFFFF0u, 1, 1, true},
+      {"revert region longer than the rest of the output", 30, 30, 8, 1, true},
+  };
+  for (const Case& c : cases) {
+    Bytes stream;
+    Header(stream, c.oldOffset, c.newOffset, c.oldLength, c.newLength);
+    stream.resize(stream.size() + std::max(c.oldLength, c.newLength), 0x5A);
+    zfix::FILEENTRY e = PatchEntry(32, 32, 1);
+    Outcome r = Apply(e, c.revert, stream, Range(32));
+    EXPECT_EQ(r.outcome, zfix::PatchOutcome::Corrupt) << c.what;
+    EXPECT_LE(r.out.size(), 32u) << c.what;
+  }
+}
+
+// Only FE_PATCH is applied as a patch stream: a removal, an old-fix entry or an unknown code
+// writes nothing.
+TEST(PatchApply, OperationsOutsideTheFormatAreRefused) {
+  Bytes stream;
+  Header(stream, 4, 4, 1, 1);
+  stream.push_back(1);
+  for (uint32_t op : {0u, zfix::FE_REMOVE, zfix::FE_OLDFIX, 5u, 0xFFFFFFFFu}) {
+    zfix::FILEENTRY e = PatchEntry(32, 32, 1);
+    e.dwOperation = op;
+    for (bool revert : {false, true}) {
+      Outcome r = Apply(e, revert, stream, Range(32));
+      EXPECT_EQ(r.outcome, zfix::PatchOutcome::Refused) << op;
+      EXPECT_TRUE(r.out.empty()) << op;
+    }
+  }
+}
+
+// Copies run in large blocks, yet the gauge still gets every kilobyte position in order.
+TEST(PatchApply, LargeFilesGiveEveryKilobytePosition) {
+  const uint32_t size = 300 * 1024 + 17;
+  Bytes installed = Range(size, 3), stream;
+  Header(stream, 200000, 200000, 2, 2);
+  stream.insert(stream.end(), {0xFF, 0xFF});
+  zfix::FILEENTRY e = PatchEntry(size, size, 1);
+  struct Positions : zfix::PatchGauge {
+    std::vector<uint32_t> pos;
+    void SetRange(uint32_t) override {}
+    void SetPos(uint32_t p) override { pos.push_back(p); }
+  } g;
+  Bytes out;
+  ASSERT_EQ(zfix::ApplyFileUpdate(e, false, stream.data(), stream.size(), installed.data(), installed.size(), &out, &g),
+            zfix::PatchOutcome::Applied);
+  Bytes expected = installed;
+  expected[200000] ^= 0xFF;
+  expected[200001] ^= 0xFF;
+  EXPECT_EQ(out, expected);
+  ASSERT_EQ(g.pos.size(), size / 1024 + 1);
+  for (uint32_t k = 0; k <= size / 1024; ++k) EXPECT_EQ(g.pos[k], k);
 }
 
 TEST(PatchApply, WholeFilesAreCopiedOnUpgradeOnly) {

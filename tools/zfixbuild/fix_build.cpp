@@ -299,6 +299,11 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
              "\", which is no plain directory name (no drive, separator, \"..\", device name, ']' or '\"')";
       return false;
     }
+    // The installer records the label as a quoted value and a section name of PATCH.INI.
+    if (!zfix::IsRegistryLabel(label.c_str())) {
+      *why = "the label \"" + label + "\" cannot be recorded in PATCH.INI: a label holds no ']', no '\"' and no line break";
+      return false;
+    }
     auto seen = dirNames.emplace(Upper(dir), label);
     if (!seen.second) {
       *why = "the labels \"" + seen.first->second + "\" and \"" + label + "\" share the backup directory " + dir;
@@ -407,13 +412,15 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   uint64_t programBytes = 0, dataBytes = 0;
   for (const BuiltEntry& e : fix->entries) {
     // Temporary files are written in the program directory; backups of data files go to the
-    // label's backup directory there too (fixes with labels).
+    // label's backup directory there too (fixes with labels), and so do the copies of patched
+    // files, which stay in place until the commit.
     bool writes = e.entry.dwOperation == zfix::FE_PATCH || e.entry.dwOperation == zfix::FE_REPLACE;
     bool data = zfix::EffectiveDir(e.entry.dwDir) == zfix::DIR_DATA;
     if (writes) programBytes += e.entry.dwNewSize;
     if (writes && data) dataBytes += e.entry.dwNewSize;
     if (data && d.upgradeType > 0 && (e.entry.dwOperation == zfix::FE_REPLACE || e.entry.dwOperation == zfix::FE_REMOVE))
       programBytes += e.entry.dwOldSize;
+    if (d.upgradeType > 0 && e.entry.dwOperation == zfix::FE_PATCH) programBytes += e.entry.dwOldSize;
   }
   h.dwProgramSpace = static_cast<uint32_t>(std::min<uint64_t>((programBytes + 1023) / 1024, 0xFFFFFFFFu));
   h.dwDataDirSpace = static_cast<uint32_t>(std::min<uint64_t>((dataBytes + 1023) / 1024, 0xFFFFFFFFu));

@@ -1,0 +1,22 @@
+/* Writing one target's content for the end of the run into its temporary file: a whole file
+   copied out of the payload, or the patch stream applied to the installed file, forwards
+   (UpgradeFile) or backwards (RevertFile). */
+#ifndef ZFIX_APPLY_UPDATE_H
+#define ZFIX_APPLY_UPDATE_H
+
+#include <windows.h>
+#include <stdio.h>
+
+#include "package/file_entry.h"
+
+/* FALSE (logged) when the installed file of a patch is not the one the patch starts from, when
+   the payload is damaged, when the operation is not one that writes a file, or when the temporary
+   file cannot be written; the temporary file then holds no usable content. lpInstalled may be
+   NULL for whole files; lpInstalledName names it in the log. *pdwWritten receives the checksum of
+   the bytes written (every one of which reached the file when TRUE is returned). */
+BOOL UpgradeFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
+                 DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten);
+BOOL RevertFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
+                DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten);
+
+#endif

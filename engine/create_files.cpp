@@ -1,0 +1,540 @@
+#include "engine/create_files.h"
+
+#include "components/components.h"
+#include "components/jvm.h"
+#include "components/names.h"
+#include "engine/apply_update.h"
+#include "engine/progress.h"
+#include "engine/targets.h"
+#include "installer/globals.h"
+#include "installer/log.h"
+#include "installer/resources.h"
+#include "installer/text.h"
+#include "installer/file_copy.h"
+#include "installer/memory_blocks.h"
+#include "installer/paths.h"
+#include "installer/decompress_buffer.h"
+#include "package/file_entry.h"
+#include "resources/resource.h"
+#include "installer/gauge.h"
+#include "installer/window.h"
+
+#include <errno.h>
+#include <io.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kComponentArchives[] = {"hlv-dojo.cab", "osgi_plugins.cab", "jvm.cab", "jvm_patch.diff",
+                                          "ckeditor.cab", NULL};
+const char* const kNotMovedToBackup[] = {"hlv-dojo.cab", "keyrk2.dll", "osgi_plugins.cab", "ckeditor.cab",
+                                         "jvm.cab", "jvm_patch.diff", NULL};
+const char kNotices[] = "license\\notices.txt";
+/* Archives whose temporary file goes to a component updater instead of being committed. */
+const char* const kHandedToUpdaters[] = {"hlv-dojo.cab", "osgi_plugins.cab", "kwswindows.zip", "ckeditor.cab", "jvm.cab",
+                                         NULL};
+
+/* The unpacked payload of one entry, freed when the entry is done. */
+class Payload {
+public:
+    ~Payload() { Free(); }
+    BOOL Load(DWORD n)
+    {
+        DWORD cb = 0;
+        HGLOBAL hRes = FindAndLoadRes((int)n, RES_UPDATE, &cb);
+        const void* data = hRes ? LockResource(hRes) : NULL;
+        if (!data) {
+            WriteLogF(0, "Failed to load update resource %d.", (int)n);
+            return FALSE;
+        }
+        DecompressBuffer(data, cb, &hMem_, &size_);
+        bytes_ = hMem_ ? (const BYTE*)LockBlock(hMem_) : NULL;
+        if (!bytes_)
+            size_ = 0;
+        return TRUE;
+    }
+    void Free()
+    {
+        if (hMem_) {
+            UnlockBlock(hMem_);
+            FreeBlock(hMem_);
+        }
+        hMem_ = NULL;
+        bytes_ = NULL;
+        size_ = 0;
+    }
+    const BYTE* Bytes() const { return bytes_; }
+    DWORD Size() const { return size_; }
+
+private:
+    HGLOBAL hMem_ = NULL;
+    const BYTE* bytes_ = NULL;
+    DWORD size_ = 0;
+};
+
+/* One target of one entry and the names the engine gives it. */
+struct Target {
+    DWORD n;
+    const char* lpEntryName;
+    const zfix::FILEENTRY* fe;
+    const char* lpDataDir;   /* the data directory handed to the component updaters */
+    BOOL bLast;              /* the entry's last target */
+    char canFileName[PATH_BUFFER];
+    char canTempName[PATH_BUFFER];
+    char canShortName[PATH_BUFFER];
+    char canBackName[PATH_BUFFER * 2];
+};
+
+enum Step { STEP_ON, STEP_NEXT_TARGET, STEP_STOP };
+
+BOOL Upgrading() { return giMode != MODE_REVERT; }  /* the branch of the backup step (mode 4 too) */
+
+/* The directory part of a path with its last backslash, or the program directory. */
+std::string DirectoryPart(const char* lpPath)
+{
+    const char* slash = strrchr(lpPath, '\\');
+    if (!slash)
+        return std::string(gpProgramDir ? gpProgramDir : ".") + "\\";
+    return std::string(lpPath, (size_t)(slash - lpPath) + 1);
+}
+
+std::string WithoutTrailingSlash(std::string dir)
+{
+    if (dir.size() > 1 && dir.back() == '\\')
+        dir.pop_back();
+    return dir;
+}
+
+/* canBackName, canTempName and canShortName of a target; canLabelDir is made when a backup of a
+   fix with labels will go there. FALSE when a name does not fit. */
+BOOL BackupNames(Target* t)
+{
+    TempFileName(t->n, t->canTempName, sizeof(t->canTempName));
+    if (!GetFileNamePart(t->lpEntryName, t->canShortName, sizeof(t->canShortName)))
+        return FALSE;
+    char szBase[PATH_BUFFER];
+    int len;
+    if (dwUpgradeType == 0) {
+        if (!StripFileExtension(t->canFileName, szBase, sizeof(szBase)))
+            return FALSE;
+        len = FormatText(t->canBackName, sizeof(t->canBackName), "%s%04d.IIB", szBase, (int)t->n);
+    } else {
+        if (!StripFileExtension(t->canShortName, szBase, sizeof(szBase)))
+            return FALSE;
+        WriteLogF(2, "CreateUpgradedFiles: canShortName: %s, canFile: %s", t->canShortName, szBase);
+        len = FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s%04d.IIB", canLabelDir, szBase, (int)t->n);
+        /* Asked once per run: asking costs two changes of the current directory. */
+        static std::string known;
+        if (known != canLabelDir) {
+            if (IsDirectory(canLabelDir)) {
+                known = canLabelDir;
+            } else if (CreateDirectoryA(canLabelDir, NULL)) {
+                WriteLogF(2, "CreateUpgradedFiles: Created backup directory %s", canLabelDir);
+                known = canLabelDir;
+            } else {
+                WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to create backup directory %s", canLabelDir);
+            }
+        }
+    }
+    if (len < 0 || (size_t)len >= PATH_BUFFER) {
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: the backup name of %s is too long", t->canFileName);
+        return FALSE;
+    }
+    WriteLogF(2, "CreateUpgradedFiles: canBackName: %s", t->canBackName);
+    WriteLogF(2, "CreateUpgradedFiles: canTempName: %s", t->canTempName);
+    return TRUE;
+}
+
+void MoveToBackup(const char* lpFrom, const char* lpTo)
+{
+    if (rename(lpFrom, lpTo) == 0)
+        WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", lpFrom, lpTo);
+    else
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)errno);
+}
+
+/* The component updater of an archive, with its log lines; TRUE when the target was one. */
+BOOL HandToComponent(const Target& t, BOOL bUpgrade, BOOL* pbFailed)
+{
+    const char* f = t.canFileName;
+    const char* tmp = t.canTempName;
+    const char* back = t.canBackName;
+    if (strstr(f, "hlv-dojo.cab")) {
+        const char* p = bUpgrade ? "CreateUpgradedFiles: Calling ProcessDojo 2: " : "CreateUpgradedFiles: Calling ProcessDojo: ";
+        WriteLogF(2, "%sgpZorelData[i] = %s", p, t.lpDataDir);
+        WriteLogF(2, "%scanFileName = %s", p, f);
+        WriteLogF(2, "%scanTempName = %s", p, tmp);
+        WriteLogF(2, "%scanBackName = %s", p, back);
+        ProcessDojo(t.lpDataDir, f, tmp, back);
+        if (t.bLast)
+            DeleteFileA(tmp);
+        return TRUE;
+    }
+    if (strstr(f, "osgi_plugins.cab")) {
+        const char* p = "CreateUpgradedFiles: Calling ProcessOsgi: ";
+        WriteLogF(2, "%scanFileName = %s", p, f);
+        WriteLogF(2, "%scanTempName = %s", p, tmp);
+        WriteLogF(2, "%scanBackName = %s", p, back);
+        ProcessOsgi(f, tmp, back);
+        DeleteFileA(tmp);
+        return TRUE;
+    }
+    if (strstr(f, "kwswindows.zip")) {
+        ProcessKWS(f, tmp, back);
+        DeleteFileA(tmp);
+        return TRUE;
+    }
+    if (strstr(f, "ckeditor.cab")) {
+        const char* p = "CreateUpgradedFiles: Calling ProcessCkeditor: ";
+        WriteLogF(2, "%scanFileName = %s", p, f);
+        WriteLogF(2, "%scanTempName = %s", p, tmp);
+        WriteLogF(2, "%scanBackName = %s", p, back);
+        WriteLogF(2, "%sgpZorelData[i] = %s", p, t.lpDataDir);
+        ProcessCkEditor(f, tmp, back, t.lpDataDir);
+        if (t.bLast)
+            DeleteFileA(tmp);
+        return TRUE;
+    }
+    if (strstr(f, "jvm.cab")) {
+        if (bUpgrade && !RestoreGoldJvm(f, t.n)) {
+            *pbFailed = TRUE;
+            return TRUE;
+        }
+        const char* p = bUpgrade ? "CreateUpgradedFiles: Calling ProcessJvm (2): " : "CreateUpgradedFiles: Calling ProcessJvm (1): ";
+        WriteLogF(2, "%scanFileName = %s", p, f);
+        WriteLogF(2, "%scanTempName = %s", p, tmp);
+        WriteLogF(2, "%scanBackName = %s", p, back);
+        gbJvmUpdated = ProcessJvm(f, tmp, back);
+        DeleteFileA(tmp);
+        return TRUE;
+    }
+    if (strstr(f, "jvm_patch.diff"))
+        WriteLog("jvm_patch.diff", 1);
+    return FALSE;
+}
+
+/* An old-fix entry on revert: its backup goes back into place. */
+void RestoreOldFix(DWORD n, const char* lpName)
+{
+    char szShort[PATH_BUFFER], szBase[PATH_BUFFER], szBack[PATH_BUFFER * 2];
+    if (!GetFileNamePart(lpName, szShort, sizeof(szShort)) || !StripFileExtension(szShort, szBase, sizeof(szBase)))
+        return;
+    FormatText(szBack, sizeof(szBack), "%s\\%s%04d.IIB", canLabelDir, szBase, (int)n);
+    if (!DoesFileExist(szBack)) {
+        WriteLogF(2, "CreateUpgradedFiles: Backup file for old fix %s doesn't exist", szBack);
+        return;
+    }
+    WriteLogF(2, "CreateUpgradedFiles: Backup file for old fix exists");
+    if (DoesFileExist(lpName)) {
+        WriteLogF(2, "CreateUpgradedFiles: Before removing old fix temp file %s", lpName);
+        DeleteFileA(lpName);
+    }
+    if (rename(szBack, lpName) == 0)
+        WriteLogF(2, "CreateUpgradedFiles: Restored old fix %s to %s", szBack, lpName);
+    else
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring old fix %s to %s (%ld)", szBack, lpName, (long)errno);
+}
+
+/* Backup step of whole files and removals. */
+Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
+{
+    if (Upgrading()) {
+        BOOL bMatch = FALSE;
+        char szStamped[PATH_BUFFER] = "";
+        std::string dir;
+        if (!DoesFileExist(t->canFileName)) {
+            dir = DirectoryPart(t->canFileName);
+            if (NameStart(WithoutTrailingSlash(dir).c_str(), t->canShortName, szStamped, sizeof(szStamped))) {
+                WriteLogF(2, "CreateUpgradedFiles: Matched canShortName: %s;  canTimestampName: %s", t->canShortName,
+                          szStamped);
+                bMatch = TRUE;
+            }
+        }
+        if (DoesFileExist(t->canFileName) || ContainsAny(t->canFileName, kComponentArchives) || bMatch) {
+            if (bMatch) {
+                char szBase[PATH_BUFFER], szTmpBackup[PATH_BUFFER];
+                StripFileExtension(szStamped, szBase, sizeof(szBase));
+                FormatText(szTmpBackup, sizeof(szTmpBackup), "%s%04d.IIB", szBase, (int)t->n);
+                WriteLogF(2, "CreateUpgradedFiles: canShortTimestampName: %s;  canTimestampName: %s", szBase, szStamped);
+                WriteLogF(2, "CreateUpgradedFiles: canTmpBackupName: %s", szTmpBackup);
+                FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", canLabelDir, szTmpBackup);
+                MoveToBackup((dir + szStamped).c_str(), t->canBackName);
+            }
+            if (!DoesFileExist(t->canBackName) && !ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
+                if (strstr(t->canFileName, kNotices))
+                    WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
+                else
+                    MoveToBackup(t->canFileName, t->canBackName);
+            }
+        } else {
+            WriteLogF(2, "CreateUpgradedFiles: File %s doesn't exist in current install! (This can be ok)", t->canFileName);
+            char szExt[PATH_BUFFER];
+            GetFileExtension(t->canFileName, szExt, sizeof(szExt));
+            if (strcmp(szExt, "sys") == 0)
+                return STEP_NEXT_TARGET;
+        }
+        return STEP_ON;
+    }
+
+    WriteLog("CreateUpgradedFiles: giMode is REVERT", 2);
+    if (!DoesFileExist(t->canBackName)) {
+        char szBackShort[PATH_BUFFER], szFound[PATH_BUFFER];
+        GetFileNamePart(t->canBackName, szBackShort, sizeof(szBackShort));
+        std::string dir = WithoutTrailingSlash(DirectoryPart(t->canBackName));
+        if (NameStart(dir.c_str(), szBackShort, szFound, sizeof(szFound)))
+            FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", dir.c_str(), szFound);
+    }
+    if (!DoesFileExist(t->canBackName)) {
+        WriteLogF(2, "CreateUpgradedFiles: Backup file %s doesn't exist", t->canBackName);
+        return STEP_ON;
+    }
+    if (DoesFileExist(t->canTempName))
+        DeleteFileA(t->canTempName);
+    if (t->bLast) {
+        if (rename(t->canBackName, t->canTempName) == 0)
+            WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", t->canBackName, t->canTempName);
+        else
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%ld)", t->canBackName, t->canTempName,
+                      (long)errno);
+    } else if (!CopyFiles(t->canBackName, t->canTempName)) {
+        WriteLog("CreateUpgradedFiles: ERROR: CopyFiles :", 0);
+        WriteLogF(0, "Failed to rename temp file %s to %s.", t->canBackName, t->canTempName);
+        *pbResult = FALSE;
+    }
+    HandToComponent(*t, FALSE, pbFailed);
+    return STEP_ON;
+}
+
+/* Seconds since 1970-01-01 UTC as a file time. */
+FILETIME UnixTimeToFileTime(DWORD dwTime)
+{
+    ULONGLONG t = (ULONGLONG)dwTime * 10000000ULL + 116444736000000000ULL;
+    FILETIME ft;
+    ft.dwLowDateTime = (DWORD)t;
+    ft.dwHighDateTime = (DWORD)(t >> 32);
+    return ft;
+}
+
+/* Sets the last-access and last-modified times of the open file; every byte is written first. */
+BOOL StampTime(FILE* f, DWORD dwTime)
+{
+    if (fflush(f) != 0)
+        return FALSE;
+    HANDLE h = (HANDLE)_get_osfhandle(_fileno(f));
+    FILETIME ft = UnixTimeToFileTime(dwTime);
+    return h != INVALID_HANDLE_VALUE && SetFileTime(h, NULL, &ft, &ft);
+}
+
+/* The copy of a patched file's installed version under the backup name the fix registry records:
+   the patch itself only turns the file back, and a later restore of the base release (a second fix
+   on the same base) works from backup copies. A copy from an earlier attempt is kept. */
+BOOL BackUpPatchedFile(const Target& t)
+{
+    if (CopyFileA(t.canFileName, t.canBackName, TRUE)) {
+        WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", t.canFileName, t.canBackName);
+        return TRUE;
+    }
+    DWORD dwError = GetLastError();
+    if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
+        return TRUE;
+    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", t.canFileName, t.canBackName,
+              (long)dwError);
+    DeleteFileA(t.canBackName);
+    return FALSE;
+}
+
+/* Temporary file step: the content for the end of the run, its final check and its time. The
+   checksum is taken of the bytes as they are written, and the time is set through the open file:
+   opening a file is the dearest part of writing a small one. */
+Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
+{
+    const zfix::FILEENTRY* fe = t->fe;
+    FILE* tmp = fopen(t->canTempName, "w+b");
+    if (!tmp) {
+        if (lpInstalled)
+            fclose(lpInstalled);
+        WriteLogF(0, "Failed to open the temp file %s.", t->canTempName);
+        *pbResult = FALSE;
+        return STEP_STOP;
+    }
+    setvbuf(tmp, NULL, _IOFBF, 256 * 1024);
+    BOOL bOk;
+    DWORD dwExpected, dwTime;
+    unsigned long dwFound = 0;
+    if (giMode == MODE_UPGRADE) {
+        bOk = UpgradeFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe, &dwFound);
+        if (bOk)
+            WriteLogF(2, "CreateUpgradedFiles: UpgradeFile returned SUCCESS for file %s", t->canFileName);
+        else
+            WriteLogF(0, "CreateUpgradedFiles: UpgradeFile returned ERROR for file %s", t->canFileName);
+        dwExpected = fe->dwNewChecksum;
+        dwTime = fe->dwNewTime;
+    } else {
+        bOk = RevertFile(lpInstalled, t->canFileName, tmp, payload.Bytes(), payload.Size(), fe, &dwFound);
+        if (bOk)
+            WriteLogF(2, "CreateUpgradedFiles: RevertFile returned SUCCESS for file %s", t->canFileName);
+        else
+            WriteLogF(0, "CreateUpgradedFiles: RevertFile returned ERROR for file %s", t->canFileName);
+        dwExpected = fe->dwOldChecksum;
+        dwTime = fe->dwOldTime;
+        WriteLogF(2, "CreateUpgradedFiles: Expected Cksm  %lx; Expected size %lx", (unsigned long)fe->dwOldChecksum,
+                  (unsigned long)fe->dwOldSize);
+    }
+    if (lpInstalled)
+        fclose(lpInstalled);
+    const BOOL bPasses = dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0;
+    const BOOL bComponent = ContainsAny(t->canFileName, kHandedToUpdaters);
+    BOOL bStamped = FALSE;
+    if (bOk && bPasses && !bComponent)
+        bStamped = StampTime(tmp, dwTime);
+    BOOL bClosed = fclose(tmp) == 0;
+    if (!bOk || !bClosed) {
+        WriteLog("Failed", 0);
+        *pbResult = FALSE;
+        return STEP_STOP;
+    }
+    if (!bPasses) {
+        WriteLogF(0, "New file (%s) failed at final checksum. (Found %#lx, Expected %#lx)", t->canTempName, dwFound,
+                  (unsigned long)dwExpected);
+        *pbResult = FALSE;
+        return STEP_STOP;
+    }
+    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0 && !BackUpPatchedFile(*t)) {
+        *pbResult = FALSE;
+        return STEP_STOP;
+    }
+    if (HandToComponent(*t, giMode == MODE_UPGRADE, pbFailed))
+        return STEP_ON;
+    if (!bStamped) {
+        WriteLogF(1, "Failed to set time on %s.", t->canTempName);
+        return STEP_ON;
+    }
+    WriteLog("OK", 1);
+    WriteLog("", 1);
+    return STEP_ON;
+}
+
+Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
+{
+    const zfix::FILEENTRY* fe = t->fe;
+    WriteLogF(2, giMode == MODE_UPGRADE ? "Upgrading %s..." : "Reverting %s...", t->canFileName);
+    if (!BackupNames(t)) {
+        *pbResult = FALSE;
+        return STEP_STOP;
+    }
+    FILE* installed = NULL;
+    if (fe->dwOperation == zfix::FE_PATCH) {
+        installed = fopen(t->canFileName, "rb");
+        if (!installed) {
+            WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
+            return STEP_NEXT_TARGET;
+        }
+        setvbuf(installed, NULL, _IOFBF, 256 * 1024);
+    } else {
+        Step s = BackupStep(t, pbResult, pbFailed);
+        if (s != STEP_ON || *pbFailed)
+            return *pbFailed ? STEP_STOP : s;
+        if (fe->dwOperation == zfix::FE_REMOVE)
+            return STEP_NEXT_TARGET;
+        if (giMode == MODE_REVERT) {
+            WriteLog("CreateUpgradedFiles: Freeing memory while reverting...", 2);
+            GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)t->n);
+            return STEP_NEXT_TARGET;
+        }
+    }
+    return TempFileStep(t, installed, payload, pbResult, pbFailed);
+}
+
+BOOL KnownOperation(const zfix::FILEENTRY& fe)
+{
+    switch (fe.dwOperation) {
+    case zfix::FE_PATCH:
+    case zfix::FE_REPLACE:
+    case zfix::FE_REMOVE:
+        return TRUE;
+    case zfix::FE_OLDFIX:
+        return dwUpgradeType > 0;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+BOOL CreateUpgradedFiles(DWORD dwCount)
+{
+    GaugeCommand(ghGaugeTotal, GAUGE_SETRANGE, (LONG)dwCount);
+    GaugeCommand(ghGaugeFile, GAUGE_SETPOS, 0);
+    BOOL bResult = TRUE;
+    BOOL bFailed = FALSE;  /* a failure that ends the whole step at once */
+    WriteLogF(2, "CreateUpgradedFiles: number of file entries: %d", (int)dwCount);
+
+    for (DWORD n = 1; n <= dwCount && bResult && !bFailed; ++n) {
+        DWORD cb = 0;
+        HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &cb);
+        const void* data = hEntry ? LockResource(hEntry) : NULL;
+        if (!data) {
+            WriteLog("Failed to load file entry resource.", 0);
+            bResult = FALSE;
+            break;
+        }
+        char szName[PATH_BUFFER];
+        zfix::FILEENTRY fe;
+        if (!zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe)) {
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: file entry %d is damaged", (int)n);
+            bResult = FALSE;
+            break;
+        }
+        WriteLogF(2, "CreateUpgradedFiles: canTempName:= %s", szName);
+        if (!KnownOperation(fe)) {
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: entry %d (%s) has the operation %lu, which this fix cannot apply",
+                      (int)n, szName, (unsigned long)fe.dwOperation);
+            bResult = FALSE;
+            break;
+        }
+        if (fe.dwOperation == zfix::FE_OLDFIX) {
+            if (giMode == MODE_REVERT)
+                RestoreOldFix(n, szName);
+            continue;
+        }
+        Payload payload;
+        if (fe.dwOperation != zfix::FE_REMOVE && !payload.Load(n)) {
+            bResult = FALSE;
+            break;
+        }
+        char szLine[PATH_BUFFER * 2];
+        FormatText(szLine, sizeof(szLine), "%s %s", Str(30), szName);
+        ShowCurrentFile(szLine);
+
+        std::vector<EntryTarget> targets;
+        if (!EntryTargets(szName, fe.dwDir, FALSE, &targets)) {
+            bResult = FALSE;
+            break;
+        }
+        for (size_t j = 0; j < targets.size(); ++j) {
+            Target t;
+            memset(&t, 0, sizeof(t));
+            t.n = n;
+            t.lpEntryName = szName;
+            t.fe = &fe;
+            int iData = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA ? targets[j].iPartition : 0;
+            t.lpDataDir = giPartitions > 0 && gpZorelData ? gpZorelData[iData] : "";
+            t.bLast = j + 1 == targets.size();
+            CopyText(t.canFileName, sizeof(t.canFileName), targets[j].path.c_str());
+            Step s = DoTarget(&t, payload, &bResult, &bFailed);
+            if (s == STEP_STOP || bFailed)
+                break;
+        }
+        GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)n);
+    }
+
+    ShowCurrentFile("");
+    GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)dwCount, TRUE);
+    if (bFailed)
+        bResult = FALSE;
+    WriteLogF(2, "CreateUpgradedFiles: Exiting CreateUpgradedFiles: bRtn = %d", bResult);
+    return bResult;
+}

@@ -1,0 +1,12 @@
+/* The first half of every upgrade and revert: backups and temporary files for every entry. */
+#ifndef ZFIX_CREATE_FILES_H
+#define ZFIX_CREATE_FILES_H
+
+#include <windows.h>
+
+/* Secures each installed file (upgrade: into its backup; revert: back from it) and writes the
+   content for the end of the run as "UPTMP%04d.TMP" in the program directory; entries 1 to
+   dwCount. Nothing installed is overwritten. TRUE when every temporary file passed its check. */
+BOOL CreateUpgradedFiles(DWORD dwCount);
+
+#endif

@@ -1,0 +1,324 @@
+// The upgrade engine as users meet it: fixes built by zfixbuild installed by the real zfix.exe on
+// sample installations (program directory, two data directories, the system directory), unattended
+// and through the wizard, compared byte for byte with the fix's trees.
+#include "engine_test.h"
+
+#include "package/file_entry.h"
+#include "resources/resource.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using fixture::Contains;
+using fixture::ReadFile;
+
+namespace {
+
+std::string ReleaseText(const std::string& programDir)
+{
+    std::string out = programDir + "\\currver.txt";
+    DeleteFileA(out.c_str());
+    fixture::Run("\"" + fixture::BinDir() + "\\UpdateVersion.exe\" \"" + programDir + "\" myversion read");
+    std::string text = ReadFile(out);
+    DeleteFileA(out.c_str());
+    return text;
+}
+
+}  // namespace
+
+// A hotfix with patched, replaced, added and removed files in every directory: unattended it ends
+// with exit code 0, every target is the fix's file, and each old file is in the base label's
+// backup directory under "%s%04d.IIB", the patched ones included.
+TEST_F(EngineTest, HotfixInstallsUnattended)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectInstallationIs("fix");
+    ExpectBackups(fix, false);
+    ExpectNoTempFiles();
+    EXPECT_EQ(kFixLabel, ReleaseText(program_));
+    ExpectLogLines(log, {"UpgradeZorelVersion: Starting", "UpgradeZorelVersion: Calling CreateUpgradedFiles",
+                         "UpgradeZorelVersion: Calling RenameTempFiles", "RenameTempFiles: Finished",
+                         "UpgradeZorelVersion: Calling UpdateTessra64",
+                         std::string("UpdateTessra64:  Upgraded version to ") + kFixLabel,
+                         "UpgradeZorelVersion: Calling UpdateZorelIni", "UpgradeZorelVersion: Calling UpdatePatchInfo",
+                         "UpgradeZorelVersion: Exiting with: 1", "CreateUpgradedFiles: Exiting CreateUpgradedFiles: bRtn = 1",
+                         "Zorel has been successfully upgraded."});
+}
+
+namespace {
+
+/* Holds a file open with a sharing mode ("rw": no delete sharing, "rwd": with it) until released. */
+class Holder {
+public:
+    Holder(const std::string& path, const std::string& share, const std::string& stopFile)
+        : stop_(stopFile), holder_("\"" + fixture::BinDir() + "\\zhold.exe\" \"" + path + "\" " + share + " \"" + stopFile + "\"")
+    {
+        DeleteFileA(stop_.c_str());
+        for (int i = 0; i < 250 && !Holding(path); ++i)
+            Sleep(20);
+    }
+    void Release()
+    {
+        fixture::WriteFile(stop_, "stop");
+        holder_.WaitExit();
+    }
+    ~Holder() { Release(); }
+
+private:
+    static bool Holding(const std::string& path)
+    {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+        if (h == INVALID_HANDLE_VALUE)
+            return true;
+        CloseHandle(h);
+        return false;
+    }
+    std::string stop_;
+    robot::Program holder_;
+};
+
+/* The sample server, which keeps pomvi.dll loaded until stopFile appears. */
+class Server {
+public:
+    Server(const std::string& programDir, const std::string& stopFile)
+        : stop_(stopFile), server_("\"" + programDir + "\\HOSTRK.EXE\" \"" + stopFile + "\"", programDir)
+    {
+        fixture::WaitFileHeld(programDir + "\\pomvi.dll");
+    }
+    ~Server()
+    {
+        fixture::WriteFile(stop_, "stop");
+        server_.WaitExit();
+    }
+
+private:
+    std::string stop_;
+    robot::Program server_;
+};
+
+/* A run that fails waits on its failure page, also unattended: waits for it and closes. */
+void ExpectFailurePage(robot::Program& program)
+{
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel.")) << fixture::TempLog();
+    ASSERT_TRUE(program.Click(IDCANCEL));
+    EXPECT_EQ(0, program.WaitExit(30000));
+}
+
+/* Every file of the installation, by path, for comparing before and after a failed run. */
+std::map<std::string, std::string> Snapshot(const std::string& root)
+{
+    std::map<std::string, std::string> files;
+    std::function<void(const std::string&)> walk = [&](const std::string& dir) {
+        fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+            if (isDir)
+                walk(dir + "\\" + name);
+            else
+                files[dir + "\\" + name] = ReadFile(dir + "\\" + name);
+        });
+    };
+    walk(root);
+    return files;
+}
+
+}  // namespace
+
+// Through the wizard while the sample server has pomvi.dll loaded: the library is moved to its ".hf"
+// name and the new one installed without a message box; the finish page shows string 36.
+TEST_F(EngineTest, HotfixInstallsThroughTheWizardBesideARunningServer)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    std::string original = ReadFile(program_ + "\\pomvi.dll");
+    std::unique_ptr<Server> server;
+    robot::Program program("\"" + fix + "\"", dir_);
+    // The installer refuses to start (and to verify) beside a running product: the server comes after.
+    StartWizardUpgrade(program, [&] { server.reset(new Server(program_, dir_ + "\\stop")); });
+    EXPECT_EQ("Congratulations, you have successfully upgraded this product.", WaitUpgradeResult(program));
+    robot::MessageBoxInfo box;
+    EXPECT_FALSE(program.WaitMessageBox(&box, 200)) << box.text;
+    ASSERT_TRUE(program.Click(IDCANCEL));
+    EXPECT_EQ(0, program.WaitExit());
+    server.reset();
+    EXPECT_TRUE(ReadFile(program_ + "\\pomvi.dll.hf") == original);
+    DeleteFileA((program_ + "\\pomvi.dll.hf").c_str());
+    ExpectInstallationIs("fix");
+    ExpectBackups(fix, false);
+    ExpectNoTempFiles();
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
+                   {"RenameTempFiles: Successfully renamed pomvi.dll to pomvi.dll.hf", "Renamed UPTMP0003.TMP to pomvi.dll."});
+}
+
+// A plain fix keeps each backup beside its file; a fixpack also keeps tessra.dll in its backup
+// directory.
+TEST_F(EngineTest, PlainFixAndFixpackKeepTheirBackups)
+{
+    for (const char* kind : {"plain", "fixpack"}) {
+        SCOPED_TRACE(kind);
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+        std::string fix = Fix(kind);
+        InstallBase();
+        std::string strings = ReadFile(program_ + "\\tessra.dll");
+        ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+        ExpectInstallationIs("fix");
+        ExpectNoTempFiles();
+        if (std::string(kind) == "plain") {
+            ExpectBackups(fix, true);
+            EXPECT_FALSE(fixture::FileExists(program_ + "\\" + kLabelDir));
+        } else {
+            ExpectBackups(fix, false);
+            EXPECT_TRUE(ReadFile(program_ + "\\" + kLabelDir + "\\tessra.dll") == ReadFile(program_ + "\\tessra.dll"));
+            ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"UpgradeZorelVersion: Calling CopyFiles"});
+        }
+    }
+}
+
+// A file held open without delete sharing can be neither replaced nor renamed: the box comes, OK
+// tries again, Cancel ends the commit with the failure page and the file is as it was. A patched
+// file (still in place at the commit) held with delete sharing, where a removal would only mark it
+// and take whatever holds the name later with it, ends with the new content in place.
+TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    const std::string held = program_ + "\\sig\\nzorel.sf";
+    const std::string before = ReadFile(held);
+    {
+        Holder holder(held, "rw", dir_ + "\\release");
+        robot::Program program("\"" + fix + "\" nouser", dir_);
+        robot::MessageBoxInfo box;
+        for (int answer : {IDOK, IDCANCEL}) {
+            ASSERT_TRUE(program.WaitMessageBox(&box, 60000)) << fixture::TempLog();
+            EXPECT_EQ("Error", box.caption);
+            EXPECT_EQ("Can't rename old sig\\nzorel.sf: access problem", box.text);
+            program.Answer(box, answer);
+        }
+        ExpectFailurePage(program);
+        holder.Release();
+        EXPECT_TRUE(ReadFile(held) == before);
+        ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"Failed to remove src file sig\\nzorel.sf.",
+                                            "UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()"});
+    }
+    fixture::RemoveProduct();
+    fixture::RemoveTree(dir_ + "\\product");
+    InstallBase();
+    const std::string patched = program_ + "\\nzorel.dll";
+    {
+        Holder holder(patched, "rwd", dir_ + "\\release2");
+        EXPECT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    }
+    EXPECT_TRUE(ReadFile(patched) == ReadFile(trees_ + "\\fix\\program\\nzorel.dll"));
+    // The name cannot be replaced while it is held; moved aside, the old content stays whole too.
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"), {"RenameTempFiles: Successfully renamed nzorel.dll to nzorel.dll.hf"});
+    EXPECT_TRUE(ReadFile(patched + ".hf") == ReadFile(trees_ + "\\base\\program\\nzorel.dll"));
+    ExpectInstallationIs("fix");
+    ExpectNoTempFiles();
+}
+
+// A replaced file whose carried bytes differ from its recorded checksum fails the run at its final
+// checksum: nothing is committed, and every installed file is in its place or, byte for byte, in
+// its backup copy.
+TEST_F(EngineTest, DamagedPayloadFailsBeforeTheCommit)
+{
+    std::string fix = Fix("hotfix");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    const FixFile& conf = files["zfixeng_conf.dat"];
+    ASSERT_EQ(zfix::FE_REPLACE, conf.operation);
+    std::string damaged = ReadFile(trees_ + "\\fix\\system\\zfixeng_conf.dat");
+    damaged[100] ^= 1;
+    std::string edited = WithPayload(fix, (int)conf.entry, damaged);
+    InstallBase();
+    std::map<std::string, std::string> program = Snapshot(program_);
+    {
+        robot::Program run("\"" + edited + "\" nouser", dir_);
+        ExpectFailurePage(run);
+    }
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "New file (UPTMP" + std::string(conf.entry < 10 ? "000" : "00") +
+                                  std::to_string(conf.entry) + ".TMP) failed at final checksum."))
+        << log;
+    EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting"));
+    // Program files: each in its place or in its backup copy.
+    for (const auto& f : program) {
+        std::string rel = f.first.substr(program_.size() + 1);
+        if (fixture::FileExists(f.first) && ReadFile(f.first) == f.second)
+            continue;
+        const auto& entry = files.find(rel);
+        ASSERT_TRUE(entry != files.end()) << "changed: " << rel;
+        std::string stem = rel.substr(rel.find_last_of('\\') + 1);
+        stem = stem.substr(0, stem.find_last_of('.'));
+        char number[8];
+        snprintf(number, sizeof(number), "%04u", entry->second.entry);
+        EXPECT_TRUE(ReadFile(program_ + "\\" + kLabelDir + "\\" + stem + number + ".IIB") == f.second) << rel;
+    }
+    // The system file whose payload was damaged is in its backup copy.
+    EXPECT_TRUE(ReadFile(program_ + "\\" + kLabelDir + "\\zfixeng_conf" + (conf.entry < 10 ? "000" : "00") +
+                         std::to_string(conf.entry) + ".IIB") == ReadFile(trees_ + "\\base\\system\\zfixeng_conf.dat"));
+}
+
+// An installed file that changes after verification is not the one the patch starts from: the run
+// fails before the commit and the file stays as it is (an empty temporary file would have removed
+// it without a backup).
+TEST_F(EngineTest, FileChangedAfterVerificationFailsTheRun)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    const std::string changed = "changed by hand after verification";
+    robot::Program program("\"" + fix + "\"", dir_);
+    StartWizardUpgrade(program, [&] { ASSERT_TRUE(fixture::WriteFile(program_ + "\\nzorel.dll", changed)); });
+    EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel."));
+    ASSERT_TRUE(program.Click(IDCANCEL));
+    EXPECT_EQ(0, program.WaitExit());
+    EXPECT_EQ(changed, ReadFile(program_ + "\\nzorel.dll"));
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectLogLines(log, {"UpgradeFile: original version or size is different for nzorel.dll",
+                         "CreateUpgradedFiles: UpgradeFile returned ERROR for file nzorel.dll", "Failed",
+                         "UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() "});
+    EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting"));
+}
+
+// The revert of an installed hotfix brings the base release back file by file (patched files
+// through the patch, replaced and removed ones from their backups, added ones removed). A patched
+// file changed after the revert was verified fails that revert before its commit, unchanged.
+TEST_F(EngineTest, HotfixRevertsAndRefusesAFileChangedOnTheWay)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    {
+        robot::Program run("\"" + fix + "\" nouser revert Release 14.5.1FP1", dir_);
+        ASSERT_EQ(0, run.WaitExit(120000)) << fixture::TempLog();
+    }
+    // tessra.dll comes back from its backup and is then rewritten with the same release text.
+    ExpectInstallationIs("base", "tessra.dll");
+    ExpectNoTempFiles();
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    ExpectInstallationIs("fix");
+    const std::string changed = "changed by hand during the revert";
+    robot::Program program("\"" + fix + "\"", dir_);
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    ToDirectoryPage(program);
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    WaitIdentified(program);
+    ASSERT_TRUE(program.SelectListItem(IDC_LABELS, 0));
+    ASSERT_TRUE(program.WaitEnabled(IDC_NEXT, true));
+    ASSERT_TRUE(fixture::WriteFile(program_ + "\\nzorel.dll", changed));
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel."));
+    ASSERT_TRUE(program.Click(IDCANCEL));
+    EXPECT_EQ(0, program.WaitExit());
+    EXPECT_EQ(changed, ReadFile(program_ + "\\nzorel.dll"));
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "RevertFile: fixed version or size is different for nzorel.dll")) << log;
+    ExpectLogLines(log, {"CreateUpgradedFiles: RevertFile returned ERROR for file nzorel.dll", "Failed"});
+    // Nothing of that run was committed.
+    EXPECT_FALSE(Contains(log.substr(log.rfind("RevertFile returned ERROR")), "RenameTempFiles: Starting"));
+}
