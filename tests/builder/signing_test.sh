@@ -4,10 +4,10 @@
 # openssl, and then
 #   - the signature verifies, and stops verifying when a byte of the fix changes;
 #   - zfixbuild inspect says that the fix is signed (and that the unsigned one is not);
-#   - the signed fix still runs under Wine: contents lists its files, extract unpacks them;
+#   - the signed fix still runs under Wine: contents lists its files, extract unpacks them, and
+#     it upgrades a sample installation unattended;
 #   - zfixbuild refuses to build from a signed stub, with a message that says why.
-# Each check is one step below; a step that runs the installer on a sample installation (an
-# upgrade) belongs after the extract step.
+# Each check is one step below.
 # usage: signing_test.sh WORKDIR WINE_RUN BIN_DIR PRODUCT_DIR
 set -u
 W=$1 RUN=$2 BIN=$3 PRODUCT=$4
@@ -19,7 +19,8 @@ for tool in osslsigncode openssl; do
 done
 win() { "$RUN" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
-# Two trees of the sample product: pomvi.dll patched, tessra.dll rebuilt, a new file.
+# Two trees of the sample product: pomvi.dll patched, tessra.dll carrying the fix's label, a
+# new file.
 for t in base fix; do
   mkdir -p $t/program/sig $t/data
   for f in tessra.dll pomvi.dll nzorel.dll sig/nzorel.sf tdx.exe HOSTRK.EXE zorelreg.bat ZOREL.INI; do
@@ -27,7 +28,8 @@ for t in base fix; do
   done
 done
 printf 'inserted bytes' | dd of=fix/program/pomvi.dll bs=1 seek=3000 conv=notrunc 2>/dev/null
-printf 'x' | dd of=fix/program/tessra.dll bs=1 seek=5000 conv=notrunc 2>/dev/null
+"$RUN" "$BIN/UpdateVersion.exe" "$(win "$W/fix/program")" "Release 14.5.1FP1 HF21|September 21, 2026" write \
+  > label.txt 2>&1 || { bad "UpdateVersion.exe: $(cat label.txt)"; exit 1; }
 printf 'new signature file\r\n' > fix/program/sig/pomvi.sf
 printf 'Sample licence.\r\n' > license.txt
 cat > hf.ini <<'EOF'
@@ -36,6 +38,7 @@ Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21
 Kind=hotfix
 BaseLabel=Release 14.5.1FP1|May 21, 2026
 FixLabel=Release 14.5.1FP1 HF21|September 21, 2026
+StringsLibrary=tessra.dll
 License=license.txt
 [Base]
 Program=base\program
@@ -88,7 +91,20 @@ rc=$?
 cmp -s "$OUT/pomvi.sf" fix/program/sig/pomvi.sf || bad "extract of the signed fix: pomvi.sf differs or is missing"
 cmp -s "$OUT/tessra.dll" fix/program/tessra.dll || bad "extract of the signed fix: tessra.dll differs or is missing"
 [ -s "$OUT/pomvi.dll" ] || bad "extract of the signed fix: no pomvi.dll payload"
-rm -rf "$OUT" "$BIN/signed_fix_test.exe"
+rm -rf "$OUT"
+
+# The signed fix upgrades a sample installation of the base release, unattended: exit code 0,
+# and the installation's changed files are the fix tree's.
+( cd "$BIN" && "$RUN" zsetup.exe install "$(win "$W/inst")" ) > setup.txt 2>&1 || bad "zsetup install: $(cat setup.txt)"
+( cd "$BIN" && "$RUN" zrobot.exe --dir "$(win "$W")" "signed_fix_test.exe nouser" ) > upgrade.txt 2>&1
+rc=$?
+( cd "$BIN" && "$RUN" zsetup.exe remove ) > remove.txt 2>&1 || bad "zsetup remove: $(cat remove.txt)"
+[ $rc = 0 ] || bad "the signed fix's unattended upgrade: exit $rc: $(cat upgrade.txt)"
+for f in pomvi.dll sig/pomvi.sf; do
+  cmp -s "inst/PROGRAM/$f" "fix/program/$f" || bad "after the signed fix's upgrade, PROGRAM/$f is not the fix's"
+done
+grep -q "successfully upgraded" inst/PROGRAM/UPGRADE.LOG 2>/dev/null || bad "UPGRADE.LOG does not report the upgrade"
+rm -f "$BIN/signed_fix_test.exe"
 
 # A signed stub is refused: its signature would break without a word.
 osslsigncode sign -certs cert.pem -key key.pem -in "$BIN/zfix.exe" -out zfix-signed.exe > sign-stub.txt 2>&1 ||
