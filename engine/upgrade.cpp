@@ -2,7 +2,7 @@
 
 #include "engine/commit.h"
 #include "engine/create_files.h"
-#include "engine/release_string.h"
+#include "installer/release_string.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"

@@ -72,10 +72,15 @@ int CheckValidLabel(const char* lpLabel, FILE* lpListing) {
     fclose(f);
     char szActual[32];
     FormatText(szActual, sizeof(szActual), "%#lx", (unsigned long)dwChecksum);
-    /* A file changed since the label was recorded is not listed; the label still counts. */
     if (bRead && strcmp(szActual, szChecksum) == 0) {
       WriteLogF(3, "CheckValidLabel: File %s matches fix version %s", szTarget, szLabel);
       fprintf(lpListing, "%c%s%c", '\t', szTarget, '\n');
+    } else {
+      /* Shown, but the label still counts as installed: a fix installed on top of it replaces
+         its files by design, and the base release check looks at the release. */
+      WriteLogF(0, "CheckValidLabel: File %s has checksum %s, not %s of %s: overwritten", szTarget, szActual,
+                szChecksum, szLabel);
+      fprintf(lpListing, "%c%s overwritten.%c", '\t', szTarget, '\n');
     }
   }
   ShowWindow(ghGaugeFile, SW_HIDE);

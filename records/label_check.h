@@ -8,7 +8,9 @@
 #include <stdio.h>
 
 /* Checks the program directory's files of lpLabel's registry section and writes a tab, the
-   path and a line end to lpListing for each file that still has its recorded checksum.
+   path and a line end to lpListing for each file that still has its recorded checksum, and
+   the path followed by " overwritten." for each that has another one (a fix installed on top
+   of the label replaces its files, so that does not make the label any less installed).
    2 when the section was read to its end, 1 when an entry could not be read. */
 int CheckValidLabel(const char* lpLabel, FILE* lpListing);
 

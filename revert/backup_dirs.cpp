@@ -1,14 +1,20 @@
 #include "revert/backup_dirs.h"
 
+#include "installer/file_copy.h"
 #include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/profile.h"
 #include "installer/text.h"
 #include "package/names.h"
 
 #include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 static BOOL IsMissingPath(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
 
@@ -56,27 +62,104 @@ static void RemoveLabelDirectory(const char* lpLabel) {
     WriteLogF(0, "Failed to remove backup directory %s: no such directory", szDir);
 }
 
+/* The labels of one list section of the registry, in their order. */
+static std::vector<std::string> ListedLabels(const char* lpSection, const char* lpRegistry) {
+  std::vector<std::string> labels;
+  if (!ProfileSectionHasKeys(lpSection, lpRegistry)) return labels;
+  for (int n = 1;; ++n) {
+    char szKey[16], szLabel[PROFILE_BUFFER];
+    FormatText(szKey, sizeof(szKey), "Label%03d", n);
+    int read = ReadProfileString(lpSection, szKey, szLabel, sizeof(szLabel), lpRegistry);
+    if (read == PROFILE_MISSING) break;
+    if (read == PROFILE_EMPTY) {
+      WriteLogF(0, "Getting profile string for %s, section %s in %s: error: %d", szKey, lpSection, lpRegistry,
+                (int)GetLastError());
+      continue;
+    }
+    labels.push_back(szLabel);
+  }
+  return labels;
+}
+
+static std::string DirNameOf(const char* lpLabel) {
+  char szName[PATH_BUFFER];
+  LabelDirName(lpLabel, szName);
+  return szName;
+}
+
+/* Rewrites a list section in place with the labels that stay; a list left empty goes. */
+static void RewriteList(const char* lpSection, const std::vector<std::string>& kept, size_t listed,
+                        const char* lpRegistry) {
+  if (kept.empty()) {
+    WritePrivateProfileStringA(lpSection, NULL, NULL, lpRegistry);
+    return;
+  }
+  for (size_t i = 0; i < listed; ++i) {
+    char szKey[16];
+    FormatText(szKey, sizeof(szKey), "Label%03d", (int)i + 1);
+    std::string value = i < kept.size() ? "\"" + kept[i] + "\"" : std::string();
+    WritePrivateProfileStringA(lpSection, szKey, i < kept.size() ? value.c_str() : NULL, lpRegistry);
+  }
+}
+
+/* After a revert to gszRevertLabel: the labels no longer installed are every hotfix (a revert
+   leaves none on top of its target), the release reverted from and the fixpacks installed after
+   the target. Their backup directories go, with the target's, whose copies the revert used; the
+   directories of the fixpacks that stay hold what their own reverts need and are kept. The
+   registry keeps the labels that stay (as the target's copy of it recorded them, when there is
+   one) and goes when none does. */
+static void RemoveRevertedLabels(const char* lpRegistry) {
+  const std::string target = DirNameOf(gszRevertLabel), source = DirNameOf(canCurrentVersion);
+  /* The hotfixes listed now, the one reverted among them: the target's copy of the registry
+     may predate them, and their directories go all the same. */
+  std::vector<std::string> hotfixesNow = ListedLabels("HOTFIXES", lpRegistry);
+  char szCopy[PATH_BUFFER];
+  FormatText(szCopy, sizeof(szCopy), "%s\\%s\\%s", gpProgramDir, target.c_str(), "PATCH_INI.BCK");
+  if (DoesFileExist(szCopy) && CopyFiles(szCopy, lpRegistry))
+    WriteLogF(2, "RemoveBackupDirectories: %s restored from %s", lpRegistry, szCopy);
+
+  std::vector<std::string> fixpacks = ListedLabels("FIXPACKS", lpRegistry);
+  std::vector<std::string> hotfixes = ListedLabels("HOTFIXES", lpRegistry);
+  std::vector<std::string> kept, dropped(hotfixes);
+  for (const std::string& label : hotfixesNow)
+    if (std::find(dropped.begin(), dropped.end(), label) == dropped.end()) dropped.push_back(label);
+  BOOL bAfterTarget = FALSE;
+  for (const std::string& label : fixpacks) {
+    std::string dir = DirNameOf(label.c_str());
+    if (bAfterTarget || (dir == source && dir != target))
+      dropped.push_back(label);
+    else
+      kept.push_back(label);
+    if (dir == target) bAfterTarget = TRUE;
+  }
+  for (const std::string& label : dropped) {
+    if (DirNameOf(label.c_str()) != target) RemoveLabelDirectory(label.c_str());
+    std::string section = "\"" + label + "\"";
+    WritePrivateProfileStringA(section.c_str(), NULL, NULL, lpRegistry);
+  }
+  for (const std::string& label : kept) {
+    char szDir[PATH_BUFFER];
+    if (DirNameOf(label.c_str()) != target && LabelBackupDir(label.c_str(), szDir, sizeof(szDir)))
+      WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", szDir, label.c_str());
+  }
+  RemoveLabelDirectory(gszRevertLabel);
+  if (kept.empty()) {
+    DeleteFileA(lpRegistry);
+    return;
+  }
+  RewriteList("FIXPACKS", kept, fixpacks.size(), lpRegistry);
+  RewriteList("HOTFIXES", std::vector<std::string>(), hotfixes.size(), lpRegistry);
+}
+
 void RemoveBackupDirectories(void) {
-  static const char* const sections[] = {"FIXPACKS", "HOTFIXES"};
   char szRegistry[PATH_BUFFER];
   JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
-  for (const char* section : sections) {
-    if (!ProfileSectionHasKeys(section, szRegistry)) continue;
-    for (int n = 1;; ++n) {
-      char szKey[16], szLabel[PROFILE_BUFFER];
-      FormatText(szKey, sizeof(szKey), "Label%03d", n);
-      int read = ReadProfileString(section, szKey, szLabel, sizeof(szLabel), szRegistry);
-      if (read == PROFILE_MISSING) break;
-      if (read == PROFILE_EMPTY) {
-        WriteLogF(0, "Getting profile string for %s, section %s in %s: error: %d", szKey, section, szRegistry,
-                  (int)GetLastError());
-        continue;
-      }
-      RemoveLabelDirectory(szLabel);
-    }
+  if (giMode == MODE_REVERT) {
+    RemoveRevertedLabels(szRegistry);
+  } else {
+    /* After an upgrade every listed label is still installed, and each fix needs the
+       backups in its base label's directory for its own revert. */
+    WriteLog("RemoveBackupDirectories: every listed label is still installed, its backups are kept", 2);
   }
-  if (dwUpgradeType == 1) {
-    DeleteFileA(gszLicenseCopyPath);
-    DeleteFileA(szRegistry);
-  }
+  if (dwUpgradeType == 1) DeleteFileA(gszLicenseCopyPath);
 }

@@ -6,8 +6,10 @@
 
 #include "records/ini_copies.h"
 
-/* Empties and removes the program directory's backup directory of every label that the fix
-   registry lists; after a hotfix also the licence copy and the registry itself. */
+/* After a revert, empties and removes the backup directories of the labels that are no longer
+   installed and of the revert's target, keeps those that installed fixpacks need for their own
+   reverts, and leaves the registry with the installed labels only (no registry when none is);
+   after an upgrade every backup stays. After a hotfix also removes the licence copy. */
 void RemoveBackupDirectories(void);
 
 #endif

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The demo: installs what is missing, builds, lays a sample installation of the product into the
-# build tree's Wine prefix, and runs the installer on it through the UI robot, page by page.
+# build tree's Wine prefix, installs a hotfix on it through the UI robot, page by page, and
+# reverts it unattended, comparing the installation with the two trees after each step.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 sh "$ROOT/scripts/install-deps.sh"
@@ -60,9 +61,9 @@ echo "== the installer, driven through its wizard to the finish page"
   click=1002 wait=1011:4 "wait=1012:Congratulations, you have successfully upgraded this product." text=1012 \
   click=2 exit
 
-echo "== what changed in the installation"
-snapshot > "$DEMO/after.txt"
-python3 - "$DEMO/before.txt" "$DEMO/after.txt" <<'PY'
+# What differs between two snapshots.
+differences() {
+python3 - "$1" "$2" <<'PY'
 import sys
 def read(p):
     files = {}
@@ -80,8 +81,26 @@ for path in sorted(set(before) | set(after)):
     elif before[path] != after[path]:
         print("changed  %s (%s -> %s bytes)" % (path, before[path][1], after[path][1]))
 PY
-"$RUN" UpdateVersion.exe "$W\\product\\PROGRAM" myversion read
-echo "release text of tessra.dll: $(cat "$DEMO/product/PROGRAM/currver.txt")"
-rm -f "$DEMO/product/PROGRAM/currver.txt"
-echo "== UPGRADE.LOG of the product (the upgrade engine's part)"
+}
+release() {
+  "$RUN" UpdateVersion.exe "$W\\product\\PROGRAM" myversion read
+  echo "release text of tessra.dll: $(cat "$DEMO/product/PROGRAM/currver.txt")"
+  rm -f "$DEMO/product/PROGRAM/currver.txt"
+}
+
+echo "== what changed in the installation"
+snapshot > "$DEMO/after.txt"
+differences "$DEMO/before.txt" "$DEMO/after.txt"
+release
+
+echo "== the hotfix reverted unattended to its base label"
+"$RUN" zrobot.exe --dir "$W" "$W\\fix.exe nouser revert Release 14.5.1FP1" exit
+echo "== what differs from the installation before the fix"
+# Expected: ZOREL.INI of each data directory (CFP_LP_PREV names the reverted hotfix), tessra.dll,
+# whose release text the release-string tool wrote back (the same text, written anew), and
+# currver.txt, where the installer read the installed release text.
+snapshot > "$DEMO/reverted.txt"
+differences "$DEMO/before.txt" "$DEMO/reverted.txt"
+release
+echo "== UPGRADE.LOG of the product (the upgrade engine's and the revert's parts)"
 tr -d '\r' < "$DEMO/product/PROGRAM/UPGRADE.LOG" | sed -n '/UpgradeZorelVersion: Starting/,$p' | grep -v FindAndLoadRes

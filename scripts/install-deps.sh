@@ -3,14 +3,15 @@
 # run as root).
 set -eu
 export DEBIAN_FRONTEND=noninteractive
+HERE=$(cd "$(dirname "$0")/.." && pwd)
 
 # The Windows build (mingw-w64, its zlib), Wine and a display for the Windows tests, the native
 # build with its sanitizers and fuzzers (clang, compiler-rt), GoogleTest, the independent decoder
 # of the codec tests (libdynamite), python3 and the cabinet tools of the cabarc tests, xdelta3
-# and bsdiff of the patch benchmark.
+# and bsdiff of the patch benchmark; dpkg-dev fetches minizip from Debian's zlib sources.
 PKGS="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev \
 wine wine64 wine32:i386 xvfb cmake ninja-build googletest libgtest-dev zlib1g-dev libdynamite-dev \
-clang libclang-rt-14-dev python3 cabextract gcab xdelta3 bsdiff osslsigncode openssl"
+clang libclang-rt-14-dev python3 dpkg-dev cabextract gcab xdelta3 bsdiff osslsigncode openssl"
 
 missing=""
 for p in $PKGS; do
@@ -26,4 +27,23 @@ if [ -n "$missing" ]; then
   apt-get install -y --no-install-recommends -o APT::Default-Release=bookworm $missing
 fi
 
+# minizip sources for the Windows build come from Debian's zlib source package (unzip for the
+# installer, zip for the builder's zip archives).
+MZ="$HERE/third_party/minizip"
+if [ ! -f "$MZ/unzip.c" ] || [ ! -f "$MZ/zip.c" ]; then
+  work=$(mktemp -d)
+  URI=$(awk '/^URIs:/{print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
+  [ -n "$URI" ] || URI=http://deb.debian.org/debian
+  src=/etc/apt/sources.list.d/zfix-zlib-src.sources
+  printf 'Types: deb-src\nURIs: %s\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$URI" > "$src"
+  apt-get update >/dev/null 2>&1 || true
+  (cd "$work" && apt-get source zlib >/dev/null 2>&1) || { rm -f "$src"; echo "install-deps: apt-get source zlib failed" >&2; exit 1; }
+  rm -f "$src"; apt-get update >/dev/null 2>&1 || true
+  mkdir -p "$MZ"
+  cp "$work"/zlib-*/contrib/minizip/unzip.c "$work"/zlib-*/contrib/minizip/unzip.h \
+     "$work"/zlib-*/contrib/minizip/ioapi.c "$work"/zlib-*/contrib/minizip/ioapi.h \
+     "$work"/zlib-*/contrib/minizip/crypt.h "$work"/zlib-*/contrib/minizip/zip.c \
+     "$work"/zlib-*/contrib/minizip/zip.h "$MZ"/
+  rm -rf "$work"
+fi
 echo "install-deps: done"

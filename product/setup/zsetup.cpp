@@ -16,6 +16,8 @@
      --windows-ini           also write ZOREL.INI with [Zorel] Directory into the Windows directory
      --trailing-backslash    write "Path" and "DataPath" with a trailing backslash
      --files DIR             take the product files from DIR (default: ..\product beside zsetup.exe)
+     --data-files DIR        copy DIR into every data directory (default: ..\product-data beside
+                             zsetup.exe, when it exists): the script library and the editor
      --no-hotfix-dir         leave out the program directory's "hotfix" folder
      --without FILE          leave out one product file (may be repeated)
    Product files are copied as they are; the registry is written in the 64-bit view. */
@@ -121,7 +123,7 @@ int main(int argc, char** argv)
     if (!root.empty() && root.back() == '\\')
         root.pop_back();
 
-    std::string key = "qvt", vorinPath, files, dataName = "DATA";
+    std::string key = "qvt", vorinPath, files, dataFiles, dataName = "DATA";
     int partitions = 1, noDataPath = 0;
     bool only50 = false, windowsIni = false, backslash = false, hotfixDir = true;
     std::set<std::string> without;
@@ -137,18 +139,20 @@ int main(int argc, char** argv)
         else if (a == "--windows-ini") windowsIni = true;
         else if (a == "--trailing-backslash") backslash = true;
         else if (a == "--files" && more) files = argv[++i];
+        else if (a == "--data-files" && more) dataFiles = argv[++i];
         else if (a == "--no-hotfix-dir") hotfixDir = false;
         else if (a == "--without" && more) without.insert(argv[++i]);
         else return Usage();
     }
-    if (files.empty()) {
-        char self[MAX_PATH];
-        GetModuleFileNameA(NULL, self, sizeof(self));
-        char* slash = strrchr(self, '\\');
-        if (slash)
-            *slash = '\0';
+    char self[MAX_PATH];
+    GetModuleFileNameA(NULL, self, sizeof(self));
+    char* slash = strrchr(self, '\\');
+    if (slash)
+        *slash = '\0';
+    if (files.empty())
         files = std::string(self) + "\\..\\product";
-    }
+    if (dataFiles.empty() && GetFileAttributesA((std::string(self) + "\\..\\product-data").c_str()) != INVALID_FILE_ATTRIBUTES)
+        dataFiles = std::string(self) + "\\..\\product-data";
 
     Remove();
     std::string program = root + "\\PROGRAM";
@@ -166,6 +170,10 @@ int main(int argc, char** argv)
         std::string dir = root + "\\" + dataName + std::to_string(i);
         CreateDirectoryA(dir.c_str(), NULL);
         WriteIni(dir + "\\ZOREL.INI", dir);
+        if (!dataFiles.empty() && !CopyTree(dataFiles, dir, without)) {
+            fprintf(stderr, "zsetup: cannot copy the data files from %s\n", dataFiles.c_str());
+            return 1;
+        }
         data.push_back(dir);
     }
 

@@ -10,7 +10,8 @@
 TEST(NameStart, FindsTheVariantWithAnotherTimestamp)
 {
     std::string dir = fixture::ScratchDir("NameStart");
-    for (const char* name : {"lib_20250101-0000.jar", "lib_20250101-00000.jar", "x_20250101-0000.IIX", "abc.txt"})
+    for (const char* name : {"lib_20250101-0000.jar", "lib_20250101-00000.jar", "x_20250101-0000.IIX", "abc.txt",
+                             "20250101-000"})
         ASSERT_TRUE(fixture::WriteFile(dir + "\\" + name, "x"));
     CreateDirectoryA((dir + "\\dir_20250101-0000.jar").c_str(), NULL);
     struct Case {
@@ -24,6 +25,7 @@ TEST(NameStart, FindsTheVariantWithAnotherTimestamp)
         {MODE_REVERT, "x_20260921-1234.IIB", "x_20250101-0000.IIX"},       // revert: the start only
         {MODE_UPGRADE, "lib_2026092-1234.jar", nullptr},                   // no timestamp in the name
         {MODE_UPGRADE, "ab_123456789012", nullptr},                        // 12 characters from the digit
+        {MODE_UPGRADE, "20260921-123", nullptr},                           // a 12-character name, its like present
         {MODE_UPGRADE, "dir_20260921-1234.jar", nullptr},                  // directories do not count
         {MODE_UPGRADE, "abc.txt", nullptr},
     };

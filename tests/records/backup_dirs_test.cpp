@@ -58,12 +58,14 @@ TEST_F(BackupDirs, RemoveDirTakesTheIniCopiesAndAnEmptiedDirectory) {
   }
 }
 
-TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesEachListedLabelsDirectoryAndNothingElse) {
+TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesTheRevertedLabelsDirectoriesAndNothingElse) {
   std::string program = InstallBase();
   const std::string root = dir_ + "\\product";
-  // Listed labels: one whose directory holds a file and a subdirectory, one without a
-  // directory, an empty value, and labels whose directory names would be the program
-  // directory itself or its parent.
+  // Listed fixpacks stay installed under the hotfix: one whose directory holds a copy its own
+  // revert needs, one without a directory, an empty value, and a label whose directory name
+  // would be the program directory's parent. Listed hotfixes go with the revert: one whose
+  // directory holds a file and a subdirectory, and one whose directory name would be the
+  // program directory itself.
   ASSERT_TRUE(fixture::WriteFile(program + "\\PATCH.INI",
                                  "[FIXPACKS]\r\n"
                                  "Label001=\"Release 14.5.0|January 9, 2026\"\r\n"
@@ -71,12 +73,15 @@ TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesEachListedLabelsDirectoryAndNot
                                  "Label003=\r\n"
                                  "Label004=\"..\\..|x\"\r\n"
                                  "[HOTFIXES]\r\n"
-                                 "Label001=\" . |y\"\r\n"));
-  const std::string older = program + "\\Release1450";
-  CreateDirectoryA(older.c_str(), NULL);
-  CreateDirectoryA((older + "\\sub").c_str(), NULL);
-  ASSERT_TRUE(fixture::WriteFile(older + "\\tdx0001.IIB", "a backup copy"));
-  ASSERT_TRUE(fixture::WriteFile(older + "\\sub\\tdx0002.IIB", "a backup copy below"));
+                                 "Label001=\" . |y\"\r\n"
+                                 "Label002=\"Release 14.5.0 HF3|February 1, 2026\"\r\n"));
+  const std::string fixpack = program + "\\Release1450", hotfix = program + "\\Release1450HF3";
+  CreateDirectoryA(fixpack.c_str(), NULL);
+  ASSERT_TRUE(fixture::WriteFile(fixpack + "\\tdx0001.IIB", "a backup copy"));
+  CreateDirectoryA(hotfix.c_str(), NULL);
+  CreateDirectoryA((hotfix + "\\sub").c_str(), NULL);
+  ASSERT_TRUE(fixture::WriteFile(hotfix + "\\tdx0001.IIB", "a saved copy"));
+  ASSERT_TRUE(fixture::WriteFile(hotfix + "\\sub\\tdx0002.IIB", "a saved copy below"));
   ASSERT_TRUE(fixture::WriteFile(root + "\\keep.txt", "beside the program directory"));
   std::vector<std::string> programFiles;
   fixture::ForEachEntry(program, [&](const std::string& name, bool isDir) {
@@ -87,19 +92,26 @@ TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesEachListedLabelsDirectoryAndNot
   ASSERT_EQ(0, RunUnattended(fix));
   ASSERT_EQ(0, RunUnattended(fix, "revert Release"));
 
-  EXPECT_FALSE(fixture::FileExists(older + "\\tdx0001.IIB"));
-  EXPECT_EQ("a backup copy below", fixture::ReadFile(older + "\\sub\\tdx0002.IIB"));
+  EXPECT_EQ("a backup copy", fixture::ReadFile(fixpack + "\\tdx0001.IIB"));
+  EXPECT_FALSE(fixture::FileExists(hotfix + "\\tdx0001.IIB"));
+  EXPECT_EQ("a saved copy below", fixture::ReadFile(hotfix + "\\sub\\tdx0002.IIB"));
+  EXPECT_FALSE(fixture::FileExists(program + "\\" + kBaseDir));
   for (const std::string& name : programFiles) EXPECT_TRUE(fixture::FileExists(program + "\\" + name)) << name;
   EXPECT_EQ("beside the program directory", fixture::ReadFile(root + "\\keep.txt"));
-  // After a hotfix: no registry and no licence copy.
-  EXPECT_FALSE(fixture::FileExists(program + "\\PATCH.INI"));
+  // After a hotfix: the registry lists the fixpacks only, and no licence copy is left.
+  const std::string registry = program + "\\PATCH.INI";
+  char value[300];
+  GetPrivateProfileStringA("FIXPACKS", "Label001", "DEFAULT", value, sizeof(value), registry.c_str());
+  EXPECT_STREQ("Release 14.5.0|January 9, 2026", value);
+  GetPrivateProfileStringA("HOTFIXES", "Label001", "DEFAULT", value, sizeof(value), registry.c_str());
+  EXPECT_STREQ("DEFAULT", value);
   EXPECT_FALSE(fixture::FileExists(program + "\\hotfix\\license\\license.txt"));
   const std::string p = Upper(program);
   ExpectLogLines(
       RunLog(),
-      {"Failed to remove backup directory " + p + "\\Release1450: not empty",
-       "Failed to remove backup directory " + p + "\\Release144: no such directory",
+      {"Failed to remove backup directory " + p + "\\Release1450HF3: not empty",
        "Failed to remove backup directory " + p + "\\" + kHf21Dir + ": no such directory",
+       "RemoveBackupDirectories: " + p + "\\Release1450 kept: the installed Release 14.5.0|January 9, 2026 needs it",
        "RemoveBackupDirectories: ERROR: the label ..\\..|x names no backup directory inside " + p + ", passed over",
        "RemoveBackupDirectories: ERROR: the label  . |y names no backup directory inside " + p + ", passed over"});
   EXPECT_TRUE(

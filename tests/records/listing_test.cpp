@@ -78,10 +78,11 @@ TEST_F(Listing, LabelsOfBothSectionsAndTheFilesThatStillMatch) {
                              "Installed Hotfixes:\r\n\r\n" +
                              kHf21Label + "\r\n";
   // A label whose section is missing is listed without file lines; a file that changed since
-  // (sig\nzorel.sf) or is gone is left out.
+  // (sig\nzorel.sf) is listed as overwritten, and one that is gone is left out.
   const std::string details = "Installed Fixpacks:\r\n\r\n" + std::string(kBaseLabel) + "\r\n" + fp0 + "\r\n" +
                               Listed("tdx.exe") + "Installed Hotfixes:\r\n\r\n" + kHf21Label + "\r\n" +
-                              Listed("nzorel.dll") + Listed("pomvi.dll");
+                              Listed("nzorel.dll") + "\t" + Upper(programDir_) + "\\sig\\nzorel.sf overwritten.\r\n" +
+                              Listed("pomvi.dll");
 
   EXPECT_EQ(labels, List("listfix"));
   EXPECT_TRUE(others_.empty()) << others_[0];

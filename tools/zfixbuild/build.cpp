@@ -16,6 +16,7 @@
 #include "package/fix_format.h"
 #include "package/implode.h"
 #include "tools/zfixbuild/commands.h"
+#include "tools/zfixbuild/component_pack.h"
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
 #include "tools/zfixbuild/fix_report.h"
@@ -214,6 +215,46 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
   return ok;
 }
 
+// A new folder below the temporary directory, removed with everything in it.
+struct WorkFolder {
+  std::string path;
+  bool Make(std::string* why) {
+    char temp[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n >= sizeof temp) {
+      *why = "no temporary directory";
+      return false;
+    }
+    for (unsigned i = 0; i < 1000; ++i) {
+      std::string candidate = std::string(temp) + "zfixbuild-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(i);
+      if (CreateDirectoryA(candidate.c_str(), NULL)) {
+        path = candidate;
+        return true;
+      }
+    }
+    *why = std::string("cannot make a work folder in ") + temp;
+    return false;
+  }
+  static void Remove(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string child = dir + "\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(child);
+        else DeleteFileA(child.c_str());
+      } while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+  }
+  ~WorkFolder() {
+    if (!path.empty()) Remove(path);
+  }
+};
+
 }  // namespace
 
 int CmdBuild(int argc, char** argv) {
@@ -264,9 +305,16 @@ int CmdBuild(int argc, char** argv) {
   for (size_t k = 0; k < d.older.size(); ++k)
     if (!ReadTrees(folder, d.older[k].trees, &older[k], &why)) return Fail(why);
 
+  // The component trees' archives are made in a folder of their own, read while the fix is
+  // derived and removed afterwards.
+  std::vector<std::string> components;
+  WorkFolder work;
+  if (!work.Make(&why) || !PackComponents(tools, work.path, &base, &target, &components, &why)) return Fail(why);
+
   BuiltFix fix;
   std::vector<std::string> notes;
   if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
+  for (const std::string& line : components) printf("%s\n", line.c_str());
   for (const std::string& note : notes) fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
   if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "package/byte_io.h"
+#include "package/component_archives.h"
 #include "package/file_entry.h"
 #include "package/fix_format.h"
 #include "package/fix_record.h"
@@ -153,6 +154,7 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
     f.Checksum("dwNewChecksum", r.dwNewChecksum);
     f.Number("dwFileEntry", r.dwFileEntry);
     f.Text("file", r.lpFile);
+    if (const zfix::ComponentArchive* c = zfix::ComponentOfEntry(r.lpFile)) f.Text("component", c->what);
     files.push_back(f.Done());
   }
   for (uint32_t n = 1; n <= h.dwFileEntries; ++n) {
@@ -181,6 +183,7 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
     f.Number("dwOldTime", e.dwOldTime);
     f.Number("dwNewTime", e.dwNewTime);
     f.Number("dwPatchCount", e.dwPatchCount);
+    if (const zfix::ComponentArchive* c = zfix::ComponentOfEntry(name)) f.Text("component", c->what);
     auto uit = fix.updates.find(n);
     if (uit == fix.updates.end() || !uit->second.present) {
       f.Raw("payload", json ? "null" : "none");

@@ -1,4 +1,5 @@
-/* The release text in tessra.dll, written by the carried release-string tool. */
+/* The release text in tessra.dll, written by the carried release-string tool (the upgrade and the
+   base release restore both write it). */
 #ifndef ZFIX_RELEASE_STRING_H
 #define ZFIX_RELEASE_STRING_H
 

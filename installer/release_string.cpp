@@ -1,4 +1,4 @@
-#include "engine/release_string.h"
+#include "installer/release_string.h"
 
 #include "installer/globals.h"
 #include "installer/log.h"

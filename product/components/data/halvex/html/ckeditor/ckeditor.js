@@ -1,0 +1,2 @@
+/* ckeditor 4.19 sample */
+var CKEDITOR = {};

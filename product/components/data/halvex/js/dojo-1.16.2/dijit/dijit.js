@@ -1,0 +1,1 @@
+/* dijit of dojo 1.16.2 */

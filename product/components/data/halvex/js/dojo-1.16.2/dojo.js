@@ -1,0 +1,2 @@
+/* dojo 1.16.2 sample */
+define([], function () { return {}; });
