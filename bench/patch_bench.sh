@@ -1,7 +1,8 @@
 #!/bin/sh
 # Patch payload sizes and build times of the package builder on real pairs of versions of one
 # binary (Debian's libc.so.6 and libcrypto.so.3), beside xdelta3 -9 -S djw, bsdiff and the new
-# file compressed whole. The last line is our payload over xdelta3's on the libc pair.
+# file compressed whole. The last two lines are our payload over xdelta3's on the libc pair and
+# our payload over bsdiff's on the pair where that ratio is worse.
 # usage: bench/patch_bench.sh BUILD_DIR [WORK_DIR]
 #   BUILD_DIR: the native build (with bin/patch_bench); the packages come from apt-get download.
 set -eu
@@ -45,7 +46,9 @@ bench() {
   printf '  %-34s %10s bytes\n' "positional XOR, imploded" "$(get positional_xor_compressed)"
   printf '  %-34s %9.2fx\n' "ours over xdelta3" "$(calc "$ours / $xd")"
   printf '  %-34s %9.2fx\n' "ours over the whole file" "$(calc "$ours / $(get whole_compressed)")"
+  printf '  %-34s %9.2fx\n' "ours over bsdiff" "$(calc "$ours / $bs")"
   eval "${name}_ratio=$(calc "$ours / $xd")"
+  eval "${name}_bsdiff=$(calc "$ours / $bs")"
 }
 
 LIBC=lib/x86_64-linux-gnu/libc.so.6
@@ -53,3 +56,4 @@ CRYPTO=usr/lib/x86_64-linux-gnu/libcrypto.so.3
 bench libc "$(fetch libc6 2.36-9+deb12u7 $LIBC)" "$(fetch libc6 2.36-9+deb12u14 $LIBC)"
 bench libcrypto "$(fetch libssl3 3.0.20-1~deb12u2 $CRYPTO)" "$(fetch libssl3 3.0.22-1~deb12u2 $CRYPTO)"
 printf 'patch size vs xdelta3: %.2fx\n' "$libc_ratio"
+printf 'patch size vs bsdiff: %.2fx\n' "$(awk "BEGIN { print ($libc_bsdiff > $libcrypto_bsdiff) ? $libc_bsdiff : $libcrypto_bsdiff }")"

@@ -45,6 +45,7 @@ struct Coder {
   uint16_t litCode[kLiteralSymbols];
   const uint8_t* litBits;
   uint8_t lenCost[kMaxMatch + 1];  // flag + length code + extra bits
+  uint64_t lenArrival[kMaxMatch + 1];  // lenCost in an Arrival's cost bits, the length in its token bits
 
   Coder(unsigned bits, bool asc) : dictBits(bits), ascii(asc), litBits(AsciiLiteralCodeBits()) {
     BuildImplodeCodes(kLengthCodeBits, kLengthSymbols, lenCode);
@@ -53,6 +54,7 @@ struct Coder {
     for (unsigned len = kMinMatch; len <= kMaxMatch; ++len) {
       unsigned s = LengthSymbol(len);
       lenCost[len] = static_cast<uint8_t>(1 + kLengthCodeBits[s] + kLengthExtraBits[s]);
+      lenArrival[len] = static_cast<uint64_t>(lenCost[len]) << 32 | len;
     }
   }
   unsigned LowBits(unsigned len) const { return len == 2 ? 2 : dictBits; }
@@ -84,6 +86,20 @@ struct Coder {
   }
 };
 
+// Index of the lowest non-zero byte of a non-zero word (read little-endian).
+inline unsigned LowestSetByte(uint64_t x) {
+#if defined(__GNUC__) || defined(__clang__)
+  return static_cast<unsigned>(__builtin_ctzll(x)) >> 3;
+#else
+  unsigned n = 0;
+  while (!(x & 0xFF)) {
+    x >>= 8;
+    ++n;
+  }
+  return n;
+#endif
+}
+
 // Length of the common prefix of a and b, from `start` up to `limit`; safe8 says that 8-byte
 // reads up to limit + 8 stay inside the data.
 inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool safe8) {
@@ -95,10 +111,7 @@ inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start,
       std::memcpy(&y, b + len, 8);
       uint64_t diff = x ^ y;
       if (diff) {
-        while (!(diff & 0xFF)) {
-          diff >>= 8;
-          ++len;
-        }
+        len += LowestSetByte(diff);
         return len < limit ? len : limit;
       }
       len += 8;
@@ -114,17 +127,41 @@ struct MatchInfo {
   uint16_t dist;
 };
 
+// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
+// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
+// literal) and distance.
+typedef uint64_t Arrival;
+
+// The encoder's tables, kept per thread from one stream to the next: a builder compresses
+// thousands of files, and fresh tables for each would cost more in page faults than the
+// encoding of a small file.
+struct Workspace {
+  std::vector<int32_t> head3, head2, son;
+  std::vector<Arrival> arrival;
+  std::vector<MatchInfo> path;
+};
+
+Workspace& ThreadWorkspace() {
+  thread_local Workspace w;
+  return w;
+}
+
 // Binary-tree match finder over a sliding window. For every position it reports matches of
 // increasing length, each with the smallest distance the search met for that length.
 class MatchFinder {
  public:
-  MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth)
-      : buf_(buf), size_(size), window_(window), depth_(depth),
-        head3_(1u << kHashBits, -1), head2_(1u << 16, -1), son_(2 * kCyclic, -1) {}
+  // The tables are ws's; the tree's links need no clearing (a node's links are written when it
+  // is inserted, and only inserted nodes are reached).
+  MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth, Workspace& ws)
+      : buf_(buf), size_(size), window_(window), depth_(depth), head3_(ws.head3), head2_(ws.head2), son_(ws.son) {
+    head3_.assign(1u << kHashBits, -1);
+    head2_.assign(1u << 16, -1);
+    son_.resize(2 * kCyclic);
+  }
 
   // Inserts pos and returns the number of matches written to out (at most kMaxMatches).
-  unsigned Find(size_t pos, MatchInfo* out) { return Step(pos, out); }
-  void Skip(size_t pos) { Step(pos, nullptr); }
+  unsigned Find(size_t pos, MatchInfo* out) { return Step<true>(pos, out); }
+  void Skip(size_t pos) { Step<false>(pos, nullptr); }
 
   static constexpr unsigned kMaxMatches = 64;
 
@@ -132,6 +169,7 @@ class MatchFinder {
   static constexpr unsigned kHashBits = 14;
   static constexpr unsigned kCyclic = 8192;  // larger than the biggest window
 
+  template <bool kReport>
   unsigned Step(size_t pos, MatchInfo* out) {
     unsigned count = 0;
     size_t avail = size_ - pos;
@@ -144,7 +182,7 @@ class MatchFinder {
     int32_t p2 = head2_[h2];
     head2_[h2] = static_cast<int32_t>(pos);
     unsigned bestLen = 2;
-    if (out && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
+    if (kReport && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
     if (avail < 3) return count;
 
     unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
@@ -168,7 +206,7 @@ class MatchFinder {
         len = CommonLength(cand, cur, len + 1, maxLen, safe8);
         if (len > bestLen) {
           bestLen = len;
-          if (out && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
+          if (kReport && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
         }
         if (len == maxLen) {
           *ptr1 = pair[0];
@@ -195,30 +233,70 @@ class MatchFinder {
   size_t size_;
   unsigned window_;
   unsigned depth_;
-  std::vector<int32_t> head3_;
-  std::vector<int32_t> head2_;
-  std::vector<int32_t> son_;
+  std::vector<int32_t>& head3_;
+  std::vector<int32_t>& head2_;
+  std::vector<int32_t>& son_;
 };
 
-void EncodeGreedy(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+// Writes the tokens of a parse and adds up what the same tokens would cost under every literal
+// mode and dictionary size (a match beyond a smaller window counted as its bytes as literals).
+// The parse is optimal for its own coder only, so these sums bound from above what the other
+// settings' own parses cost.
+class TokenWriter {
+ public:
+  TokenWriter(const uint8_t* data, const Coder& coder, BitWriter& w, ImplodeCosts* costs)
+      : data_(data), coder_(coder), w_(w), costs_(costs) {
+    if (costs_) *costs_ = ImplodeCosts();
+  }
+  void Literal(size_t pos) {
+    coder_.Literal(w_, data_[pos]);
+    if (!costs_) return;
+    uint8_t c = data_[pos];
+    unsigned ascii = 1u + asciiBits_[c];
+    for (unsigned d = 0; d < 3; ++d) {
+      costs_->bits[0][d] += 9;
+      costs_->bits[1][d] += ascii;
+    }
+  }
+  void Match(size_t pos, unsigned len, unsigned dist) {
+    coder_.Match(w_, len, dist);
+    if (!costs_) return;
+    for (unsigned d = 0; d < 3; ++d) {
+      unsigned lb = len == 2 ? 2 : d + 4;
+      unsigned windowBits = d + 10;
+      if (dist <= (1u << windowBits)) {
+        unsigned bits = coder_.lenCost[len] + kDistanceCodeBits[(dist - 1) >> lb] + lb;
+        costs_->bits[0][d] += bits;
+        costs_->bits[1][d] += bits;
+      } else {
+        costs_->bits[0][d] += 9u * len;
+        for (unsigned k = 0; k < len; ++k) costs_->bits[1][d] += 1u + asciiBits_[data_[pos + k]];
+      }
+    }
+  }
+
+ private:
+  const uint8_t* data_;
+  const Coder& coder_;
+  BitWriter& w_;
+  ImplodeCosts* costs_;
+  const uint8_t* asciiBits_ = AsciiLiteralCodeBits();
+};
+
+void EncodeGreedy(size_t size, MatchFinder& mf, TokenWriter& w) {
   MatchInfo m[MatchFinder::kMaxMatches];
   size_t pos = 0;
   while (pos < size) {
     unsigned n = mf.Find(pos, m);
     if (n == 0) {
-      coder.Literal(w, data[pos++]);
+      w.Literal(pos++);
       continue;
     }
     const MatchInfo& best = m[n - 1];
-    coder.Match(w, best.len, best.dist);
+    w.Match(pos, best.len, best.dist);
     for (size_t end = pos + best.len; ++pos < end;) mf.Skip(pos);
   }
 }
-
-// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
-// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
-// literal) and distance.
-typedef uint64_t Arrival;
 
 inline Arrival MakeArrival(uint32_t cost, unsigned len, unsigned dist) {
   return static_cast<uint64_t>(cost) << 32 | dist << 16 | len;
@@ -232,19 +310,23 @@ inline void Relax(Arrival* a, unsigned len, uint32_t cost, unsigned dist) {
 }
 
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
-void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, BitWriter& w) {
+void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, TokenWriter& w,
+                   Workspace& ws) {
   constexpr size_t kBlock = 1 << 15;
   constexpr unsigned kNiceLen = 96;
   constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
-  std::vector<Arrival> arrival(kBlock + kMaxMatch + 1);
-  std::vector<MatchInfo> path;
+  std::vector<Arrival>& arrival = ws.arrival;
+  arrival.resize(kBlock + kMaxMatch + 1);
+  std::vector<MatchInfo>& path = ws.path;
   MatchInfo m[MatchFinder::kMaxMatches];
 
   size_t start = 0;
   while (start < size) {
     size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
-    std::fill(arrival.begin(), arrival.begin() + limit + 1, MakeArrival(kInf, 0, 0));
+    // Arrivals are set to "unreached" only as far as the tokens reach: a forced match ends the
+    // block early, often after a few bytes.
     arrival[0] = 0;
+    size_t reached = 0;
     size_t i = 0;
     MatchInfo forced{0, 0};
     for (; i < limit; ++i) {
@@ -256,6 +338,11 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
         forced = m[n - 1];
         break;
       }
+      size_t reach = i + std::min<size_t>(n ? std::max<unsigned>(m[n - 1].len, 2) : 1, limit - i);
+      if (reach > reached) {
+        std::fill(arrival.begin() + reached + 1, arrival.begin() + reach + 1, MakeArrival(kInf, 0, 0));
+        reached = reach;
+      }
       Relax(a, 1, base + coder.LiteralCost(data[pos]), 0);
       unsigned prevLen = 1;
       for (unsigned k = 0; k < n; ++k) {
@@ -266,11 +353,9 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
           if (m[k].dist <= 256 && maxL >= 2) Relax(a, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
           first = 3;
         }
-        uint32_t distCost = base + coder.DistCost(3, m[k].dist);
-        for (unsigned L = first; L <= maxL; ++L) {
-          uint32_t c = distCost + coder.lenCost[L];
-          Relax(a, L, c, m[k].dist);
-        }
+        // One addition per length: the arrival of the distance part plus the length's.
+        Arrival from = MakeArrival(base + coder.DistCost(3, m[k].dist), 0, m[k].dist);
+        for (unsigned L = first; L <= maxL; ++L) a[L] = std::min(a[L], from + coder.lenArrival[L]);
         prevLen = std::max(prevLen, maxL);
       }
     }
@@ -280,13 +365,13 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
     size_t pos = start;
     for (auto it = path.rbegin(); it != path.rend(); ++it) {
       if (it->len == 1)
-        coder.Literal(w, data[pos]);
+        w.Literal(pos);
       else
-        coder.Match(w, it->len, it->dist);
+        w.Match(pos, it->len, it->dist);
       pos += it->len;
     }
     if (forced.len) {
-      coder.Match(w, forced.len, forced.dist);
+      w.Match(pos, forced.len, forced.dist);
       for (size_t end = pos + forced.len; ++pos < end;) mf.Skip(pos);
     }
     start = pos;
@@ -295,7 +380,7 @@ void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFi
 
 }  // namespace
 
-std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options) {
+std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions& options, ImplodeCosts* costs) {
   unsigned dictBits = options.dictBits >= 4 && options.dictBits <= 6 ? options.dictBits : 6;
   const uint8_t* p = static_cast<const uint8_t*>(data);
   std::vector<uint8_t> out;
@@ -304,13 +389,15 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   out.push_back(static_cast<uint8_t>(dictBits));
   Coder coder(dictBits, options.ascii);
   BitWriter w(&out);
+  TokenWriter tokens(p, coder, w, costs);
   unsigned window = 1u << (dictBits + 6);
   if (options.parse == ImplodeParse::Greedy) {
-    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32);
-    EncodeGreedy(p, size, coder, mf, w);
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 32, ThreadWorkspace());
+    EncodeGreedy(size, mf, tokens);
   } else {
-    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24);
-    EncodeOptimal(p, size, coder, mf, w);
+    Workspace& ws = ThreadWorkspace();
+    MatchFinder mf(p, size, window, options.searchDepth ? options.searchDepth : 24, ws);
+    EncodeOptimal(p, size, coder, mf, tokens, ws);
   }
   coder.Length(w, kEndLength);
   w.Flush();
@@ -318,6 +405,51 @@ std::vector<uint8_t> Implode(const void* data, size_t size, const ImplodeOptions
   // (header and end marker) would be: pad it; bytes after the end marker are never read.
   while (out.size() < 5) out.push_back(0);
   return out;
+}
+
+std::vector<uint8_t> ImplodeSmallest(const void* data, size_t size, ImplodeSetting* chosen, unsigned searchDepth) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  // The parse starts in the mode that suits the bytes as literals; the other settings are
+  // encoded too where its tokens, re-costed, come within kMargin of its own cost.
+  const uint8_t* asciiBits = AsciiLiteralCodeBits();
+  uint64_t asciiLiterals = 0;
+  for (size_t i = 0; i < size; ++i) asciiLiterals += 1u + asciiBits[p[i]];
+  bool firstAscii = asciiLiterals < 9ull * size;
+  ImplodeCosts costs;
+  ImplodeSetting best{6, firstAscii};
+  std::vector<uint8_t> stream = Implode(p, size, {6, firstAscii, ImplodeParse::Optimal, searchDepth}, &costs);
+  const uint64_t reference = costs.bits[firstAscii][2];
+  for (bool ascii : {false, true}) {
+    for (unsigned dictBits : {6u, 5u, 4u}) {
+      if (ascii == firstAscii && dictBits == 6) continue;
+      // Equal costs mean that no token tells the settings apart (all literals, say).
+      uint64_t bound = costs.bits[ascii][dictBits - 4];
+      if (bound == reference || bound * 1000 > reference * (1000 + kImplodeTryMargin)) continue;
+      std::vector<uint8_t> other = Implode(p, size, {dictBits, ascii, ImplodeParse::Optimal, searchDepth});
+      if (other.size() < stream.size()) {
+        stream.swap(other);
+        best = {dictBits, ascii};
+      }
+    }
+  }
+  if (chosen) *chosen = best;
+  return stream;
+}
+
+namespace {
+
+std::vector<uint8_t> WithSize(size_t size, const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> out;
+  out.reserve(stream.size() + 4);
+  PutLe32(out, static_cast<uint32_t>(size));
+  out.insert(out.end(), stream.begin(), stream.end());
+  return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen) {
+  return WithSize(size, ImplodeSmallest(data, size, chosen));
 }
 
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {

@@ -1,6 +1,7 @@
 #include "package/patch_find.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "package/file_entry.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr size_t kHashBytes = 8;       // bytes hashed per indexed position
 constexpr int kChainCandidates = 24;   // old positions looked at per new position
 constexpr uint32_t kDiagonalBias = 8;  // a match off the current diagonal must be this much longer
+constexpr uint32_t kRecordCost = 12;    // a record header, compressed, in bytes (about)
 
 struct Match {
   uint32_t newPos, oldPos, length;
@@ -117,6 +119,83 @@ std::vector<Match> AscendingChain(const std::vector<Match>& matches) {
   return chain;
 }
 
+int64_t Diagonal(const Match& m) { return static_cast<int64_t>(m.oldPos) - static_cast<int64_t>(m.newPos); }
+
+uint64_t Distance(int64_t a, int64_t b) { return static_cast<uint64_t>(a > b ? a - b : b - a); }
+
+// Bytes of new[newPos, newPos + length) that differ from the old file on the given diagonal
+// (bytes outside the old file count as different).
+uint64_t DifferingOnDiagonal(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, uint32_t newPos,
+                             uint32_t length, int64_t diagonal) {
+  uint64_t n = 0;
+  for (uint32_t i = 0; i < length; ++i) {
+    int64_t o = static_cast<int64_t>(newPos) + i + diagonal;
+    n += o < 0 || static_cast<uint64_t>(o) >= oldSize || oldBytes[o] != newBytes[newPos + i];
+  }
+  return n;
+}
+
+// Drops the chain's excursions: a match off its neighbours' diagonals costs the bytes by which
+// the diagonal jumps there and back (sent raw, and for the revert the old side's too) and two
+// records; without it, its bytes are compared on the diagonal before it, where most of them
+// may differ, and one jump remains. excursionCost is what a record is taken to cost. A short match of repeated content (padding, a common
+// instruction sequence) elsewhere in the old file is the usual excursion.
+std::vector<Match> WithoutExcursions(const std::vector<Match>& chain, const uint8_t* oldBytes, size_t oldSize,
+                                     const uint8_t* newBytes, uint32_t excursionCost) {
+  std::vector<Match> kept;
+  for (const Match& m : chain) {
+    while (kept.size() >= 2) {
+      const Match& before = kept[kept.size() - 2];
+      const Match& k = kept.back();
+      int64_t db = Diagonal(before), dk = Diagonal(k), dm = Diagonal(m);
+      if (dk == db) break;
+      uint64_t keep = Distance(dk, db) + Distance(dm, dk) + 2 * excursionCost;
+      uint64_t drop = Distance(dm, db) + excursionCost +
+                      DifferingOnDiagonal(oldBytes, oldSize, newBytes, k.newPos, k.length, db);
+      if (drop >= keep) break;
+      kept.pop_back();
+    }
+    kept.push_back(m);
+  }
+  return kept;
+}
+
+// A changed gap whose two sides differ in length lies between two diagonals: the one of the
+// match before it and the one of the match after it. It is sent as the bytes compared on the
+// first diagonal up to a split point, the length difference raw, and the rest compared on the
+// second diagonal, at the split point where the fewest compared bytes differ. Returns false
+// when one region (compared on the first diagonal, the difference raw at its end) costs about
+// as much.
+bool SplitGap(const uint8_t* oldBytes, const uint8_t* newBytes, const PatchRegion& gap, PatchRegion parts[3]) {
+  uint32_t common = std::min(gap.oldLength, gap.newLength);
+  if (common == 0) return false;
+  // differ[t]: bytes that differ when the first t are compared on the first diagonal and the
+  // remaining common - t on the second.
+  uint32_t shiftOld = gap.oldLength - common, shiftNew = gap.newLength - common;
+  std::vector<uint32_t> second(common + 1, 0);  // differing among the last common - t on the second diagonal
+  for (uint32_t t = common; t-- > 0;)
+    second[t] = second[t + 1] + (oldBytes[gap.oldOffset + shiftOld + t] != newBytes[gap.newOffset + shiftNew + t]);
+  uint32_t first = 0, bestT = common, best = UINT32_MAX;
+  for (uint32_t t = 0; t <= common; ++t) {
+    if (first + second[t] < best) {
+      best = first + second[t];
+      bestT = t;
+    }
+    if (t < common) first += oldBytes[gap.oldOffset + t] != newBytes[gap.newOffset + t];
+  }
+  uint32_t single = first;  // everything on the first diagonal
+  if (bestT == common || single < best + 2 * kRecordCost) return false;
+  uint32_t t = bestT;
+  parts[0] = {gap.oldOffset, gap.newOffset, t, t};
+  parts[1] = {gap.oldOffset + t, gap.newOffset + t, shiftOld, shiftNew};
+  parts[2] = {gap.oldOffset + t + shiftOld, gap.newOffset + t + shiftNew, common - t, common - t};
+  // A record that the appliers would take for the end of the list stays out: an insertion at
+  // the old file's start, or a deletion at the new file's start.
+  if (parts[1].oldOffset == 0 && parts[1].oldLength == 0) return false;
+  if (parts[1].newOffset == 0 && parts[1].newLength == 0) return false;
+  return true;
+}
+
 }  // namespace
 
 std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, size_t newSize,
@@ -124,25 +203,35 @@ std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, con
   uint32_t minMatch = std::max<uint32_t>(options.minMatch, kHashBytes);
   std::vector<Match> chain = AscendingChain(FindMatches(oldBytes, oldSize, newBytes, newSize, minMatch));
   chain.push_back({static_cast<uint32_t>(newSize), static_cast<uint32_t>(oldSize), 0});
+  chain = WithoutExcursions(chain, oldBytes, oldSize, newBytes, options.excursionCost);
 
   // The gaps between the chain's matches, each region kept on the diagonal of the match before
   // it through equal runs shorter than mergeGap as long as it has not changed diagonal itself.
   std::vector<PatchRegion> regions;
+  auto add = [&](PatchRegion r) {
+    if (!regions.empty()) {
+      PatchRegion& last = regions.back();
+      uint32_t equalRun = r.newOffset - (last.newOffset + last.newLength);
+      // (a split gap's parts meet with no equal run between them: they stay apart)
+      if (last.oldLength == last.newLength && equalRun < options.mergeGap &&
+          (equalRun > 0 || r.oldLength == r.newLength)) {
+        last.oldLength = r.oldOffset + r.oldLength - last.oldOffset;
+        last.newLength = r.newOffset + r.newLength - last.newOffset;
+        return;
+      }
+    }
+    if (r.oldLength || r.newLength) regions.push_back(r);
+  };
   uint32_t oldAt = 0, newAt = 0;
   for (const Match& m : chain) {
     if (m.oldPos > oldAt || m.newPos > newAt) {
-      PatchRegion r{oldAt, newAt, m.oldPos - oldAt, m.newPos - newAt};
-      if (!regions.empty()) {
-        PatchRegion& last = regions.back();
-        uint32_t equalRun = r.newOffset - (last.newOffset + last.newLength);
-        if (last.oldLength == last.newLength && equalRun < options.mergeGap) {
-          last.oldLength = r.oldOffset + r.oldLength - last.oldOffset;
-          last.newLength = r.newOffset + r.newLength - last.newOffset;
-          r.oldLength = 0;
-          r.newLength = 0;
-        }
+      PatchRegion r{oldAt, newAt, m.oldPos - oldAt, m.newPos - newAt}, parts[3];
+      if (r.oldLength != r.newLength && SplitGap(oldBytes, newBytes, r, parts)) {
+        for (const PatchRegion& part : parts)
+          if (part.oldLength || part.newLength) add(part);
+      } else {
+        add(r);
       }
-      if (r.oldLength || r.newLength) regions.push_back(r);
     }
     oldAt = m.oldPos + m.length;
     newAt = m.newPos + m.length;

@@ -11,7 +11,7 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 # and bsdiff of the patch benchmark; dpkg-dev fetches minizip from Debian's zlib sources.
 PKGS="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev \
 wine wine64 wine32:i386 xvfb cmake ninja-build googletest libgtest-dev zlib1g-dev libdynamite-dev \
-clang libclang-rt-14-dev python3 dpkg-dev cabextract gcab xdelta3 bsdiff"
+clang libclang-rt-14-dev python3 dpkg-dev cabextract gcab xdelta3 bsdiff osslsigncode openssl"
 
 missing=""
 for p in $PKGS; do

@@ -93,17 +93,20 @@ class FixBuild : public ::testing::Test {
     for (size_t i = 12000; i < shifted.size(); i += 80) shifted[i] ^= 0x21;
     Bytes strings = Code(8000, 3), newStrings = strings;
     newStrings[100] ^= 1;
+    Bytes tpl = Code(3500, 4), newTpl = tpl;  // a template with two changed fields
+    newTpl[700] ^= 3;
+    newTpl[2100] ^= 5;
     base_ = {File("pomvi.dll", zfix::DIR_PROGRAM, lib, 1000),
              File("tessra.dll", zfix::DIR_PROGRAM, strings, 1001),
              File("HOSTRK.EXE", zfix::DIR_PROGRAM, Text("server"), 1002),
              File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 1003),
-             File("zorel.tpl", zfix::DIR_DATA, Text("template 1"), 1004),
+             File("zorel.tpl", zfix::DIR_DATA, tpl, 1004),
              File("ZOREL.INI", zfix::DIR_PROGRAM, Text("[Zorel]\nA=1\n"), 1005)};
     target_ = {File("pomvi.dll", zfix::DIR_PROGRAM, shifted, 2000),
                File("tessra.dll", zfix::DIR_PROGRAM, newStrings, 2001),
                File("sig\\pomvi.sf", zfix::DIR_PROGRAM, Text("signature"), 2002),
                File("same.txt", zfix::DIR_PROGRAM, Text("unchanged"), 2003),
-               File("zorel.tpl", zfix::DIR_DATA, Text("template 2, longer"), 2004),
+               File("zorel.tpl", zfix::DIR_DATA, newTpl, 2004),
                File("ZOREL.INI", zfix::DIR_PROGRAM, Code(3000, 9), 2005)};  // rewritten: whole is smaller
     older_ = {{File("pomvi.dll", zfix::DIR_PROGRAM, Text("ga library"), 500)}};
   }
@@ -156,7 +159,7 @@ TEST_F(FixBuild, InstallerReadersGetBackWhatTheTreesSay) {
   EXPECT_EQ(h.dwFileEntries, n);
   EXPECT_EQ(h.dwListedFiles, n);
   EXPECT_EQ(h.dwStringsChecksum, Crc(target_[1].bytes));
-  EXPECT_EQ(h.dwDataDirSpace, 1u);  // 18 bytes
+  EXPECT_EQ(h.dwDataDirSpace, 4u);  // 3500 bytes
   uint32_t written = 0;
   for (const TreeFile& f : target_)
     if (f.name != "same.txt") written += static_cast<uint32_t>(f.bytes.size());
@@ -357,6 +360,52 @@ TEST_F(FixBuild, FilesOnDiskAreReadWhenNeeded) {
   std::filesystem::remove(target[0].path);
   EXPECT_FALSE(zfixbuild::BuildFix(d, base, target, older_, &onDisk, &why, &notes));
   EXPECT_NE(why.find("cannot read"), std::string::npos) << why;
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(FixBuild, AnyNumberOfJobsGivesTheSameFix) {
+  // Forty more changed and new files of mixed sizes, so that the workers finish out of order.
+  for (unsigned k = 0; k < 40; ++k) {
+    Bytes before = Code(500 + 997 * (k % 7), 100 + k), after = before;
+    for (size_t i = k; i < after.size(); i += 300 + k) after[i] ^= 0x11;
+    std::string name = "lib" + std::to_string(k) + ".dll";
+    if (k % 5) base_.push_back(File(name, zfix::DIR_PROGRAM, before, 3000 + k));
+    target_.push_back(File(name, zfix::DIR_PROGRAM, after, 4000 + k));
+  }
+  zfixbuild::Description d = Parsed(kDescription);
+  std::string why;
+  std::vector<std::string> notes;
+  zfixbuild::BuiltFix one;
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &one, &why, &notes, 1)) << why;
+  for (unsigned jobs : {2u, 3u, 8u}) {
+    zfixbuild::BuiltFix many;
+    ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &many, &why, &notes, jobs)) << why;
+    EXPECT_TRUE(many.version == one.version) << jobs << " jobs";
+    ASSERT_EQ(many.entries.size(), one.entries.size()) << jobs << " jobs";
+    for (size_t k = 0; k < one.entries.size(); ++k) {
+      EXPECT_EQ(many.entries[k].name, one.entries[k].name) << jobs << " jobs";
+      EXPECT_TRUE(many.entries[k].payload == one.entries[k].payload) << jobs << " jobs, " << one.entries[k].name;
+      EXPECT_EQ(std::memcmp(&many.entries[k].entry, &one.entries[k].entry, sizeof one.entries[k].entry), 0);
+    }
+  }
+
+  // Files that cannot be read: the first of them in entry order is named, whatever the workers.
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("fix_jobs_test_" + std::to_string(std::random_device()()));
+  std::filesystem::create_directories(dir);
+  zfixbuild::Tree target = target_;
+  for (size_t k = 0; k < target.size(); ++k) {
+    target[k].path = (dir / ("missing" + std::to_string(k))).string();
+    target[k].size = target[k].bytes.size();
+    target[k].bytes.clear();
+  }
+  std::string first;
+  for (unsigned jobs : {1u, 4u}) {
+    zfixbuild::BuiltFix fix;
+    EXPECT_FALSE(zfixbuild::BuildFix(d, base_, target, older_, &fix, &why, &notes, jobs));
+    EXPECT_NE(why.find("cannot read"), std::string::npos) << why;
+    if (first.empty()) first = why;
+    EXPECT_EQ(why, first) << jobs << " jobs";
+  }
   std::filesystem::remove_all(dir);
 }
 

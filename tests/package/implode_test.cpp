@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,6 +150,63 @@ TEST(Implode, CompressedResourceFormCarriesTheSize) {
   EXPECT_EQ(zfix::GetLe32(res.data()), 12345u);
   std::vector<uint8_t> stream = zfix::Implode(data.data(), data.size());
   EXPECT_TRUE(std::equal(stream.begin(), stream.end(), res.begin() + 4));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ImplodeSmallest, PicksTheSmallestSettingAndEveryChoiceDecodes) {
+  // Text favours the ASCII literal code, noise the plain 8-bit literals; a short input gains
+  // from the fewer distance bits of a small dictionary.
+  struct Expect {
+    const char* name;
+    std::vector<uint8_t> data;
+    bool ascii;
+  };
+  std::vector<Expect> expected = {
+      {"text", Text(100000), true},
+      {"incompressible", Pseudo(50000, 11), false},
+  };
+  std::vector<Input> inputs = Inputs();
+  for (const Expect& e : expected) inputs.push_back({e.name, e.data});
+  for (const Input& in : inputs) {
+    zfix::ImplodeSetting chosen{0, false};
+    std::vector<uint8_t> stream = zfix::ImplodeSmallest(in.data.data(), in.data.size(), &chosen);
+    ASSERT_GE(stream.size(), 5u) << in.name;
+    EXPECT_EQ(stream[0], chosen.ascii ? 1 : 0) << in.name;
+    EXPECT_EQ(stream[1], chosen.dictBits) << in.name;
+    std::vector<uint8_t> out(in.data.size());
+    size_t written = 0;
+    EXPECT_EQ(zfix::ExplodeToBuffer(stream.data(), stream.size(), out.data(), out.size(), &written), zfix::EXPLODE_OK)
+        << in.name;
+    EXPECT_TRUE(written == in.data.size() && out == in.data) << in.name;
+
+    size_t best = SIZE_MAX;
+    for (bool ascii : {false, true})
+      for (unsigned dictBits : {4u, 5u, 6u})
+        best = std::min(best, zfix::Implode(in.data.data(), in.data.size(), {dictBits, ascii}).size());
+    // Settings whose bound is far off are not encoded; what that leaves behind stays small.
+    EXPECT_LE(stream.size(), best + best / 50 + 8) << in.name;
+    EXPECT_LE(stream.size(), zfix::Implode(in.data.data(), in.data.size()).size()) << in.name;
+  }
+  for (const Expect& e : expected) {
+    zfix::ImplodeSetting chosen{0, false};
+    zfix::ImplodeSmallest(e.data.data(), e.data.size(), &chosen);
+    EXPECT_EQ(chosen.ascii, e.ascii) << e.name;
+  }
+  std::vector<uint8_t> small = Text(900);
+  zfix::ImplodeSetting chosen{0, false};
+  zfix::ImplodeSmallest(small.data(), small.size(), &chosen);
+  EXPECT_LT(chosen.dictBits, 6u) << "900 bytes of text";
+}
+
+TEST(ImplodeSmallest, ResourceFormCarriesTheSizeAndTheSameStream) {
+  std::vector<uint8_t> data = Text(5000);
+  std::vector<uint8_t> res = zfix::MakeSmallestResource(data.data(), data.size());
+  EXPECT_EQ(zfix::GetLe32(res.data()), 5000u);
+  std::vector<uint8_t> stream = zfix::ImplodeSmallest(data.data(), data.size());
+  EXPECT_TRUE(res.size() == stream.size() + 4 && std::equal(stream.begin(), stream.end(), res.begin() + 4));
 }
 
 }  // namespace

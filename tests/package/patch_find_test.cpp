@@ -122,6 +122,49 @@ TEST(PatchFind, FollowsShiftedContent) {
   EXPECT_LT(patch * 4, whole) << patch << " vs " << whole;
 }
 
+// A changed block that also grew (no exact match inside it to follow) is compared on the old
+// diagonal up to the insertion and on the new one after it: the inserted bytes travel as one
+// pure insertion at their own place instead of shifting every compared byte after them.
+TEST(PatchFind, GrownBlockIsSplitAtTheInsertion) {
+  Bytes before = Random(4000, 20), block = Random(600, 21), after = Random(4000, 22);
+  Bytes changed = block;
+  for (size_t i = 0; i < changed.size(); i += 9) changed[i] ^= 0x40;  // no 12 equal bytes in a row
+  Bytes inserted = Random(50, 23);
+  Bytes grown = Cat({Slice(changed, 0, 250), inserted, Slice(changed, 250, 350)});
+  Bytes oldFile = Cat({before, block, after}), newFile = Cat({before, grown, after});
+  std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(oldFile.data(), oldFile.size(), newFile.data(), newFile.size());
+  bool insertionInPlace = false;
+  for (const zfix::PatchRegion& r : regions)
+    if (r.oldLength == 0 && r.newLength == 50 && r.newOffset == 4000 + 250 && r.oldOffset == 4000 + 250)
+      insertionInPlace = true;
+  EXPECT_TRUE(insertionInPlace);
+  ExpectRoundTrip(oldFile, newFile, "grown block");
+}
+
+// A short piece of content that also occurs far away in the old file (in a part the new file
+// drops) does not pull the alignment there and back: no equal run follows its diagonal.
+TEST(PatchFind, ShortMatchesFarAwayAreNotFollowed) {
+  Bytes piece = Random(16, 30);
+  Bytes dropped = Cat({Random(500, 31), piece, Random(484, 32)});
+  Bytes middle = Random(3000, 33), tail = Random(3000, 34);
+  Bytes base = Cat({Random(3000, 35), middle, dropped, tail});
+  Bytes changed = middle;
+  for (size_t i = 0; i < changed.size(); i += 7) changed[i] ^= 0x21;
+  std::copy(piece.begin(), piece.end(), changed.begin() + 1000);
+  Bytes newFile = Cat({Slice(base, 0, 3000), changed, tail});
+  std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(base.data(), base.size(), newFile.data(), newFile.size());
+  const int64_t farDiagonal = (6000 + 500) - (3000 + 1000);
+  uint32_t oldAt = 0, newAt = 0;
+  for (const zfix::PatchRegion& r : regions) {
+    if (r.newOffset > newAt) {  // an equal run from (oldAt, newAt)
+      EXPECT_NE(static_cast<int64_t>(oldAt) - newAt, farDiagonal) << "equal run at new offset " << newAt;
+    }
+    oldAt = r.oldOffset + r.oldLength;
+    newAt = r.newOffset + r.newLength;
+  }
+  ExpectRoundTrip(base, newFile, "far piece");
+}
+
 // An insertion at the start never becomes a record that only inserts at old offset 0.
 TEST(PatchFind, NoRecordEndsTheRevertAtTheStart) {
   Bytes base = Random(2000, 10);

@@ -1,10 +1,12 @@
-// zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]
+// zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]
 //
-// Reads the description and the product trees it names, derives the fix (fix_build.h) and
-// writes a copy of the installer stub with the fix's resources added.
+// Reads the description and the product trees it names, derives the fix (fix_build.h) on N
+// threads (default: the number of processors) and writes a copy of the installer stub with the
+// fix's resources added.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -19,6 +21,7 @@
 #include "tools/zfixbuild/fix_build.h"
 #include "tools/zfixbuild/fix_report.h"
 #include "tools/zfixbuild/fix_writer.h"
+#include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
 
@@ -166,7 +169,12 @@ bool AddCompressedFile(HANDLE hUpdate, const char* type, const std::string& path
     *why = path + " is 2 GB or larger";
     return false;
   }
-  if (!AddCompressedResource(hUpdate, type, bytes)) {
+  std::vector<uint8_t> payload;
+  if (!Compress(bytes, &payload)) {
+    *why = path + ": the compressed file does not decode to the file";
+    return false;
+  }
+  if (!AddResource(hUpdate, type, 1, payload)) {
     *why = std::string("cannot add ") + type;
     return false;
   }
@@ -250,7 +258,8 @@ struct WorkFolder {
 }  // namespace
 
 int CmdBuild(int argc, char** argv) {
-  const char* usage = "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]";
+  const char* usage = "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]";
+  unsigned jobs = DefaultJobs();
   if (argc < 3) return Fail(usage);
   std::string description = FullPath(argv[2]), out, stub = ExeFolder() + "\\zfix.exe", tools = ExeFolder();
   for (int i = 3; i < argc; ++i) {
@@ -258,8 +267,21 @@ int CmdBuild(int argc, char** argv) {
     if (a == "-o" && i + 1 < argc) out = FullPath(argv[++i]);
     else if (a == "--stub" && i + 1 < argc) stub = FullPath(argv[++i]);
     else if (a == "--tools" && i + 1 < argc) tools = FullPath(argv[++i]);
-    else return Fail("unknown option " + a + "\n" + usage);
+    else if (a == "--jobs" && i + 1 < argc) {
+      std::string v = argv[++i];
+      char* end = NULL;
+      unsigned long n = strtoul(v.c_str(), &end, 10);
+      if (v.empty() || *end || n < 1 || n > 64) return Fail("--jobs takes a number from 1 to 64, not " + v);
+      jobs = (unsigned)n;
+    } else return Fail("unknown option " + a + "\n" + usage);
   }
+  // Resources added to a signed executable would leave a signature that no longer verifies,
+  // and nothing would say so until a user's system refused the fix.
+  PeSignature signature;
+  if (ReadPeSignatureOf(stub, &signature) && signature.present)
+    return Fail("the stub " + stub + " is signed (" + std::to_string(signature.size) +
+                "-byte certificate table): adding the fix's resources would break its signature; build from the "
+                "unsigned zfix.exe and sign the fix executable afterwards");
   std::vector<uint8_t> text;
   if (!ReadBytes(description, &text)) return Fail("cannot read " + description);
   Description d;
@@ -291,7 +313,7 @@ int CmdBuild(int argc, char** argv) {
 
   BuiltFix fix;
   std::vector<std::string> notes;
-  if (!BuildFix(d, base, target, older, &fix, &why, &notes)) return Fail(why);
+  if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
   for (const std::string& line : components) printf("%s\n", line.c_str());
   for (const std::string& note : notes) fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
   if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);

@@ -1,8 +1,12 @@
 #include "tools/zfixbuild/fix_build.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 #include "package/byte_io.h"
 #include "package/checksum.h"
@@ -83,10 +87,10 @@ class Reader {
   uint32_t ChecksumIn(const std::map<std::string, const TreeFile*>& index, uint32_t dir, const std::string& name) {
     return ChecksumOf(Find(index, dir, name));
   }
-  bool Same(const TreeFile& a, const TreeFile& b) {
-    if (SizeOf(a) != SizeOf(b)) return false;
-    std::vector<uint8_t> ra, rb;
-    return *Load(a, &ra) == *Load(b, &rb);
+  // Takes over what another reader learnt: its checksums, and its failure unless one is kept.
+  void Absorb(Reader& other) {
+    checksums_.insert(other.checksums_.begin(), other.checksums_.end());
+    if (failure.empty()) failure = other.failure;
   }
 
   std::string failure;
@@ -95,14 +99,19 @@ class Reader {
   std::map<const TreeFile*, uint32_t> checksums_;
 };
 
-// The compressed payload, checked by decoding it again.
+}  // namespace
+
+// The smallest stream over the literal modes and dictionary sizes, checked by decoding it again
+// with the installer's decoder.
 bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload) {
-  *payload = zfix::MakeCompressedResource(bytes.data(), bytes.size());
+  *payload = zfix::MakeSmallestResource(bytes.data(), bytes.size());
   std::vector<uint8_t> back(bytes.size());
   size_t written = 0;
   unsigned status = zfix::ExplodeToBuffer(payload->data() + 4, payload->size() - 4, back.data(), back.size(), &written);
   return status == zfix::EXPLODE_OK && written == bytes.size() && back == bytes;
 }
+
+namespace {
 
 // The patch stream must give the new file from the old one and the old one back from the new.
 bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,
@@ -116,11 +125,18 @@ bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& st
          back == oldBytes;
 }
 
+// The entry of a new or changed file; *same says that the file is unchanged (no entry). Each
+// file is read once.
 bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out,
-                      std::string* why) {
+                      bool* same, std::string* why) {
+  *same = false;
   std::vector<uint8_t> oldRoom, newRoom;
   const std::vector<uint8_t>& newBytes = *reader.Load(after, &newRoom);
   const std::vector<uint8_t>& oldBytes = before ? *reader.Load(*before, &oldRoom) : oldRoom;
+  if (before && oldBytes == newBytes && SizeOf(*before) == SizeOf(after)) {
+    *same = true;
+    return true;
+  }
   zfix::FILEENTRY& e = out->entry;
   e = zfix::FILEENTRY();
   e.dwDir = after.dir;
@@ -139,16 +155,25 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   }
   if (!before) return true;
   out->wholeSize = out->payload.size();
-  std::vector<uint8_t> stream;
+  if (wholeOnly) return true;
+  // The alignment whose patch stream compresses smallest.
+  std::vector<uint8_t> stream, patch;
   uint32_t count = 0;
-  if (wholeOnly || !zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &stream, &count))
-    return true;
-  std::vector<uint8_t> patch;
-  if (!Compress(stream, &patch)) {
-    *why = after.name + ": the compressed patch stream does not decode to the stream";
-    return false;
+  for (const zfix::PatchFindOptions& options : zfix::PatchAlignments()) {
+    std::vector<uint8_t> s, p;
+    uint32_t n = 0;
+    if (!zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &s, &n, options)) break;
+    if (!Compress(s, &p)) {
+      *why = after.name + ": the compressed patch stream does not decode to the stream";
+      return false;
+    }
+    if (patch.empty() || p.size() < patch.size()) {
+      stream.swap(s);
+      patch.swap(p);
+      count = n;
+    }
   }
-  if (patch.size() >= out->payload.size()) return true;
+  if (patch.empty() || patch.size() >= out->payload.size()) return true;
   zfix::FILEENTRY p = e;
   p.dwOperation = zfix::FE_PATCH;
   p.dwPatchCount = count;
@@ -157,6 +182,59 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   out->payload.swap(patch);
   out->streamSize = stream.size();
   return true;
+}
+
+struct ChangedFile {
+  Reader reader;
+  bool differs = false;  // the file is new or changed: entry holds it
+  bool made = false;     // false with why when the payload did not decode to the file
+  BuiltEntry entry;
+  std::string why;
+};
+
+// Runs work(0..count) on up to `jobs` threads, the largest tasks (by cost(k), bytes) first so
+// that no large one is left for the end, as far as the memory budget lets: a task may start while
+// the estimates of the running ones stay within kWorkBudget, or alone. The 32-bit builder has
+// 4 GB; two large files side by side would not fit.
+void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_t)>& cost,
+                 const std::function<void(size_t)>& work) {
+  constexpr uint64_t kWorkBudget = uint64_t{1} << 30;
+  if (jobs <= 1 || count <= 1) {
+    for (size_t k = 0; k < count; ++k) work(k);
+    return;
+  }
+  std::vector<std::pair<uint64_t, size_t>> order(count);
+  for (size_t k = 0; k < count; ++k) order[k] = {cost(k), k};
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::pair<uint64_t, size_t>& a, const std::pair<uint64_t, size_t>& b) { return a.first > b.first; });
+  std::mutex lock;
+  std::condition_variable freed;
+  size_t next = 0;
+  uint64_t inUse = 0;
+  auto worker = [&] {
+    for (;;) {
+      size_t k;
+      uint64_t need;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        if (next == count) return;
+        need = order[next].first;
+        k = order[next++].second;
+        freed.wait(hold, [&] { return inUse == 0 || inUse + need <= kWorkBudget; });
+        inUse += need;
+      }
+      work(k);
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        inUse -= need;
+      }
+      freed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < jobs && t < count; ++t) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
 }
 
 bool CheckFile(const TreeFile& f, std::string* why) {
@@ -179,6 +257,11 @@ bool CheckFile(const TreeFile& f, std::string* why) {
 
 }  // namespace
 
+unsigned DefaultJobs() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n ? n : 1;
+}
+
 void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record) {
   uint32_t n = 0;
   for (const BuiltEntry& e : entries) {
@@ -195,7 +278,7 @@ void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record) 
 }
 
 bool BuildFix(const Description& d, const Tree& base, const Tree& target, const std::vector<Tree>& older,
-              BuiltFix* fix, std::string* why, std::vector<std::string>* notes) {
+              BuiltFix* fix, std::string* why, std::vector<std::string>* notes, unsigned jobs) {
   *fix = BuiltFix();
   for (const Tree* t : {&base, &target})
     for (const TreeFile& f : *t)
@@ -239,18 +322,38 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
 
   // Changed and new files first, then removed files and old-fix files, which carry no payload:
   // a local extraction stops at the first entry without one.
+  // Every target file is compared and compressed on its own, on as many workers as asked; the
+  // results are taken in order, so the fix is the same for any number of workers.
   std::string library = Upper(d.stringsLibrary);
-  for (const TreeFile* after : sortedTarget) {
-    const TreeFile* before = Find(baseIndex, after->dir, after->name);
-    if (before && reader.Same(*before, *after)) continue;
-    BuiltEntry entry;
-    entry.name = after->name;
-    // The release-string tool rewrites the strings library after every install, so an installed
-    // copy never has the checksum that a patch expects: it always travels whole.
-    bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
-    if (!MakeChangedEntry(reader, before, *after, wholeOnly, &entry, why)) return false;
+  std::vector<ChangedFile> changed(sortedTarget.size());
+  ForEachTask(
+      sortedTarget.size(), jobs,
+      [&](size_t k) {
+        const TreeFile* after = sortedTarget[k];
+        const TreeFile* before = Find(baseIndex, after->dir, after->name);
+        return (before ? SizeOf(*before) : 0) * (before ? 6 : 1) + SizeOf(*after) * 3;
+      },
+      [&](size_t k) {
+        ChangedFile& c = changed[k];
+        const TreeFile* after = sortedTarget[k];
+        const TreeFile* before = Find(baseIndex, after->dir, after->name);
+        c.entry.name = after->name;
+        // The release-string tool rewrites the strings library after every install, so an
+        // installed copy never has the checksum that a patch expects: it always travels whole.
+        bool wholeOnly = zfix::EffectiveDir(after->dir) == zfix::DIR_PROGRAM && Upper(after->name) == library;
+        bool same = false;
+        c.made = MakeChangedEntry(c.reader, before, *after, wholeOnly, &c.entry, &same, &c.why);
+        c.differs = !same;
+      });
+  for (ChangedFile& c : changed) {
+    reader.Absorb(c.reader);
     if (!reader.failure.empty()) break;
-    fix->entries.push_back(std::move(entry));
+    if (!c.differs) continue;
+    if (!c.made) {
+      *why = c.why;
+      return false;
+    }
+    fix->entries.push_back(std::move(c.entry));
   }
   for (const TreeFile* before : sortedBase) {
     if (Find(targetIndex, before->dir, before->name)) continue;

@@ -44,10 +44,18 @@ struct BuiltFix {
 // names point into entries, which must outlive the record.
 void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record);
 
+// The compressed resource form of bytes in the literal mode and dictionary size that give the
+// smallest stream, checked by decoding it again; false when it does not decode to bytes.
+bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload);
+
 // Derives the fix. older holds the trees of description.older, in the same order. Notes
 // receive warnings that do not stop the build (for instance two entries that a local
-// extraction would write to the same file).
+// extraction would write to the same file). The files are compared and compressed on up to
+// `jobs` threads; the fix does not depend on their number.
 bool BuildFix(const Description& description, const Tree& base, const Tree& target, const std::vector<Tree>& older,
-              BuiltFix* fix, std::string* why, std::vector<std::string>* notes);
+              BuiltFix* fix, std::string* why, std::vector<std::string>* notes, unsigned jobs = 1);
+
+// The number of processors, at least 1: the default number of jobs.
+unsigned DefaultJobs();
 
 }  // namespace zfixbuild

@@ -54,6 +54,7 @@ class Fields {
   void Code(const std::string& name, uint32_t v, const char* meaning) {
     Add(name, json_ ? std::to_string(v) : std::to_string(v) + " " + meaning);
   }
+  bool Json() const { return json_; }
   std::string Done() const {
     if (!json_) return text_;
     return "{" + text_ + "}";
@@ -74,6 +75,17 @@ class Fields {
 };
 
 uint32_t StoredSize(const ResourceView& r) { return r.bytes.size() >= 4 ? zfix::GetLe32(r.bytes.data()) : 0; }
+
+// The literal mode and dictionary size that the builder chose, from the stream's header.
+void AddStreamSetting(Fields& f, const std::string& prefix, const ResourceView& r) {
+  if (r.bytes.size() < 6) return;
+  uint8_t mode = r.bytes[4], dictBits = r.bytes[5];
+  f.Text(prefix.empty() ? "literals" : prefix + "Literals", mode == 0 ? "binary" : mode == 1 ? "ASCII" : "invalid");
+  if (dictBits >= 4 && dictBits <= 6)
+    f.Number(prefix.empty() ? "dictionary" : prefix + "Dictionary", 64u << dictBits);
+  else
+    f.Raw(prefix.empty() ? "dictionary" : prefix + "Dictionary", f.Json() ? "null" : "invalid");
+}
 
 }  // namespace
 
@@ -178,6 +190,7 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
     } else {
       f.Number("payloadSize", uit->second.bytes.size());
       f.Number("payloadUnpacked", StoredSize(uit->second));
+      AddStreamSetting(f, "payload", uit->second);
     }
     entries.push_back(f.Done());
   }
@@ -194,7 +207,10 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
       f.Raw("size", json ? "null" : "missing");
     } else {
       f.Number("size", c.second.bytes.size());
-      if (c.first != zfix::RESTYPE_TOOLENTRY) f.Number("unpacked", StoredSize(c.second));
+      if (c.first != zfix::RESTYPE_TOOLENTRY) {
+        f.Number("unpacked", StoredSize(c.second));
+        AddStreamSetting(f, "", c.second);
+      }
     }
     carried.push_back(f.Done());
   }
@@ -210,13 +226,20 @@ bool DescribeFix(const FixView& fix, bool json, std::string* out, std::string* w
     for (const std::string& item : items) s += item + "\n";
     return s;
   };
+  Fields signature(json, 2);
+  signature.Raw("signed", fix.signedFile ? (json ? "true" : "yes") : (json ? "false" : "no"));
+  if (fix.signedFile) {
+    signature.Number("certificateTableOffset", fix.signatureOffset);
+    signature.Number("certificateTableSize", fix.signatureSize);
+  }
   if (json) {
     *out = "{\n  \"header\": " + head.Done() + ",\n  " + list("checksums", checksums) + ",\n  " + list("files", files) +
            ",\n  " + list("entries", entries) + ",\n  " + list("strings", strings) + ",\n  " + list("carried", carried) +
-           "\n}\n";
+           ",\n  \"signature\": " + signature.Done() + "\n}\n";
   } else {
     *out = "header:\n" + head.Done() + "\n" + list("checksums", checksums) + "\n" + list("files", files) + "\n" +
-           list("entries", entries) + "\n" + list("strings", strings) + "\n" + list("carried", carried);
+           list("entries", entries) + "\n" + list("strings", strings) + "\n" + list("carried", carried) + "\nsignature:\n" +
+           signature.Done();
   }
   return true;
 }

@@ -21,6 +21,8 @@ struct FixView {
   std::map<uint32_t, ResourceView> updates;  // UPDATE/n
   std::map<std::string, ResourceView> carried;  // LICENSEENTRY, UPDATE64ENTRY, UPDATECABENTRY, TOOLENTRY
   std::map<unsigned, std::string> strings;  // 0, 1, 2, 42, 43
+  bool signedFile = false;                  // the executable carries an Authenticode certificate table
+  uint32_t signatureOffset = 0, signatureSize = 0;
 };
 
 const char* OperationName(uint32_t operation);

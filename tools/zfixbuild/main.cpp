@@ -1,12 +1,13 @@
 // zfixbuild: builds fix executables and the parts of a fix package.
 //
-//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]   (Windows)
+//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]   (Windows)
 //   zfixbuild inspect FIX.exe [--json]                                         (Windows)
-//   zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy]
+//   zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]
 //   zfixbuild explode IN OUT
 //
 // implode and explode work on the compressed resource form: u32 little-endian uncompressed
-// size, then the implode stream.
+// size, then the implode stream. --smallest picks the literal mode and dictionary size as the
+// fix builder does and prints the choice.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +23,11 @@ namespace {
 
 const char kUsage[] =
 #ifdef _WIN32
-    "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR]\n"
+    "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]\n"
     "       zfixbuild inspect FIX.exe [--json]\n"
-    "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N]\n"
+    "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
 #else
-    "usage: zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N]\n"
+    "usage: zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
 #endif
     "       zfixbuild explode IN OUT\n";
 
@@ -58,6 +59,7 @@ int Fail(const std::string& text) {
 int CmdImplode(int argc, char** argv) {
   if (argc < 4) return Fail(std::string("implode needs IN and OUT\n") + kUsage);
   zfix::ImplodeOptions opt;
+  bool smallest = false;
   for (int i = 4; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--dict" && i + 1 < argc) {
@@ -72,6 +74,8 @@ int CmdImplode(int argc, char** argv) {
       opt.searchDepth = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a == "--greedy") {
       opt.parse = zfix::ImplodeParse::Greedy;
+    } else if (a == "--smallest") {
+      smallest = true;
     } else {
       return Fail("unknown option " + a + "\n" + kUsage);
     }
@@ -79,8 +83,16 @@ int CmdImplode(int argc, char** argv) {
   std::vector<uint8_t> in;
   if (!ReadFile(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
   if (in.size() > zfix::kMaxImplodeInput) return Fail(std::string(argv[2]) + " is 2 GB or larger");
-  if (!WriteFile(argv[3], zfix::MakeCompressedResource(in.data(), in.size(), opt)))
-    return Fail(std::string("cannot write ") + argv[3]);
+  if (!smallest) {
+    if (!WriteFile(argv[3], zfix::MakeCompressedResource(in.data(), in.size(), opt)))
+      return Fail(std::string("cannot write ") + argv[3]);
+    return 0;
+  }
+  zfix::ImplodeSetting chosen;
+  std::vector<uint8_t> out = zfix::MakeSmallestResource(in.data(), in.size(), &chosen);
+  if (!WriteFile(argv[3], out)) return Fail(std::string("cannot write ") + argv[3]);
+  std::printf("%s literals, dictionary %u: %zu bytes\n", chosen.ascii ? "ASCII" : "binary", 64u << chosen.dictBits,
+              out.size());
   return 0;
 }
 

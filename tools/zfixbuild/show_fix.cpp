@@ -11,6 +11,7 @@
 #include "package/fix_record.h"
 #include "tools/zfixbuild/commands.h"
 #include "tools/zfixbuild/fix_report.h"
+#include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
 
@@ -53,6 +54,12 @@ int CmdInspect(int argc, char** argv) {
     if (ReadStringBlock(module, StringBlockId(id), &block)) fix.strings[id] = Narrow(block[id % kStringsPerBlock]);
   }
   FreeLibrary(module);
+  PeSignature signature;
+  if (ReadPeSignatureOf(argv[2], &signature) && signature.present) {
+    fix.signedFile = true;
+    fix.signatureOffset = signature.offset;
+    fix.signatureSize = signature.size;
+  }
 
   std::string text, why;
   if (!DescribeFix(fix, argc == 4, &text, &why)) {
