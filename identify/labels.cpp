@@ -278,8 +278,22 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
     }
 }
 
+/* The label directories of the run and whether each is there; nothing in the search for
+   backups makes or removes one, and asking costs two changes of the current directory. */
+typedef std::map<std::string, BOOL> DirectoryStates;
+
+static BOOL IsKnownDirectory(const char* lpDir, DirectoryStates* lpKnown)
+{
+    DirectoryStates::const_iterator it = lpKnown->find(lpDir);
+    if (it != lpKnown->end())
+        return it->second;
+    BOOL bDir = IsDirectory(lpDir);
+    (*lpKnown)[lpDir] = bDir;
+    return bDir;
+}
+
 /* Phase 3, one entry: whether its label can be offered for a revert. */
-static BOOL EntryRevertible(DWORD i)
+static BOOL EntryRevertible(DWORD i, DirectoryStates* lpKnownDirs)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[i];
     const char* base = FixFileBaseName(entry->lpFile);
@@ -287,7 +301,7 @@ static BOOL EntryRevertible(DWORD i)
     WriteLogF(2, "VerifyValidLabels: dw = %d, gpCheckFileTable[dw]->lpFile = %s,  gpCheckFileTable[dw]->canReleaseLabel = %s",
               (int)i, entry->lpFile, entry->canReleaseLabel);
     LabelDirName(entry->canReleaseLabel, szDir);
-    if (!IsDirectory(szDir)) {
+    if (!IsKnownDirectory(szDir, lpKnownDirs)) {
         WriteLogF(2, "VerifyValidLabels: Directory %s doesn't exist", szDir);
         if (IsLastLabel(entry->canReleaseLabel))
             DropLastFixLabel();
@@ -353,6 +367,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
     WriteLogF(1, "VerifyValidLabels: %s", "Searching for backups...");
     Status("Searching for backups...", TRUE);
     dwNumBackupFiles = 0;
+    DirectoryStates knownDirs;
     GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)gdwChecksums);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums 2: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums; ++i) {
@@ -370,7 +385,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
         entry->dwFileEntry = dwEntry;
         if (strcmp(entry->canReleaseLabel, newLabel) == 0 || strcmp(base, Str(STR_STRINGS_LIB)) == 0)
             continue;
-        if (EntryRevertible(i))
+        if (EntryRevertible(i, &knownDirs))
             AddLabelOnce(entry->canReleaseLabel);
     }
     Status(NULL, FALSE);
