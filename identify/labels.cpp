@@ -250,6 +250,11 @@ static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLab
 static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
 {
     WriteLogF(1, "VerifyValidLabels: Looping on dwNumFiles: %d", (int)dwNumFiles);
+    /* The check-file entries of each name, found once rather than by a walk of the whole table
+       for every installed file. */
+    std::map<std::string, std::vector<DWORD> > entriesByName;
+    for (DWORD i = 0; i < gdwChecksums; ++i)
+        entriesByName[gpCheckFileTable[i]->lpFile].push_back(i);
     for (DWORD n = 0; n < dwNumFiles && n < record.files.size(); ++n) {
         const zfix::FILELISTRECORD& f = record.files[n];
         WriteLogF(2, "VerifyValidLabels: Current File: %s, dw: %d", f.lpFile, (int)(n + 1));
@@ -262,9 +267,10 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
             }
             fclose(fp);
             BOOL bFound = FALSE;
-            for (DWORD i = 0; i < gdwChecksums; ++i) {
-                zfix::PCHECKFILE entry = gpCheckFileTable[i];
-                if (strcmp(entry->lpFile, f.lpFile) == 0) {
+            std::map<std::string, std::vector<DWORD> >::const_iterator same = entriesByName.find(f.lpFile);
+            if (same != entriesByName.end()) {
+                for (DWORD i : same->second) {
+                    zfix::PCHECKFILE entry = gpCheckFileTable[i];
                     entry->bPresent = 1;
                     entry->dwDir = f.dwDir;
                     entry->dwFileEntry = f.dwFileEntry;
