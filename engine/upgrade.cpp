@@ -138,19 +138,22 @@ int UpgradeZorelVersion(void)
     zfix::TrimLabel(labels.canTarget);
     zfix::TrimLabel(labels.canFix);
 
-    if (!BuildCommitTable(record))
-        return 0;
-    DWORD dwCount = h.dwFileEntries;
+    {
+        LogBatch batch;
+        if (!BuildCommitTable(record))
+            return 0;
+        DWORD dwCount = h.dwFileEntries;
 
-    WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
-    if (!CreateUpgradedFiles(dwCount)) {
-        iResult = 0;
-        WriteLog("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ", 0);
-    } else {
-        WriteLog("UpgradeZorelVersion: Calling RenameTempFiles", 1);
-        if (!RenameTempFiles(gpCommitTable, dwCount)) {
-            WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
+        WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
+        if (!CreateUpgradedFiles(dwCount)) {
             iResult = 0;
+            WriteLog("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ", 0);
+        } else {
+            WriteLog("UpgradeZorelVersion: Calling RenameTempFiles", 1);
+            if (!RenameTempFiles(gpCommitTable, dwCount)) {
+                WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
+                iResult = 0;
+            }
         }
     }
 

@@ -250,6 +250,11 @@ static int BuildCheckFileTable(const zfix::FIXRECORD& record, const char* newLab
 static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
 {
     WriteLogF(1, "VerifyValidLabels: Looping on dwNumFiles: %d", (int)dwNumFiles);
+    /* The check-file entries of each name, found once rather than by a walk of the whole table
+       for every installed file. */
+    std::map<std::string, std::vector<DWORD> > entriesByName;
+    for (DWORD i = 0; i < gdwChecksums; ++i)
+        entriesByName[gpCheckFileTable[i]->lpFile].push_back(i);
     for (DWORD n = 0; n < dwNumFiles && n < record.files.size(); ++n) {
         const zfix::FILELISTRECORD& f = record.files[n];
         WriteLogF(2, "VerifyValidLabels: Current File: %s, dw: %d", f.lpFile, (int)(n + 1));
@@ -262,9 +267,10 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
             }
             fclose(fp);
             BOOL bFound = FALSE;
-            for (DWORD i = 0; i < gdwChecksums; ++i) {
-                zfix::PCHECKFILE entry = gpCheckFileTable[i];
-                if (strcmp(entry->lpFile, f.lpFile) == 0) {
+            std::map<std::string, std::vector<DWORD> >::const_iterator same = entriesByName.find(f.lpFile);
+            if (same != entriesByName.end()) {
+                for (DWORD i : same->second) {
+                    zfix::PCHECKFILE entry = gpCheckFileTable[i];
                     entry->bPresent = 1;
                     entry->dwDir = f.dwDir;
                     entry->dwFileEntry = f.dwFileEntry;
@@ -278,8 +284,22 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
     }
 }
 
+/* The label directories of the run and whether each is there; nothing in the search for
+   backups makes or removes one, and asking costs two changes of the current directory. */
+typedef std::map<std::string, BOOL> DirectoryStates;
+
+static BOOL IsKnownDirectory(const char* lpDir, DirectoryStates* lpKnown)
+{
+    DirectoryStates::const_iterator it = lpKnown->find(lpDir);
+    if (it != lpKnown->end())
+        return it->second;
+    BOOL bDir = IsDirectory(lpDir);
+    (*lpKnown)[lpDir] = bDir;
+    return bDir;
+}
+
 /* Phase 3, one entry: whether its label can be offered for a revert. */
-static BOOL EntryRevertible(DWORD i)
+static BOOL EntryRevertible(DWORD i, DirectoryStates* lpKnownDirs)
 {
     zfix::PCHECKFILE entry = gpCheckFileTable[i];
     const char* base = FixFileBaseName(entry->lpFile);
@@ -287,7 +307,7 @@ static BOOL EntryRevertible(DWORD i)
     WriteLogF(2, "VerifyValidLabels: dw = %d, gpCheckFileTable[dw]->lpFile = %s,  gpCheckFileTable[dw]->canReleaseLabel = %s",
               (int)i, entry->lpFile, entry->canReleaseLabel);
     LabelDirName(entry->canReleaseLabel, szDir);
-    if (!IsDirectory(szDir)) {
+    if (!IsKnownDirectory(szDir, lpKnownDirs)) {
         WriteLogF(2, "VerifyValidLabels: Directory %s doesn't exist", szDir);
         if (IsLastLabel(entry->canReleaseLabel))
             DropLastFixLabel();
@@ -344,6 +364,7 @@ static BOOL EntryRevertible(DWORD i)
 
 int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles)
 {
+    LogBatch batch;
     WriteLogF(1, "VerifyLabels: dwNumFiles: %d", (int)dwNumFiles);
     ClearFixLabels();
     int result = BuildCheckFileTable(record, newLabel);
@@ -352,6 +373,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
     WriteLogF(1, "VerifyValidLabels: %s", "Searching for backups...");
     Status("Searching for backups...", TRUE);
     dwNumBackupFiles = 0;
+    DirectoryStates knownDirs;
     GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)gdwChecksums);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums 2: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums; ++i) {
@@ -369,7 +391,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
         entry->dwFileEntry = dwEntry;
         if (strcmp(entry->canReleaseLabel, newLabel) == 0 || strcmp(base, Str(STR_STRINGS_LIB)) == 0)
             continue;
-        if (EntryRevertible(i))
+        if (EntryRevertible(i, &knownDirs))
             AddLabelOnce(entry->canReleaseLabel);
     }
     Status(NULL, FALSE);

@@ -9,6 +9,9 @@
 FILE* gpLogFile = NULL;
 char gszTempLogPath[260];
 
+/* Open LogBatch scopes: while there is one, a line stays in the stream's buffer. */
+static int giLogBatches = 0;
+
 static void WriteIndent(int level)
 {
     for (int i = 0; i < level; ++i)
@@ -30,6 +33,7 @@ int OpenUpgradeLog(void)
     gpLogFile = fopen(gszTempLogPath, "w+");
     if (!gpLogFile)
         return FALSE;
+    setvbuf(gpLogFile, NULL, _IOFBF, 64 * 1024);
 
     /* hh:mm:ss Mmm dd yyyy, cut out of the standard local time text. */
     time_t now = time(NULL);
@@ -55,7 +59,22 @@ void WriteLog(const char* text, int level)
     WriteIndent(level);
     fputs(text, gpLogFile);
     fputc('\n', gpLogFile);
-    fflush(gpLogFile);
+    if (giLogBatches == 0)
+        fflush(gpLogFile);
+}
+
+void FlushLog(void)
+{
+    if (gpLogFile)
+        fflush(gpLogFile);
+}
+
+LogBatch::LogBatch() { ++giLogBatches; }
+
+LogBatch::~LogBatch()
+{
+    if (--giLogBatches == 0)
+        FlushLog();
 }
 
 void WriteLogString(int id, int level)

@@ -14,6 +14,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 static void RegistryPath(char* lpOut, size_t size) { JoinPath(lpOut, size, gpProgramDir, gszPatchIniName); }
 
 /* A label's own section: the label between double quotes. */
@@ -27,7 +30,22 @@ static void WriteKey(const char* lpSection, const char* lpStem, int n, const cha
   WritePrivateProfileStringA(lpSection, szKey, lpValue, lpRegistry);
 }
 
-/* One File/Checksum/BackupName triple of a label's section. */
+/* One File/Checksum/BackupName triple of a label's section, as "key=value" texts each ending in a
+   NUL, for a section written whole. */
+static void AppendFileEntry(std::string* lpKeys, int n, const char* lpLabel, const zfix::FILELISTRECORD& file,
+                            unsigned long dwChecksum) {
+  char szNumber[16], szChecksum[32], szBackup[PATH_BUFFER];
+  FormatText(szNumber, sizeof(szNumber), "%03d=", n);
+  FormatText(szChecksum, sizeof(szChecksum), "%#lx", dwChecksum);
+  BackupCopyPath(lpLabel, file.lpFile, file.dwFileEntry, szBackup, sizeof(szBackup));
+  const char* const pairs[3][2] = {{"File", file.lpFile}, {"Checksum", szChecksum}, {"BackupName", szBackup}};
+  for (const auto& pair : pairs) {
+    lpKeys->append(pair[0]).append(szNumber).append(pair[1]);
+    lpKeys->push_back('\0');
+  }
+}
+
+/* One File/Checksum/BackupName triple of a label's section, key by key. */
 static void WriteFileEntry(const char* lpSection, int n, const char* lpLabel, const zfix::FILELISTRECORD& file,
                            unsigned long dwChecksum, const char* lpRegistry) {
   char szChecksum[32], szBackup[PATH_BUFFER];
@@ -36,6 +54,27 @@ static void WriteFileEntry(const char* lpSection, int n, const char* lpLabel, co
   WriteKey(lpSection, "File", n, file.lpFile, lpRegistry);
   WriteKey(lpSection, "Checksum", n, szChecksum, lpRegistry);
   WriteKey(lpSection, "BackupName", n, szBackup, lpRegistry);
+}
+
+/* Whether the file has a section of this name, keys or not (section names are compared as the
+   profile functions compare them, without regard to case). */
+static BOOL HasSection(const char* lpSection, const char* lpRegistry) {
+  std::vector<char> names(4096);
+  for (;;) {
+    DWORD len = GetPrivateProfileSectionNamesA(names.data(), (DWORD)names.size(), lpRegistry);
+    if (len + 2 < names.size()) break;
+    names.assign(names.size() * 4, '\0');
+  }
+  for (const char* p = names.data(); *p; p += strlen(p) + 1)
+    if (_stricmp(p, lpSection) == 0) return TRUE;
+  return FALSE;
+}
+
+/* Writes the "key=value" texts of lpKeys as the whole content of a section. */
+static void WriteWholeSection(const char* lpSection, std::string* lpKeys, const char* lpRegistry) {
+  if (lpKeys->empty()) return;
+  lpKeys->push_back('\0');
+  WritePrivateProfileSectionA(lpSection, lpKeys->c_str(), lpRegistry);
 }
 
 /* The file names a label's section records, File001 onwards. */
@@ -91,6 +130,7 @@ static void FreeRecordedNames(RecordedNames* list) {
 
 void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount,
                            const zfix::FILELISTRECORD* lpFiles) {
+  LogBatch batch;
   char szRegistry[PATH_BUFFER], szNewSection[PROFILE_BUFFER], szOldSection[PROFILE_BUFFER];
   RegistryPath(szRegistry, sizeof(szRegistry));
   LabelSection(lpNewLabel, szNewSection, sizeof(szNewSection));
@@ -108,6 +148,13 @@ void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD
 
   RecordedNames recorded = {NULL, 0, 0};
   ReadRecordedNames(szOldSection, szRegistry, &recorded);
+  /* Each key written alone rewrites the whole file: a section of thousands of files is written in
+     one call instead. The new section is empty now; the old one is written whole only when it is
+     not in the file yet (a section already there may hold lines that a rewrite would lose), and
+     key by key when it is the new section itself. */
+  const BOOL bSame = _stricmp(szNewSection, szOldSection) == 0;
+  const BOOL bOldWhole = !bSame && !HasSection(szOldSection, szRegistry);
+  std::string newKeys, oldKeys;
   int next = recorded.count + 1, written = 0;
   for (DWORD j = 1; j <= dwFileCount; ++j) {
     GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)j);
@@ -117,10 +164,18 @@ void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD
       WriteLogF(1, "WritePatchFileEntries: ERROR: %s names no file inside its directory, not recorded", file.lpFile);
       continue;
     }
-    WriteFileEntry(szNewSection, ++written, lpNewLabel, file, file.dwNewChecksum, szRegistry);
-    if (!IsRecorded(&recorded, file.lpFile))
+    if (bSame)
+      WriteFileEntry(szNewSection, ++written, lpNewLabel, file, file.dwNewChecksum, szRegistry);
+    else
+      AppendFileEntry(&newKeys, ++written, lpNewLabel, file, file.dwNewChecksum);
+    if (IsRecorded(&recorded, file.lpFile)) continue;
+    if (bOldWhole)
+      AppendFileEntry(&oldKeys, next++, lpOldLabel, file, file.dwOldChecksum);
+    else
       WriteFileEntry(szOldSection, next++, lpOldLabel, file, file.dwOldChecksum, szRegistry);
   }
+  WriteWholeSection(szNewSection, &newKeys, szRegistry);
+  WriteWholeSection(szOldSection, &oldKeys, szRegistry);
   FreeRecordedNames(&recorded);
   ShowWindow(ghGaugeFile, SW_HIDE);
 }
