@@ -84,7 +84,6 @@ BOOL RetryLocked(const char* lpTarget, const char* lpNew, int iErrno, BOOL* pbCa
         char szText[PATH_BUFFER + 64];
         FormatText(szText, sizeof(szText), "Can't rename old %s: access problem", lpTarget);
         WriteLog(szText, 1);
-        FlushLog();
         if (MessageBoxA(NULL, szText, "Error", MB_OKCANCEL) == IDCANCEL) {
             *pbCancelled = TRUE;
             break;

@@ -138,22 +138,19 @@ int UpgradeZorelVersion(void)
     zfix::TrimLabel(labels.canTarget);
     zfix::TrimLabel(labels.canFix);
 
-    {
-        LogBatch batch;
-        if (!BuildCommitTable(record))
-            return 0;
-        DWORD dwCount = h.dwFileEntries;
+    if (!BuildCommitTable(record))
+        return 0;
+    DWORD dwCount = h.dwFileEntries;
 
-        WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
-        if (!CreateUpgradedFiles(dwCount)) {
+    WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
+    if (!CreateUpgradedFiles(dwCount)) {
+        iResult = 0;
+        WriteLog("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ", 0);
+    } else {
+        WriteLog("UpgradeZorelVersion: Calling RenameTempFiles", 1);
+        if (!RenameTempFiles(gpCommitTable, dwCount)) {
+            WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
             iResult = 0;
-            WriteLog("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ", 0);
-        } else {
-            WriteLog("UpgradeZorelVersion: Calling RenameTempFiles", 1);
-            if (!RenameTempFiles(gpCommitTable, dwCount)) {
-                WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
-                iResult = 0;
-            }
         }
     }
 

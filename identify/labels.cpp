@@ -364,7 +364,6 @@ static BOOL EntryRevertible(DWORD i, DirectoryStates* lpKnownDirs)
 
 int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD dwNumFiles)
 {
-    LogBatch batch;
     WriteLogF(1, "VerifyLabels: dwNumFiles: %d", (int)dwNumFiles);
     ClearFixLabels();
     int result = BuildCheckFileTable(record, newLabel);

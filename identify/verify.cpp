@@ -91,7 +91,6 @@ int VerifyZorelVersion(void)
     DWORD dwNumFiles = zfix::NumFiles(record.header);
     gdwChecksums = record.header.gdwChecksums;
     WriteLogF(1, "VerifyZorelVersion: Calling VerifyFiles (dwFiles = %ld)", (long)dwNumFiles);
-    LogBatch batch;
     int result = VerifyFiles(record, dwNumFiles);
     WriteLog("Exiting VerifyZorelVersion()", 1);
     return result;

@@ -9,9 +9,6 @@
 FILE* gpLogFile = NULL;
 char gszTempLogPath[260];
 
-/* Open LogBatch scopes: while there is one, a line stays in the stream's buffer. */
-static int giLogBatches = 0;
-
 static void WriteIndent(int level)
 {
     for (int i = 0; i < level; ++i)
@@ -33,7 +30,6 @@ int OpenUpgradeLog(void)
     gpLogFile = fopen(gszTempLogPath, "w+");
     if (!gpLogFile)
         return FALSE;
-    setvbuf(gpLogFile, NULL, _IOFBF, 64 * 1024);
 
     /* hh:mm:ss Mmm dd yyyy, cut out of the standard local time text. */
     time_t now = time(NULL);
@@ -59,22 +55,7 @@ void WriteLog(const char* text, int level)
     WriteIndent(level);
     fputs(text, gpLogFile);
     fputc('\n', gpLogFile);
-    if (giLogBatches == 0)
-        fflush(gpLogFile);
-}
-
-void FlushLog(void)
-{
-    if (gpLogFile)
-        fflush(gpLogFile);
-}
-
-LogBatch::LogBatch() { ++giLogBatches; }
-
-LogBatch::~LogBatch()
-{
-    if (--giLogBatches == 0)
-        FlushLog();
+    fflush(gpLogFile);
 }
 
 void WriteLogString(int id, int level)

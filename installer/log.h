@@ -21,21 +21,6 @@ void WriteLog(const char* text, int level);
 void WriteLogString(int id, int level);
 void FlushLogToProgramDir(void);
 
-/* Writes the lines still held in the buffer to the file. */
-void FlushLog(void);
-
-/* Within a loop over thousands of files, a flush per line costs a system call each through Wine:
-   while a LogBatch lives the lines are written when the buffer fills and when the last batch ends
-   (and by the runtime at exit). Whatever may wait for the user or start a program inside one
-   calls FlushLog first. */
-class LogBatch {
-public:
-    LogBatch();
-    ~LogBatch();
-    LogBatch(const LogBatch&) = delete;
-    LogBatch& operator=(const LogBatch&) = delete;
-};
-
 /* WriteLog of a formatted text (bounded). */
 void WriteLogF(int level, const char* fmt, ...) ZFIX_PRINTF(2, 3);
 

@@ -1,7 +1,5 @@
 #include "installer/window.h"
 
-#include "installer/log.h"
-
 void CenterWindow(HWND hWnd)
 {
     RECT rc;
@@ -18,7 +16,6 @@ BOOL PumpMessages(void)
             PostQuitMessage((int)msg.wParam);  /* leave it for the message loop */
             return FALSE;
         }
-        FlushLog();  /* a message may open a box or end the run */
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -130,7 +130,6 @@ static void FreeRecordedNames(RecordedNames* list) {
 
 void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD dwFileCount,
                            const zfix::FILELISTRECORD* lpFiles) {
-  LogBatch batch;
   char szRegistry[PATH_BUFFER], szNewSection[PROFILE_BUFFER], szOldSection[PROFILE_BUFFER];
   RegistryPath(szRegistry, sizeof(szRegistry));
   LabelSection(lpNewLabel, szNewSection, sizeof(szNewSection));
