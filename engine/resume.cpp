@@ -199,7 +199,7 @@ BOOL UndoInterruptedRun(void)
                   note.c_str(), szFix);
         return FALSE;
     }
-    WriteLogF(0, "UndoInterruptedRun: The run of %s stopped part-way; undoing it from %s", szFix, szLabelDir);
+    WriteLogF(0, "UndoInterruptedRun: The run of %s did not complete; undoing it from %s", szFix, szLabelDir);
     BOOL bFiles = UndoFiles(record, szLabelDir);
     UndoRecords(LastPart(szLabelDir), strcmp(szPatchIni, "0") != 0);
     std::string copy = InProgramDir(kStringsCopy);

@@ -11,7 +11,7 @@ void RecordRunStart(const char* lpFixLabel);
 /* The run ended, committed or with nothing left to undo: the note goes. */
 void RecordRunEnd(void);
 
-/* A run of this fix that stopped part-way (the note is there) is undone: every target of the fix
+/* A run of this fix that stopped part-way or failed (the note is there) is undone: every target of the fix
    gets its backup copy back, files the base did not have go, and ZOREL.INI, PATCH.INI and the
    release-strings library are what they were before the run. TRUE when a run was undone. */
 BOOL UndoInterruptedRun(void);

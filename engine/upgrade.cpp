@@ -194,8 +194,11 @@ int UpgradeZorelVersion(void)
         }
     }
 
-    if (bNoted)
+    /* A failed upgrade takes back what it changed, as the next run would. */
+    if (bNoted && iResult == 1)
         RecordRunEnd();
+    else if (bNoted)
+        UndoInterruptedRun();
     WriteLogF(1, "UpgradeZorelVersion: Exiting with: %d", iResult);
     RemoveCarriedTools();
     return iResult;
