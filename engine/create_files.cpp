@@ -148,6 +148,16 @@ BOOL BackupNames(Target* t)
     return TRUE;
 }
 
+/* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
+   content until then, so that a run stopped before the commit leaves every file in place. */
+void CopyToBackup(const char* lpFrom, const char* lpTo)
+{
+    if (CopyFileA(lpFrom, lpTo, TRUE))
+        WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", lpFrom, lpTo);
+    else
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)GetLastError());
+}
+
 void MoveToBackup(const char* lpFrom, const char* lpTo)
 {
     if (rename(lpFrom, lpTo) == 0)
@@ -267,7 +277,7 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 if (strstr(t->canFileName, kNotices))
                     WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
                 else
-                    MoveToBackup(t->canFileName, t->canBackName);
+                    CopyToBackup(t->canFileName, t->canBackName);
             }
         } else {
             WriteLogF(2, "CreateUpgradedFiles: File %s doesn't exist in current install! (This can be ok)", t->canFileName);

@@ -2,6 +2,7 @@
 
 #include "engine/commit.h"
 #include "engine/create_files.h"
+#include "engine/resume.h"
 #include "installer/release_string.h"
 #include "installer/globals.h"
 #include "installer/log.h"
@@ -142,6 +143,11 @@ int UpgradeZorelVersion(void)
         return 0;
     DWORD dwCount = h.dwFileEntries;
 
+    /* A run stopped from here on is undone by the next run of the fix from the backup copies. */
+    const BOOL bNoted = giMode == MODE_UPGRADE && dwUpgradeType > 0;
+    if (bNoted)
+        RecordRunStart(labels.canTarget);
+
     WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
     if (!CreateUpgradedFiles(dwCount)) {
         iResult = 0;
@@ -188,6 +194,11 @@ int UpgradeZorelVersion(void)
         }
     }
 
+    /* A failed upgrade takes back what it changed, as the next run would. */
+    if (bNoted && iResult == 1)
+        RecordRunEnd();
+    else if (bNoted)
+        UndoInterruptedRun();
     WriteLogF(1, "UpgradeZorelVersion: Exiting with: %d", iResult);
     RemoveCarriedTools();
     return iResult;

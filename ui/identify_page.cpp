@@ -2,6 +2,7 @@
    revert labels on offer, and the start of the upgrade. */
 #include "ui/identify_page.h"
 
+#include "engine/resume.h"
 #include "engine/upgrade.h"
 #include "identify/identify.h"
 #include "installer/gauge.h"
@@ -122,6 +123,13 @@ void StartIdentify(HWND hDlg)
 {
     WriteLog("MainDlgProc: Starting case WM_START_IDENTIFY", 0);
     Show(hDlg, IDC_TEXT5, TRUE);
+    /* A run of this fix that stopped part-way is undone first; an unattended revert then has
+       nothing left to do. */
+    if (UndoInterruptedRun() && Unattended() && (gwOptions & OPTIONS_REVERT)) {
+        WriteLog("Zorel has been successfully reverted.", 0);
+        FlushLogToProgramDir();
+        exit(0);
+    }
     WriteLog("MainDlgProc: Calling IdentifyZorelVersion", 0);
     char szOld[PATH_BUFFER] = "", szNew[PATH_BUFFER] = "";
     int result = IdentifyZorelVersion(szOld, szNew);

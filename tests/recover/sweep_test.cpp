@@ -1,0 +1,328 @@
+// Fault injection: the engine's hotfix (patched, replaced, added and removed files in the program
+// directory, both data directories and the system directory) is installed on a fresh sample
+// installation, and the installer's process is stopped the moment its log gains the N-th line of
+// the engine, for every N in turn. Then the same fix runs again unattended and must leave the fix's
+// tree byte for byte; on a second installation stopped at the same line, the revert must leave the
+// base tree byte for byte (a run stopped before it changed anything leaves nothing to revert, and
+// the revert says so: what a run showed is printed beside each point). The sweep prints each point
+// and the totals.
+//
+// It takes a few seconds a point, so it runs only when ZFIX_SWEEP is set: "1" for every line, a
+// number N > 1 for every N-th line; ZFIX_SWEEP_FROM names the first line to stop at.
+#include "engine_test.h"
+
+#include "resources/resource.h"
+
+#include <stdlib.h>
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <vector>
+
+using fixture::Contains;
+
+namespace {
+
+const char kStart[] = "UpgradeZorelVersion: Starting";
+const char kEnd[] = "UpgradeZorelVersion: Exiting with:";
+
+/* The complete lines of the engine in a log: from its start line to its exit line. */
+std::vector<std::string> EngineLines(const std::string& log)
+{
+    std::vector<std::string> lines;
+    bool in = false;
+    size_t pos = 0;
+    for (size_t nl; (nl = log.find('\n', pos)) != std::string::npos; pos = nl + 1) {
+        std::string line = log.substr(pos, nl - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        line.erase(0, line.find_first_not_of('\t'));
+        if (!in && line == kStart)
+            in = true;
+        if (in)
+            lines.push_back(line);
+        if (in && line.compare(0, strlen(kEnd), kEnd) == 0)
+            break;
+    }
+    return lines;
+}
+
+/* The threads of a process, opened to be held still and let go. */
+class Threads {
+public:
+    explicit Threads(DWORD pid) : pid_(pid) {}
+    ~Threads()
+    {
+        for (HANDLE h : handles_)
+            CloseHandle(h);
+    }
+    void Suspend()
+    {
+        if (handles_.empty())
+            Open();
+        for (HANDLE h : handles_)
+            SuspendThread(h);
+    }
+    void Resume()
+    {
+        for (HANDLE h : handles_)
+            ResumeThread(h);
+    }
+
+private:
+    void Open()
+    {
+        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snap == INVALID_HANDLE_VALUE)
+            return;
+        THREADENTRY32 te;
+        te.dwSize = sizeof(te);
+        for (BOOL more = Thread32First(snap, &te); more; more = Thread32Next(snap, &te)) {
+            if (te.th32OwnerProcessID != pid_)
+                continue;
+            HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
+            if (h)
+                handles_.push_back(h);
+        }
+        CloseHandle(snap);
+    }
+    DWORD pid_;
+    std::vector<HANDLE> handles_;
+};
+
+/* Ends the programs a process started (the carried tools), as a power cut would. */
+void EndChildren(DWORD pid)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 pe;
+    pe.dwSize = sizeof(pe);
+    for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) {
+        if (pe.th32ParentProcessID != pid || pe.th32ProcessID == pid)
+            continue;
+        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pe.th32ProcessID);
+        if (h) {
+            TerminateProcess(h, 9);
+            WaitForSingleObject(h, 10000);
+            CloseHandle(h);
+        }
+    }
+    CloseHandle(snap);
+}
+
+DWORD FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+}
+
+/* Runs the fix with arguments and ends its process when the temporary log holds the n-th line of
+   the engine: each time the log grows the process is held still while its lines are counted, so
+   it ends within the lines written while the growth was being noticed. The last engine line written before it ended ("" when
+   the run ended by itself). */
+std::string RunStoppedAt(const std::string& fix, const std::string& arguments, const std::string& dir, size_t n)
+{
+    std::string log = fixture::TempDir() + "\\UPGRADE.LOG";
+    DeleteFileA(log.c_str());
+    robot::Program program("\"" + fix + "\" nouser" + (arguments.empty() ? "" : " " + arguments), dir);
+    DWORD pid = program.ProcessId();
+    HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    Threads threads(pid);
+    std::string last;
+    DWORD seen = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        if (WaitForSingleObject(hProcess, 0) == WAIT_OBJECT_0)
+            break;
+        DWORD size = FileSize(log);
+        if (size == seen)
+            continue;
+        threads.Suspend();
+        seen = FileSize(log);
+        std::vector<std::string> lines = EngineLines(fixture::ReadFile(log));
+        if (lines.size() >= n) {
+            EndChildren(pid);
+            TerminateProcess(hProcess, 9);
+            WaitForSingleObject(hProcess, 10000);
+            EndChildren(pid);
+            last = lines.back();
+            break;
+        }
+        threads.Resume();
+    }
+    if (hProcess)
+        CloseHandle(hProcess);
+    if (program.Running())
+        CloseAnswering(program);
+    return last;
+}
+
+/* Runs the fix unattended to its end; a failure page is closed and message boxes answered with
+   their first button. What the user was shown, or "" after a clean exit with code 0. */
+std::string RunToEnd(const std::string& fix, const std::string& arguments, const std::string& dir)
+{
+    DeleteFileA((fixture::TempDir() + "\\UPGRADE.LOG").c_str());
+    robot::Program program("\"" + fix + "\" nouser" + (arguments.empty() ? "" : " " + arguments), dir);
+    std::string shown, log = fixture::TempDir() + "\\UPGRADE.LOG";
+    DWORD grew = GetTickCount(), size = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        int code = program.WaitExit(100);
+        if (code != -1)
+            return code == 0 && shown.empty() ? std::string() : shown + " (exit " + std::to_string(code) + ")";
+        robot::MessageBoxInfo box;
+        if (program.WaitMessageBox(&box, 0)) {
+            shown += "[box: " + box.text + "] ";
+            program.Answer(box, box.buttonIds.empty() ? IDOK : box.buttonIds[0]);
+            continue;
+        }
+        if (program.Dialog() || program.WaitWindow(ZFIX_DIALOG_CLASS, 0)) {
+            std::string text = program.Text(IDC_TEXT5);
+            if (Contains(text, "Failed to upgrade Zorel.")) {
+                CloseAnswering(program);
+                return shown + "[page: " + text + "]";
+            }
+        }
+        /* A run whose log stays still for seconds with its window up waits for the user. */
+        if (FileSize(log) != size) {
+            size = FileSize(log);
+            grew = GetTickCount();
+        } else if (GetTickCount() - grew > 8000 && program.Dialog()) {
+            std::vector<std::string> lines = fixture::Lines(fixture::TempLog());
+            std::string last = lines.empty() ? std::string() : lines.back();
+            last.erase(0, last.find_first_not_of('\t'));
+            CloseAnswering(program);
+            return shown + "[waits after: " + last + "]";
+        }
+    }
+    if (program.Running())
+        CloseAnswering(program);
+    return shown + "[did not end]";
+}
+
+std::vector<std::string> FilesBelow(const std::string& root, const std::string& sub = std::string())
+{
+    std::vector<std::string> files;
+    fixture::ForEachEntry(root + (sub.empty() ? "" : "\\" + sub), [&](const std::string& name, bool isDir) {
+        std::string rel = sub.empty() ? name : sub + "\\" + name;
+        if (isDir) {
+            std::vector<std::string> below = FilesBelow(root, rel);
+            files.insert(files.end(), below.begin(), below.end());
+        } else {
+            files.push_back(rel);
+        }
+    });
+    return files;
+}
+
+/* The first difference between an installed folder and a tree: a file missing or different, or a
+   file of the other tree that this one lacks left behind; "" when there is none. */
+std::string FolderDiffers(const std::string& tree, const std::string& other, const std::string& installed)
+{
+    for (const std::string& f : FilesBelow(tree)) {
+        std::string path = installed + "\\" + f;
+        if (!fixture::FileExists(path))
+            return "missing " + path;
+        if (fixture::ReadFile(tree + "\\" + f) != fixture::ReadFile(path))
+            return "differs " + path;
+    }
+    for (const std::string& f : FilesBelow(other))
+        if (!fixture::FileExists(tree + "\\" + f) && fixture::FileExists(installed + "\\" + f))
+            return "left " + installed + "\\" + f;
+    return std::string();
+}
+
+class FaultSweep : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        const char* every = getenv("ZFIX_SWEEP");
+        if (!every || !*every)
+            GTEST_SKIP() << "set ZFIX_SWEEP to 1 (every line) or N (every N-th line) to run the sweep";
+        step_ = atoi(every) > 1 ? (size_t)atoi(every) : 1;
+    }
+
+    /* A fresh installation of the base release in place of the last one. */
+    void FreshBase()
+    {
+        fixture::RemoveProduct();
+        fixture::ForEachEntry(system_, [&](const std::string& name, bool isDir) {
+            if (!isDir && name.compare(0, 8, "zfixeng_") == 0)
+                DeleteFileA((system_ + "\\" + name).c_str());
+        });
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+    }
+
+    /* The first difference between the installation and the tree ("base" or "fix"). */
+    std::string Differs(const std::string& tree)
+    {
+        const std::string mine = trees_ + "\\" + tree, other = trees_ + "\\" + (tree == "fix" ? "base" : "fix");
+        std::string d = FolderDiffers(mine + "\\program", other + "\\program", program_);
+        for (int i = 1; i <= 2 && d.empty(); ++i)
+            d = FolderDiffers(mine + "\\data", other + "\\data", dir_ + "\\product\\DATA" + std::to_string(i));
+        if (d.empty())
+            d = FolderDiffers(mine + "\\system", other + "\\system", system_);
+        return d;
+    }
+
+    /* What the last run's log says of undoing a stopped run, and its errors. */
+    void PrintUndoLines()
+    {
+        for (std::string line : fixture::Lines(fixture::ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog())) {
+            line.erase(0, line.find_first_not_of('\t'));
+            if (Contains(line, "UndoInterruptedRun") || Contains(line, "ERROR") || Contains(line, "failed checksum") || Contains(line, "Unable") || Contains(line, "Identif"))
+                printf("    %s\n", line.c_str());
+        }
+    }
+
+    size_t step_ = 1;
+};
+
+}  // namespace
+
+TEST_F(FaultSweep, HotfixStoppedAtEachEngineLine)
+{
+    auto begin = std::chrono::steady_clock::now();
+    std::string fix = Fix("hotfix");
+    FreshBase();
+    ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+    std::vector<std::string> lines = EngineLines(fixture::ReadFile(program_ + "\\UPGRADE.LOG"));
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ("", Differs("fix"));
+
+    size_t tried = 0, rerunOk = 0, revertOk = 0;
+    std::vector<std::string> failures;
+    const char* from = getenv("ZFIX_SWEEP_FROM");
+    for (size_t n = from && atoi(from) > 0 ? (size_t)atoi(from) : 1; n <= lines.size(); n += step_) {
+        ++tried;
+        FreshBase();
+        std::string at = RunStoppedAt(fix, "", dir_, n);
+        std::string shown = RunToEnd(fix, "", dir_);
+        std::string d = Differs("fix");
+        bool rerun = d.empty();
+        if (!rerun)
+            PrintUndoLines();
+        rerunOk += rerun;
+
+        FreshBase();
+        RunStoppedAt(fix, "", dir_, n);
+        std::string revertShown = RunToEnd(fix, "revert Release 14.5.1FP1", dir_);
+        std::string rd = Differs("base");
+        bool revert = rd.empty();
+        if (!revert)
+            PrintUndoLines();
+        revertOk += revert;
+
+        printf("point %3u (stopped after: %s): re-run %s %s%s; revert %s %s%s\n", (unsigned)n, at.c_str(),
+               rerun ? "ok" : "FAILED", shown.c_str(), d.c_str(), revert ? "ok" : "FAILED", revertShown.c_str(), rd.c_str());
+        fflush(stdout);
+        if (!rerun || !revert)
+            failures.push_back(std::to_string(n));
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    printf("engine lines: %u; points tried: %u; completed by the re-run: %u; restored by the revert: %u; %.0f s\n",
+           (unsigned)lines.size(), (unsigned)tried, (unsigned)rerunOk, (unsigned)revertOk, seconds);
+    EXPECT_EQ(tried, rerunOk);
+    EXPECT_EQ(tried, revertOk);
+}
