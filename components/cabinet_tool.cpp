@@ -1,5 +1,6 @@
 #include "components/cabinet_tool.h"
 
+#include "installer/carried_tool.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/file_copy.h"
@@ -52,26 +53,7 @@ std::string UnpackInPlaceCommand(const std::string& archive)
 
 BOOL RunCabinetTool(const std::string& command, DWORD* pdwCode)
 {
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    ZeroMemory(&pi, sizeof(pi));
-    std::string line = command;
-    /* The tool's own path is the program started: a blank in a path of the command line cannot
-       make another program run. */
-    if (!gszCabarcPath[0] ||
-        !CreateProcessA(gszCabarcPath, &line[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
-        *pdwCode = gszCabarcPath[0] ? GetLastError() : ERROR_FILE_NOT_FOUND;
-        return FALSE;
-    }
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD dwExit = 1;
-    GetExitCodeProcess(pi.hProcess, &dwExit);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    *pdwCode = dwExit;
-    return TRUE;
+    return RunCarriedTool(gszCabarcPath, command.c_str(), pdwCode);
 }
 
 /* The last-write time of a file; FALSE when there is none. */

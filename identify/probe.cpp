@@ -1,5 +1,6 @@
 #include "identify/probe.h"
 
+#include "installer/carried_tool.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
@@ -30,23 +31,12 @@ void LoadCurrentZorelVersion64(const char* lpWord)
     }
     WriteLogF(1, "LoadCurrentZorelVersion64: Calling CreateProcess with %s", szCmd);
 
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    ZeroMemory(&pi, sizeof(pi));
-    /* The tool's path is the program to start: the command line holds it unquoted (the tool
-       takes its arguments from the end), and a blank in it would otherwise start whatever
-       stands at its first word. */
-    if (!CreateProcessA(gszUpdateVersionPath, szCmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
-        DWORD err = GetLastError();
+    DWORD dwResult = 0;
+    if (!RunCarriedTool(gszUpdateVersionPath, szCmd, &dwResult)) {
         WriteLog(szCmd, 0);
-        WriteLogF(0, "LoadCurrentZorelVersion64: Failed to read version from tessra.dll version: %d", (int)err);
+        WriteLogF(0, "LoadCurrentZorelVersion64: Failed to read version from tessra.dll version: %d", (int)dwResult);
         exit(1);
     }
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
 
     FILE* f = fopen(szOut, "r");
     if (!f) {

@@ -1,5 +1,6 @@
 #include "installer/release_string.h"
 
+#include "installer/carried_tool.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/text.h"
@@ -15,21 +16,12 @@ BOOL UpdateTessra64(const char* lpLabel)
     std::string command = std::string(szStart) + gpProgramDir + "\" \"" + lpLabel + "\"" + " write ";
     WriteLogF(1, "UpdateTessra64: Calling CreateProcess with %s", command.c_str());
 
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-    ZeroMemory(&si, sizeof(si));
-    si.cb = sizeof(si);
-    ZeroMemory(&pi, sizeof(pi));
-    std::string buffer = command;
-    if (!CreateProcessA(NULL, &buffer[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
-        DWORD dwError = GetLastError();
+    DWORD dwResult = 0;
+    if (!RunCarriedTool(gszUpdateVersionPath, command.c_str(), &dwResult)) {
         WriteLog(command.c_str(), 0);
-        WriteLogF(0, "UpdateTessra64: Failed to upgrade tessra.dll version: %d", (int)dwError);
+        WriteLogF(0, "UpdateTessra64: Failed to upgrade tessra.dll version: %d", (int)dwResult);
         return FALSE;
     }
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
     WriteLogF(0, "UpdateTessra64:  Upgraded version to %s", lpLabel);
     SetCurrentDirectoryA(gpProgramDir);
     return TRUE;

@@ -49,6 +49,26 @@ TEST_F(EngineTest, HotfixInstallsUnattended)
                          "Zorel has been successfully upgraded."});
 }
 
+// The release-string tool is started by its own path: with a TEMP whose path holds a blank, a
+// program planted at the path's first word is never run by the upgrade's release-text write.
+TEST_F(EngineTest, ReleaseTextIsWrittenByTheCarriedToolItself)
+{
+    std::string fix = Fix("hotfix");
+    InstallBase();
+    std::string temp = dir_ + "\\x\\my temp", planted = dir_ + "\\x\\my.exe";
+    CreateDirectoryA((dir_ + "\\x").c_str(), NULL);
+    CreateDirectoryA(temp.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((fixture::BinDir() + "\\zplant.exe").c_str(), planted.c_str(), FALSE));
+    char old[MAX_PATH] = "";
+    GetEnvironmentVariableA("TEMP", old, sizeof(old));
+    SetEnvironmentVariableA("TEMP", temp.c_str());
+    int code = RunUnattended(fix, dir_);
+    SetEnvironmentVariableA("TEMP", old);
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(fixture::FileExists(planted + ".ran"));
+    EXPECT_EQ(kFixLabel, ReleaseText(program_));
+}
+
 namespace {
 
 /* Holds a file open with a sharing mode ("rw": no delete sharing, "rwd": with it) until released. */
