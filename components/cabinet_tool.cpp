@@ -12,7 +12,7 @@
 ProgramDirAgain::~ProgramDirAgain()
 {
     if (gpProgramDir)
-        SetCurrentDirectoryA(gpProgramDir);
+        EnterProgramDirectory();
 }
 
 BOOL UpdaterUpgrades(void) { return giMode == MODE_UPGRADE || giMode == MODE_FAILED; }

@@ -97,7 +97,7 @@ BOOL RestoreFromPatcherZip()
     }
     ExtractZipAll(uf, 0, 1, NULL);
     unzClose(uf);
-    SetCurrentDirectoryA(gpProgramDir);
+    EnterProgramDirectory();
 
     if (rename(jvm.c_str(), old.c_str()) != 0) {
         WriteLogF(0, "CreateUpgradedFiles: Failed renaming %s (%ld)", jvm.c_str(), (long)errno);
@@ -128,7 +128,7 @@ int ProcessJvm(const char* lpFileName, const char* lpTempName, const char* lpBac
     const BOOL bUpgrade = UpdaterUpgrades();
     DWORD dwCode = 0;
     if (bUpgrade) {
-        SetCurrentDirectoryA(program.c_str());
+        EnterProgramDirectory();
         const std::string back = ProgramPath(lpBackName);
         std::string command = PackCommand(back, "jvm\\*");
         WriteLogF(2, "ProcessJvm: Calling CreateProcess with %s", command.c_str());

@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 BOOL DoesFileExist(const char* lpPath)
 {
     FILE* f = fopen(lpPath, "r");
@@ -22,6 +24,72 @@ BOOL IsDirectory(const char* lpPath)
     BOOL bResult = lpPath && *lpPath && SetCurrentDirectoryA(lpPath);
     SetCurrentDirectoryA(szPrevious);
     return bResult;
+}
+
+namespace {
+
+/* The length of a path's root, which is not looked up: "C:\" or "\\server\share\"; 0 for a relative one. */
+size_t RootLength(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\')
+        return 3;
+    if (path.compare(0, 2, "\\\\") == 0) {
+        size_t server = path.find('\\', 2);
+        size_t share = server == std::string::npos ? std::string::npos : path.find('\\', server + 1);
+        return share == std::string::npos ? path.size() : share + 1;
+    }
+    return 0;
+}
+
+/* lpDir with each part as the file system stores it; a part that is not found stays as given. */
+std::string StoredSpelling(const char* lpDir)
+{
+    const std::string dir = lpDir;
+    size_t pos = RootLength(dir);
+    if (pos == 0)
+        return dir;
+    std::string spelled = dir.substr(0, pos);
+    while (pos < dir.size()) {
+        size_t end = dir.find('\\', pos);
+        if (end == std::string::npos)
+            end = dir.size();
+        const std::string part = dir.substr(pos, end - pos);
+        std::string stored = part;
+        if (!part.empty() && part != "." && part != ".." && part.find_first_of("*?") == std::string::npos) {
+            WIN32_FIND_DATAA found;
+            HANDLE h = FindFirstFileA((spelled + part).c_str(), &found);
+            if (h != INVALID_HANDLE_VALUE) {
+                if (lstrcmpiA(found.cFileName, part.c_str()) == 0)
+                    stored = found.cFileName;
+                FindClose(h);
+            }
+        }
+        spelled += stored;
+        if (end < dir.size())
+            spelled += '\\';
+        pos = end + 1;
+    }
+    return spelled;
+}
+
+}  // namespace
+
+BOOL EnterDirectory(const char* lpDir)
+{
+    if (!lpDir || !*lpDir)
+        return FALSE;
+    /* The components come back to the program directory after each of their steps. */
+    static std::string given, spelled;
+    if (given != lpDir) {
+        spelled = StoredSpelling(lpDir);
+        given = lpDir;
+    }
+    return SetCurrentDirectoryA(spelled.c_str()) || SetCurrentDirectoryA(lpDir);
+}
+
+BOOL EnterProgramDirectory(void)
+{
+    return EnterDirectory(gpProgramDir);
 }
 
 BOOL CreateDirectoryPath(const char* lpPath)

@@ -11,6 +11,13 @@
 BOOL DoesFileExist(const char* lpPath);
 /* TRUE when the path can be made the current directory (which is restored). */
 BOOL IsDirectory(const char* lpPath);
+/* Makes the folder the current directory, spelled as the file system stores each part of its
+   name, which is the same folder in any case. A relative name is then found part by part as
+   spelled: under Wine a part whose case differs from the stored one is searched for entry by
+   entry in its parent folder, on every lookup of every file below it. */
+BOOL EnterDirectory(const char* lpDir);
+/* The program directory made the current one (EnterDirectory). */
+BOOL EnterProgramDirectory(void);
 /* Creates each folder along the path; the text after the last separator is a file name. */
 BOOL CreateDirectoryPath(const char* lpPath);
 

@@ -3,6 +3,7 @@
 #include "installer/carried_tool.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/text.h"
 
 #include <string>
@@ -23,6 +24,6 @@ BOOL UpdateTessra64(const char* lpLabel)
         return FALSE;
     }
     WriteLogF(0, "UpdateTessra64:  Upgraded version to %s", lpLabel);
-    SetCurrentDirectoryA(gpProgramDir);
+    EnterProgramDirectory();
     return TRUE;
 }

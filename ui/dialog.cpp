@@ -127,7 +127,7 @@ static BOOL ConfigureDirectories(HWND hDlg)
         gpDataValid[i] = 1;
     }
 
-    SetCurrentDirectoryA(gpProgramDir);
+    EnterProgramDirectory();
     WriteLogF(0, "Using Zorel program directory %s", gpProgramDir);
     for (int i = 0; i < giPartitions; ++i)
         WriteLogF(0, "Using Zorel data directory %s", gpZorelData[i]);
