@@ -376,7 +376,7 @@ int VerifyValidLabels(const zfix::FIXRECORD& record, const char* newLabel, DWORD
     GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)gdwChecksums);
     WriteLogF(1, "VerifyValidLabels: Looping on gdwChecksums 2: %d", (int)gdwChecksums);
     for (DWORD i = 0; i < gdwChecksums; ++i) {
-        GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)i);
+        GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)i);
         zfix::PCHECKFILE entry = gpCheckFileTable[i];
         if (entry->dwDir == zfix::DIR_SYSTEM) {
             WriteLogF(2, "VerifyValidLabels: Skipping file %s; bPresent: %d, dwDir: %d, dw: %d", entry->lpFile,

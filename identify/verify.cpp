@@ -76,7 +76,7 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
                     bFailed = TRUE;
             }
         }
-        GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)(n + 1));
+        GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)(n + 1));
     }
     return bFailed ? 0 : VERIFY_OK;
 }

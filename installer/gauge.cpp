@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <map>
+
 BOOL RegisterGaugeClass(void)
 {
     WNDCLASSA wc;
@@ -133,9 +135,62 @@ LRESULT CALLBACK GaugeWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
 }
 
+namespace {
+
+const DWORD kRepaintIntervalMs = 100;
+DWORD gdwLastRepaint = 0;
+
+/* What GaugeProgress left out, per gauge: -1 when nothing waits. */
+struct Waiting {
+    LONG range = -1;
+    LONG pos = -1;
+};
+std::map<HWND, Waiting> gWaiting;
+
+}  // namespace
+
 void GaugeCommand(HWND hGauge, WPARAM command, LONG value)
 {
+    std::map<HWND, Waiting>::iterator it = gWaiting.find(hGauge);
+    if (it != gWaiting.end() && command == GAUGE_SETRANGE)
+        it->second.range = -1;
+    if (it != gWaiting.end() && (command == GAUGE_SETRANGE || command == GAUGE_SETPOS))
+        it->second.pos = -1;  /* a position left out belongs to the range before */
     if (hGauge)
         SendMessageA(hGauge, WM_COMMAND, command, (LPARAM)value);
     PumpMessages();
+}
+
+BOOL RepaintDue(void) { return GetTickCount() - gdwLastRepaint >= kRepaintIntervalMs; }
+
+void RepaintNow(void)
+{
+    for (std::map<HWND, Waiting>::iterator it = gWaiting.begin(); it != gWaiting.end(); ++it) {
+        Waiting w = it->second;
+        it->second = Waiting();
+        /* The range first: a position is held to the range it comes with. */
+        if (it->first && w.range >= 0)
+            SendMessageA(it->first, WM_COMMAND, GAUGE_SETRANGE, (LPARAM)w.range);
+        if (it->first && w.pos >= 0)
+            SendMessageA(it->first, WM_COMMAND, GAUGE_SETPOS, (LPARAM)w.pos);
+    }
+    PumpMessages();
+    gdwLastRepaint = GetTickCount();
+}
+
+void GaugeProgress(HWND hGauge, WPARAM command, LONG value, BOOL bForce)
+{
+    if (command != GAUGE_SETRANGE && command != GAUGE_SETPOS) {
+        GaugeCommand(hGauge, command, value);
+        return;
+    }
+    Waiting& w = gWaiting[hGauge];
+    if (command == GAUGE_SETRANGE) {
+        w.range = value;
+        w.pos = -1;
+    } else {
+        w.pos = value;
+    }
+    if (bForce || RepaintDue())
+        RepaintNow();
 }

@@ -29,6 +29,14 @@ LRESULT CALLBACK GaugeWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 /* Sends a gauge command (GAUGE_SETRANGE, GAUGE_SETPOS, ...) when the gauge exists, then
    dispatches pending messages. */
 void GaugeCommand(HWND hGauge, WPARAM command, LONG value);
-
+/* GaugeCommand for the loops that step a gauge once per file or per block. A step repaints the
+   wizard, a round of window messages that costs as much as copying a few hundred kilobytes, so a
+   range or position that comes within 100 ms of the last repaint waits for the next one (a later
+   one of the same gauge replaces it), unless bForce. */
+void GaugeProgress(HWND hGauge, WPARAM command, LONG value, BOOL bForce = FALSE);
+/* TRUE when 100 ms have passed since the last repaint. RepaintNow gives the gauges what waits
+   and dispatches pending messages. */
+BOOL RepaintDue(void);
+void RepaintNow(void);
 
 #endif

@@ -45,7 +45,7 @@ int CheckValidLabel(const char* lpLabel, FILE* lpListing) {
 
   int result = 2;
   for (int n = 1;; ++n) {
-    GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)(n + 1));
+    GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)(n + 1));
     char szKey[32], szFile[PROFILE_BUFFER], szChecksum[PROFILE_BUFFER];
     FormatText(szKey, sizeof(szKey), "File%03d", n);
     int read = ReadProfileString(szSection, szKey, szFile, sizeof(szFile), szRegistry);

@@ -156,7 +156,7 @@ void WritePatchFileEntries(const char* lpOldLabel, const char* lpNewLabel, DWORD
   std::string newKeys, oldKeys;
   int next = recorded.count + 1, written = 0;
   for (DWORD j = 1; j <= dwFileCount; ++j) {
-    GaugeCommand(ghGaugeFile, GAUGE_SETPOS, (LONG)j);
+    GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)j);
     const zfix::FILELISTRECORD& file = lpFiles[j - 1];
     /* A name passed over leaves no gap: a gap would end the section for every reader. */
     if (!zfix::StaysInside(file.lpFile)) {

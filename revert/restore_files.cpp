@@ -433,8 +433,7 @@ BOOL RestoreFiles(const char* lpLabel) {
   FormatText(szRegistry, sizeof(szRegistry), "%s\\%s", gpProgramDir, gszPatchIniName);
   BOOL bOK = TRUE;
   for (int n = 1;; ++n) {
-    GaugeCommand(ghGaugeTotal, GAUGE_SETPOS, (LONG)(n + 1));
-    PumpMessages();
+    GaugeProgress(ghGaugeTotal, GAUGE_SETPOS, (LONG)(n + 1));
     Entry e;
     char szBackupName[PROFILE_BUFFER];
     int readBackup, readFile, readChecksum;
