@@ -59,9 +59,8 @@ for i in range(2150):
         put("fix", rel, old)
 print("fix writes %.1f MB" % (written / 1e6))
 PY
-# The product's own files travel unchanged but for the release text.
-for f in "$B"/product/*; do [ -f "$f" ] && cp "$f" "$WORK/fix/"; done
-cp -r "$B/product/sig" "$WORK/fix/"
+# The product's own files and component trees travel unchanged but for the release text.
+cp -r "$B/product/." "$WORK/fix/"
 mkdir -p "$WORK/base-data" "$WORK/fix-data"
 "$RUN" "$B/bin/UpdateVersion.exe" "$(win "$WORK/fix")" "Release 14.5.2|October 1, 2026" write >/dev/null
 cat > "$WORK/fixpack.ini" <<'INI'

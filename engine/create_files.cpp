@@ -150,12 +150,17 @@ BOOL BackupNames(Target* t)
 
 /* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
    content until then, so that a run stopped before the commit leaves every file in place. */
-void CopyToBackup(const char* lpFrom, const char* lpTo)
+BOOL CopyToBackup(const char* lpFrom, const char* lpTo)
 {
-    if (CopyFileA(lpFrom, lpTo, TRUE))
+    if (KeepBackup(lpFrom, lpTo)) {
         WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", lpFrom, lpTo);
-    else
-        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)GetLastError());
+        return TRUE;
+    }
+    DWORD dwError = GetLastError();
+    if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
+        return TRUE;  /* an earlier attempt's backup is kept */
+    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)dwError);
+    return FALSE;
 }
 
 void MoveToBackup(const char* lpFrom, const char* lpTo)
@@ -255,7 +260,8 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
         BOOL bMatch = FALSE;
         char szStamped[PATH_BUFFER] = "";
         std::string dir;
-        if (!DoesFileExist(t->canFileName)) {
+        const BOOL bInstalled = DoesFileExist(t->canFileName);
+        if (!bInstalled) {
             dir = DirectoryPart(t->canFileName);
             if (NameStart(WithoutTrailingSlash(dir).c_str(), t->canShortName, szStamped, sizeof(szStamped))) {
                 WriteLogF(2, "CreateUpgradedFiles: Matched canShortName: %s;  canTimestampName: %s", t->canShortName,
@@ -263,7 +269,7 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 bMatch = TRUE;
             }
         }
-        if (DoesFileExist(t->canFileName) || ContainsAny(t->canFileName, kComponentArchives) || bMatch) {
+        if (bInstalled || ContainsAny(t->canFileName, kComponentArchives) || bMatch) {
             if (bMatch) {
                 char szBase[PATH_BUFFER], szTmpBackup[PATH_BUFFER];
                 StripFileExtension(szStamped, szBase, sizeof(szBase));
@@ -273,11 +279,11 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", canLabelDir, szTmpBackup);
                 MoveToBackup((dir + szStamped).c_str(), t->canBackName);
             }
-            if (!DoesFileExist(t->canBackName) && !ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
-                if (strstr(t->canFileName, kNotices))
-                    WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
-                else
+            if (!ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
+                if (!strstr(t->canFileName, kNotices))
                     CopyToBackup(t->canFileName, t->canBackName);
+                else if (!DoesFileExist(t->canBackName))
+                    WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
             }
         } else {
             WriteLogF(2, "CreateUpgradedFiles: File %s doesn't exist in current install! (This can be ok)", t->canFileName);
@@ -343,15 +349,8 @@ BOOL StampTime(FILE* f, DWORD dwTime)
    on the same base) works from backup copies. A copy from an earlier attempt is kept. */
 BOOL BackUpPatchedFile(const Target& t)
 {
-    if (CopyFileA(t.canFileName, t.canBackName, TRUE)) {
-        WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", t.canFileName, t.canBackName);
+    if (CopyToBackup(t.canFileName, t.canBackName))
         return TRUE;
-    }
-    DWORD dwError = GetLastError();
-    if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
-        return TRUE;
-    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", t.canFileName, t.canBackName,
-              (long)dwError);
     DeleteFileA(t.canBackName);
     return FALSE;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/targets.h"
 #include "identify/checksum.h"
+#include "installer/file_copy.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
@@ -44,10 +45,11 @@ const char* LastPart(const char* lpPath)
     return slash ? slash + 1 : lpPath;
 }
 
-/* lpFrom's bytes under lpTo, replacing what is there. */
+/* lpFrom's bytes under lpTo, replacing what is there; a backup kept as a second name of lpTo's
+   file already holds them. */
 BOOL PutBack(const char* lpFrom, const char* lpTo)
 {
-    if (CopyFileA(lpFrom, lpTo, FALSE)) {
+    if (SameFile(lpFrom, lpTo) || CopyFileA(lpFrom, lpTo, FALSE)) {
         WriteLogF(2, "UndoInterruptedRun: Restored %s from %s", lpTo, lpFrom);
         return TRUE;
     }

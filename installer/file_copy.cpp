@@ -9,12 +9,45 @@
 #include <new>
 #include <string>
 
+namespace {
+
+BOOL FileIdentity(const char* lpPath, BY_HANDLE_FILE_INFORMATION* lpInfo)
+{
+    HANDLE h = CreateFileA(lpPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return FALSE;
+    BOOL bOk = GetFileInformationByHandle(h, lpInfo);
+    CloseHandle(h);
+    return bOk;
+}
+
+}  // namespace
+
+BOOL SameFile(const char* lpOne, const char* lpOther)
+{
+    BY_HANDLE_FILE_INFORMATION one, other;
+    if (!FileIdentity(lpOne, &one) || !FileIdentity(lpOther, &other))
+        return FALSE;
+    /* The size and the time as well: a volume's serial number does not tell apart every device
+       that one drive letter reaches. */
+    return one.dwVolumeSerialNumber == other.dwVolumeSerialNumber && one.nFileIndexHigh == other.nFileIndexHigh &&
+           one.nFileIndexLow == other.nFileIndexLow && one.nFileSizeHigh == other.nFileSizeHigh &&
+           one.nFileSizeLow == other.nFileSizeLow &&
+           CompareFileTime(&one.ftLastWriteTime, &other.ftLastWriteTime) == 0;
+}
+
 BOOL CopyFiles(const char* lpFrom, const char* lpTo)
 {
     FILE* from = fopen(lpFrom, "rb");
     if (!from) {
         WriteLogF(0, "CopyFiles: ERROR: Can't open the FROM file %s for reading: err=%ld", lpFrom, (long)GetLastError());
         return FALSE;
+    }
+    if (SameFile(lpFrom, lpTo)) {  /* opening lpTo for writing would empty both */
+        fclose(from);
+        WriteLogF(4, "CopyFiles: Copied %s to %s", lpFrom, lpTo);
+        return TRUE;
     }
     FILE* to = fopen(lpTo, "wb");
     if (!to) {
@@ -37,6 +70,16 @@ BOOL CopyFiles(const char* lpFrom, const char* lpTo)
     fclose(to);
     WriteLogF(4, "CopyFiles: Copied %s to %s", lpFrom, lpTo);
     return TRUE;
+}
+
+BOOL KeepBackup(const char* lpFrom, const char* lpTo)
+{
+    if (CreateHardLinkA(lpTo, lpFrom, NULL))
+        return TRUE;
+    const DWORD dwError = GetLastError();
+    if (dwError == ERROR_ALREADY_EXISTS || dwError == ERROR_FILE_EXISTS)
+        return FALSE;
+    return CopyFileA(lpFrom, lpTo, TRUE);
 }
 
 BOOL DeleteTree(const char* lpPath)
