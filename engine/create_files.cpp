@@ -150,12 +150,15 @@ BOOL BackupNames(Target* t)
 
 /* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
    content until then, so that a run stopped before the commit leaves every file in place. */
-void CopyToBackup(const char* lpFrom, const char* lpTo)
+BOOL CopyToBackup(const char* lpFrom, const char* lpTo)
 {
-    if (CopyFileA(lpFrom, lpTo, TRUE))
+    if (CopyFileA(lpFrom, lpTo, TRUE)) {
         WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", lpFrom, lpTo);
-    else
-        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)GetLastError());
+        return TRUE;
+    }
+    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)GetLastError());
+    DeleteFileA(lpTo);  /* a copy cut short (a full disk) is no backup */
+    return FALSE;
 }
 
 void MoveToBackup(const char* lpFrom, const char* lpTo)
@@ -276,8 +279,11 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
             if (!DoesFileExist(t->canBackName) && !ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
                 if (strstr(t->canFileName, kNotices))
                     WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
-                else
-                    CopyToBackup(t->canFileName, t->canBackName);
+                else if (!CopyToBackup(t->canFileName, t->canBackName)) {
+                    /* The commit would replace or remove the file with nothing to bring it back. */
+                    *pbResult = FALSE;
+                    return STEP_STOP;
+                }
             }
         } else {
             WriteLogF(2, "CreateUpgradedFiles: File %s doesn't exist in current install! (This can be ok)", t->canFileName);
