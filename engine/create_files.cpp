@@ -50,7 +50,14 @@ public:
             WriteLogF(0, "Failed to load update resource %d.", (int)n);
             return FALSE;
         }
-        DecompressBuffer(data, cb, &hMem_, &size_);
+        /* A payload that does not unpack to its stated size is damaged whatever checksum its
+           entry states (0 would let the zero-filled rest through the final check). */
+        if (!DecompressBuffer(data, cb, &hMem_, &size_)) {
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: update resource %d does not unpack to its stated %lu bytes", (int)n,
+                      (unsigned long)size_);
+            Free();
+            return FALSE;
+        }
         bytes_ = hMem_ ? (const BYTE*)LockBlock(hMem_) : NULL;
         if (!bytes_)
             size_ = 0;

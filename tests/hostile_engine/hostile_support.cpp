@@ -63,8 +63,18 @@ std::string Describe(const RunOutcome& o)
     for (const std::string& line : fixture::Lines(o.log)) {
         if (!line.empty() && line[0] != '\t' &&
             (Contains(line, "ERROR") || Contains(line, "damaged") || Contains(line, "Failed") || Contains(line, "failed") ||
-             Contains(line, "Cannot") || Contains(line, "insufficent"))) {
+             Contains(line, "Cannot") || Contains(line, "insufficent") || Contains(line, "Refused"))) {
             text += ", log \"" + line + "\"";
+            break;
+        }
+    }
+    // The run's last word at level 0, resource look-ups aside.
+    std::vector<std::string> lines = fixture::Lines(o.log);
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+        if (!it->empty() && (*it)[0] != '\t' && it->compare(0, 15, "FindAndLoadRes:") != 0 && it->compare(0, 8, "WinMain:") != 0 &&
+            it->compare(0, 12, "MainDlgProc:") != 0) {
+            if (!Contains(text, *it))
+                text += ", last \"" + *it + "\"";
             break;
         }
     }
