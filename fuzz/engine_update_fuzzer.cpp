@@ -70,8 +70,8 @@ class TempFile : public zfix::PatchSink {
    stream can hold, then exactly that many bytes. */
 bool Unpack(const std::vector<uint8_t>& resource, std::vector<uint8_t>* out) {
   if (resource.size() < 4) return false;
-  uint32_t stated = (uint32_t)resource[0] | (uint32_t)resource[1] << 8 | (uint32_t)resource[2] << 16 |
-                    (uint32_t)resource[3] << 24;
+  uint32_t stated =
+      (uint32_t)resource[0] | (uint32_t)resource[1] << 8 | (uint32_t)resource[2] << 16 | (uint32_t)resource[3] << 24;
   if (stated > (unsigned long long)(resource.size() - 4) * 8 * 518 / 22 + 518) return false;
   out->assign(stated, 0);
   size_t written = 0;
@@ -101,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fe.dwOldSize &= 0xFFFFF;
   fe.dwNewSize &= 0xFFFFF;
 
-  std::vector<uint8_t> resource =
-      plainPayload ? zfix::MakeCompressedResource(payload.data(), payload.size()) : payload;
+  std::vector<uint8_t> resource = plainPayload ? zfix::MakeCompressedResource(payload.data(), payload.size()) : payload;
   std::vector<uint8_t> unpacked;
   if (!Unpack(resource, &unpacked)) {
     if (plainPayload) std::abort();  // the encoder's own stream must unpack
@@ -116,8 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   InstalledFile source(installed);
   TempFile temp;
-  zfix::PatchOutcome streamed = zfix::ApplyFileUpdate(fe, revert, unpacked.data(), unpacked.size(),
-                                                      fe.dwOperation == zfix::FE_PATCH ? &source : nullptr, &temp, nullptr);
+  zfix::PatchOutcome streamed =
+      zfix::ApplyFileUpdate(fe, revert, unpacked.data(), unpacked.size(),
+                            fe.dwOperation == zfix::FE_PATCH ? &source : nullptr, &temp, nullptr);
   std::vector<uint8_t> whole;
   zfix::PatchOutcome atOnce = zfix::ApplyFileUpdate(fe, revert, unpacked.data(), unpacked.size(), installed.data(),
                                                     installed.size(), &whole, nullptr);
