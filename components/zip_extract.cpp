@@ -33,13 +33,7 @@ const char* NameWithoutPath(const char* lpName)
 
 /* Whether a stored name stays below the destination: no "..", no root, drive or stream name.
    A directory member's trailing separator is not an empty step. */
-bool StaysBelow(const char* lpName)
-{
-    std::string name(lpName);
-    if (!name.empty() && (name.back() == '/' || name.back() == '\\'))
-        name.pop_back();
-    return zfix::StaysInside(name.c_str());
-}
+bool StaysBelow(const char* lpName) { return zfix::MemberStaysInside(lpName); }
 
 /* Asks whether an existing file may be replaced; 'Y', 'N' or 'A'. */
 char AskOverwrite(const char* lpName)

@@ -50,7 +50,14 @@ public:
             WriteLogF(0, "Failed to load update resource %d.", (int)n);
             return FALSE;
         }
-        DecompressBuffer(data, cb, &hMem_, &size_);
+        /* A payload that does not unpack to its stated size is damaged whatever checksum its
+           entry states (0 would let the zero-filled rest through the final check). */
+        if (!DecompressBuffer(data, cb, &hMem_, &size_)) {
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: update resource %d does not unpack to its stated %lu bytes", (int)n,
+                      (unsigned long)size_);
+            Free();
+            return FALSE;
+        }
         bytes_ = hMem_ ? (const BYTE*)LockBlock(hMem_) : NULL;
         if (!bytes_)
             size_ = 0;
@@ -149,7 +156,8 @@ BOOL BackupNames(Target* t)
 }
 
 /* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
-   content until then, so that a run stopped before the commit leaves every file in place. */
+   content until then, so that a run stopped before the commit leaves every file in place. An
+   earlier attempt's backup is kept. */
 BOOL CopyToBackup(const char* lpFrom, const char* lpTo)
 {
     if (KeepBackup(lpFrom, lpTo)) {
@@ -160,6 +168,7 @@ BOOL CopyToBackup(const char* lpFrom, const char* lpTo)
     if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
         return TRUE;  /* an earlier attempt's backup is kept */
     WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)dwError);
+    DeleteFileA(lpTo);  /* a copy cut short (a full disk) is no backup */
     return FALSE;
 }
 
@@ -280,10 +289,14 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 MoveToBackup((dir + szStamped).c_str(), t->canBackName);
             }
             if (!ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
-                if (!strstr(t->canFileName, kNotices))
-                    CopyToBackup(t->canFileName, t->canBackName);
-                else if (!DoesFileExist(t->canBackName))
-                    WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
+                if (strstr(t->canFileName, kNotices)) {
+                    if (!DoesFileExist(t->canBackName))
+                        WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
+                } else if (!CopyToBackup(t->canFileName, t->canBackName)) {
+                    /* The commit would replace or remove the file with nothing to bring it back. */
+                    *pbResult = FALSE;
+                    return STEP_STOP;
+                }
             }
         } else {
             WriteLogF(2, "CreateUpgradedFiles: File %s doesn't exist in current install! (This can be ok)", t->canFileName);
@@ -344,17 +357,6 @@ BOOL StampTime(FILE* f, DWORD dwTime)
     return h != INVALID_HANDLE_VALUE && SetFileTime(h, NULL, &ft, &ft);
 }
 
-/* The copy of a patched file's installed version under the backup name the fix registry records:
-   the patch itself only turns the file back, and a later restore of the base release (a second fix
-   on the same base) works from backup copies. A copy from an earlier attempt is kept. */
-BOOL BackUpPatchedFile(const Target& t)
-{
-    if (CopyToBackup(t.canFileName, t.canBackName))
-        return TRUE;
-    DeleteFileA(t.canBackName);
-    return FALSE;
-}
-
 /* Temporary file step: the content for the end of the run, its final check and its time. The
    checksum is taken of the bytes as they are written, and the time is set through the open file:
    opening a file is the dearest part of writing a small one. */
@@ -411,7 +413,11 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
         *pbResult = FALSE;
         return STEP_STOP;
     }
-    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0 && !BackUpPatchedFile(*t)) {
+    /* A patched file's installed version goes under the backup name the fix registry records too:
+       the patch itself only turns the file back, and a later restore of the base release (a second
+       fix on the same base) works from backup copies. */
+    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0 &&
+        !CopyToBackup(t->canFileName, t->canBackName)) {
         *pbResult = FALSE;
         return STEP_STOP;
     }

@@ -154,23 +154,29 @@ void UndoRecords(const char* lpLabelName, BOOL bPatchIniBefore)
 
 }  // namespace
 
-void RecordRunStart(const char* lpFixLabel)
+BOOL RecordRunStart(const char* lpFixLabel)
 {
     std::string note = InProgramDir(kNote);
     char szFull[PATH_BUFFER];
     if (!GetFullPathNameA(canLabelDir, sizeof(szFull), szFull, NULL))
         CopyText(szFull, sizeof(szFull), canLabelDir);
     std::string strings = InProgramDir(Str(STR_STRINGS_LIB));
-    CopyFileA(strings.c_str(), InProgramDir(kStringsCopy).c_str(), FALSE);
-    BOOL bOk = WritePrivateProfileStringA(kSection, "Fix", lpFixLabel, note.c_str()) &&
+    BOOL bOk = CopyFileA(strings.c_str(), InProgramDir(kStringsCopy).c_str(), FALSE) &&
+               WritePrivateProfileStringA(kSection, "Fix", lpFixLabel, note.c_str()) &&
                WritePrivateProfileStringA(kSection, "LabelDir", szFull, note.c_str()) &&
                WritePrivateProfileStringA(kSection, "PatchIni", DoesFileExist(InProgramDir("PATCH.INI").c_str()) ? "1" : "0",
                                           note.c_str());
     WritePrivateProfileStringA(NULL, NULL, NULL, note.c_str());
-    if (bOk)
+    /* Profile writes may reach the disk only at the flush: what counts is a note on the disk. */
+    bOk = bOk && FileSizeOf(note.c_str()) > 0;
+    if (bOk) {
         WriteLogF(1, "UpgradeZorelVersion: Recorded the run in %s", note.c_str());
-    else
-        WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't record the run in %s", note.c_str());
+        return TRUE;
+    }
+    WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't record the run in %s (%ld)", note.c_str(), (long)GetLastError());
+    DeleteFileA(note.c_str());
+    DeleteFileA(InProgramDir(kStringsCopy).c_str());
+    return FALSE;
 }
 
 void RecordRunEnd(void)

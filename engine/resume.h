@@ -5,8 +5,9 @@
 #include <windows.h>
 
 /* Notes in the program directory ("UPGRADE.RUN") that this fix's upgrade has begun to change the
-   installation, with a copy of the release-strings library beside it. */
-void RecordRunStart(const char* lpFixLabel);
+   installation, with a copy of the release-strings library beside it. FALSE, with nothing left
+   behind, when either cannot be written whole (a full disk): a run without them cannot be undone. */
+BOOL RecordRunStart(const char* lpFixLabel);
 
 /* The run ended, committed or with nothing left to undo: the note goes. */
 void RecordRunEnd(void);

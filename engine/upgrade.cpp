@@ -145,8 +145,11 @@ int UpgradeZorelVersion(void)
 
     /* A run stopped from here on is undone by the next run of the fix from the backup copies. */
     const BOOL bNoted = giMode == MODE_UPGRADE && dwUpgradeType > 0;
-    if (bNoted)
-        RecordRunStart(labels.canTarget);
+    if (bNoted && !RecordRunStart(labels.canTarget)) {
+        WriteLogF(1, "UpgradeZorelVersion: Exiting with: %d", 0);
+        RemoveCarriedTools();
+        return 0;
+    }
 
     WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
     if (!CreateUpgradedFiles(dwCount)) {

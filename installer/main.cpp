@@ -63,6 +63,17 @@ static BOOL WriteBlockToFile(const char* lpName, HGLOBAL hBlock, DWORD dwLength)
     return bWritten;
 }
 
+/* A carried file that cannot be written in the current directory (a full disk, a folder without
+   write access) ends the run with a message that says where. */
+static void LocalWriteFailure(const char* lpName)
+{
+    char szDir[PATH_BUFFER] = "", szText[2 * PATH_BUFFER + 80];
+    GetCurrentDirectoryA(sizeof(szDir), szDir);
+    FormatText(szText, sizeof(szText), "Cannot write %s whole in %s: the run stops.", lpName, szDir);
+    StartupFailure(szText);
+    exit(1);
+}
+
 /* Whether the file holds exactly the block's bytes. */
 static BOOL FileHoldsBlock(const char* lpName, HGLOBAL hBlock, DWORD dwLength)
 {
@@ -121,7 +132,8 @@ static BOOL PrepareLicense(void)
         return FALSE;
     if (!WriteBlockToFile("license.txt", ghLicenseBlock, gdwLicenseLength)) {
         FreeBlock(ghLicenseBlock);
-        exit(1);
+        DeleteFileA("license.txt");
+        LocalWriteFailure("license.txt");
     }
     FindZorelProgram();
     char szDir[PATH_BUFFER];
@@ -144,7 +156,8 @@ static BOOL PrepareTool(int kind, const char* lpName, const char* lpMissing, cha
         return FALSE;
     if (!WriteBlockToFile(lpName, hBlock, dwLength)) {
         FreeBlock(hBlock);
-        exit(1);
+        DeleteFileA(lpName);
+        LocalWriteFailure(lpName);
     }
     SetTempDir();
     if (!BuildPath(lpPath, PATH_BUFFER, "%s\\%s", gpTempDir, lpName)) {

@@ -24,13 +24,14 @@ BOOL WriteEmptyProfileSection(const char* lpSection, const char* lpFile) {
 
 BOOL JoinRegistryName(const char* lpDir, const char* lpName, char* lpOut, size_t size, const char* lpCaller,
                       const char* lpKey) {
-  if (!zfix::StaysInside(lpName)) {
+  switch (zfix::JoinInside(lpDir, lpName, lpOut, size)) {
+  case zfix::JoinResult::Joined:
+    return TRUE;
+  case zfix::JoinResult::Leaves:
     WriteLogF(0, "%s: ERROR: %s=%s names no file inside %s, passed over", lpCaller, lpKey, lpName, lpDir);
     return FALSE;
-  }
-  if ((size_t)FormatText(lpOut, size, "%s\\%s", lpDir, lpName) >= size) {
+  default:
     WriteLogF(0, "%s: ERROR: %s=%s is too long a name below %s, passed over", lpCaller, lpKey, lpName, lpDir);
     return FALSE;
   }
-  return TRUE;
 }

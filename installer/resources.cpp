@@ -17,6 +17,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 static const char* ResourceType(int kind)
 {
@@ -110,6 +111,44 @@ static void CheckFixLabel(const char* lpField)
     }
 }
 
+/* Every FILEENTRY/n names the file its file-list record names, in the same directory, and stays
+   below that directory: the engine backs up, writes and (undoing a failed run) puts back files
+   under the entry's own name, while the commit and the fix registry go by the file list. A
+   missing entry is left to the engine, which stops at it before it writes anything. */
+static void CheckFileEntries(const zfix::FIXRECORD& record)
+{
+    static BOOL bChecked = FALSE;
+    if (bChecked)
+        return;
+    std::vector<const zfix::FILELISTRECORD*> listed(record.header.dwFileEntries + 1, NULL);
+    for (const zfix::FILELISTRECORD& f : record.files)
+        if (f.dwFileEntry <= record.header.dwFileEntries)
+            listed[f.dwFileEntry] = &f;
+    for (DWORD n = 1; n <= record.header.dwFileEntries; ++n) {
+        DWORD dwSize = 0;
+        HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &dwSize);
+        const void* data = hEntry ? LockResource(hEntry) : NULL;
+        if (!data)
+            continue;
+        char szName[zfix::MAX_ENTRY_NAME + 1];
+        zfix::FILEENTRY fe;
+        char szWhat[zfix::MAX_ENTRY_NAME * 2 + 80];
+        if (!zfix::ReadFileEntry(data, dwSize, szName, sizeof(szName), &fe)) {
+            FormatText(szWhat, sizeof(szWhat), "file entry %d is corrupt.", (int)n);
+            FixDamaged(szWhat);
+        }
+        CheckFixName(szName);
+        const zfix::FILELISTRECORD* f = listed[n];
+        if (f && (_stricmp(f->lpFile, szName) != 0 || zfix::EffectiveDir(f->dwDir) != zfix::EffectiveDir(fe.dwDir))) {
+            FormatText(szWhat, sizeof(szWhat), "file entry %d names \"%s\" in directory %lu, but its file list names \"%s\" in directory %lu.",
+                       (int)n, szName, (unsigned long)zfix::EffectiveDir(fe.dwDir), f->lpFile,
+                       (unsigned long)zfix::EffectiveDir(f->dwDir));
+            FixDamaged(szWhat);
+        }
+    }
+    bChecked = TRUE;
+}
+
 BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pdwSize)
 {
     const void* data = LoadFixRecord(pdwSize);
@@ -128,6 +167,7 @@ BOOL ReadFixDescription(const char* lpCaller, zfix::FIXRECORD* record, DWORD* pd
     }
     for (const zfix::FILELISTRECORD& f : record->files)
         CheckFixName(f.lpFile);
+    CheckFileEntries(*record);
     return TRUE;
 }
 

@@ -1,7 +1,9 @@
 #include "package/names.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace zfix {
 namespace {
@@ -57,6 +59,25 @@ bool StaysInside(const char* path) {
     if (!*end) return true;
     start = end + 1;
   }
+}
+
+bool MemberStaysInside(const char* name) {
+  if (!name) return false;
+  std::string path(name);
+  if (!path.empty() && IsSeparator(path.back())) path.pop_back();
+  return StaysInside(path.c_str());
+}
+
+JoinResult JoinInside(const char* dir, const char* name, char* out, size_t size) {
+  if (out && size) out[0] = '\0';
+  if (!StaysInside(name)) return JoinResult::Leaves;
+  if (!out || !dir || size == 0) return JoinResult::TooLong;
+  const int n = std::snprintf(out, size, "%s\\%s", dir, name);
+  if (n < 0 || static_cast<size_t>(n) >= size) {
+    out[0] = '\0';
+    return JoinResult::TooLong;
+  }
+  return JoinResult::Joined;
 }
 
 bool IsLabelDirName(const char* name) { return IsPlainName(name) && !std::strchr(name, ']'); }

@@ -26,6 +26,19 @@ bool IsDeviceName(const char* name, size_t length);
 // single '\\' or '/'; no drive, no leading separator, no empty step.
 bool StaysInside(const char* path);
 
+// A member name of a component archive: a path that stays inside (StaysInside), where a
+// directory member may end in one separator ("docs/").
+bool MemberStaysInside(const char* name);
+
+// How a name read from an INI value (PATCH.INI's File and BackupName) is joined to the directory
+// it belongs to.
+enum class JoinResult {
+  Joined,   // out holds "dir\name"
+  Leaves,   // the name does not stay inside (StaysInside); out is empty
+  TooLong,  // "dir\name" does not fit size bytes; out is empty
+};
+JoinResult JoinInside(const char* dir, const char* name, char* out, size_t size);
+
 // A backup directory name made from a label: a plain name that can also stand in an INI
 // section name and a quoted command-line word (no ']' and no '"').
 bool IsLabelDirName(const char* name);

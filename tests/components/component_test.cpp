@@ -205,20 +205,28 @@ TEST_F(ComponentTest, ScriptLibraryVersionNameOf21CharactersIsRefused)
 }
 
 // A backup that cannot be written (a file holds the backup directory's name) leaves every
-// component tree as it is: no tree is deleted without its backup.
+// component tree as it is: no tree is deleted without its backup. The run stops at the first
+// file whose backup copy cannot be written (the commit would replace it with nothing to bring it
+// back), commits nothing, and ends on its failure page.
 TEST_F(ComponentTest, FailedPackLeavesEveryTreeAsItIs)
 {
     std::string fix = Fix();
     InstallBase();
     ASSERT_TRUE(fixture::WriteFile(program_ + "\\Release1451FP1", "a file where the backup directory belongs"));
-    RunUnattended(fix, dir_);
-    std::string log = fixture::TempLog() + ReadFile(program_ + "\\UPGRADE.LOG");
+    std::string log;
+    {
+        robot::Program run("\"" + fix + "\" nouser", dir_);
+        ASSERT_TRUE(run.WaitWindow(ZFIX_DIALOG_CLASS, 60000));
+        EXPECT_TRUE(Contains(WaitUpgradeResult(run), "Failed to upgrade Zorel."));
+        log = fixture::TempLog();
+        CloseAnswering(run);
+    }
     ExpectComponentsAre("base");
     for (const std::string& line :
          {std::string("ProcessJvm: Failed Backing up jvm\\jvm.cab to Release1451FP1\\jvm0001.IIB ("),
           std::string("Failed Backing up PROG_DIR\\kws\\* to Release1451FP1\\kwswindows0002.IIB ("),
           std::string("ProcessOsgi: Failed Backing up osgi\\shared\\eclipse\\plugins\\osgi_plugins.cab to "),
-          "ProcessCkEditor: Failed Backing up " + Upper(Data(2)) + "\\halvex\\html\\ckeditor\\ckeditor.cab to ",
-          "Failed Backing up " + Upper(Data(2)) + "\\" + kDojoEntry + " to "})
-        EXPECT_TRUE(Contains(log, line)) << line;
+          std::string("CreateUpgradedFiles: ERROR: Failed Backing up "), std::string("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ")})
+        EXPECT_TRUE(Contains(log, line)) << line << "\n" << log;
+    EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting")) << log;
 }

@@ -92,6 +92,49 @@ TEST(Names, LabelDirectoryNames) {
   for (const auto& c : cases) EXPECT_EQ(c.ok, zfix::IsLabelDirName(c.name)) << c.name;
 }
 
+// Archive members: a directory member's one trailing separator is no empty step.
+TEST(Names, ArchiveMembers) {
+  const struct {
+    const char* name;
+    bool inside;
+  } cases[] = {
+      {"dojo/dojo.js", true},  {"dijit/", true},        {"a\\b\\", true},   {"x.txt", true},
+      {"dijit//", false},      {"/", false},            {"", false},         {"../x.js", false},
+      {"a/../../x", false},    {"C:/x", false},         {"/etc/x", false},   {"x.js:s", false},
+      {"aux/x.js", false},     {"con.js", false},       {"a\\.\\b", false}, {"a. /b", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.inside, zfix::MemberStaysInside(c.name)) << c.name;
+  EXPECT_FALSE(zfix::MemberStaysInside(nullptr));
+}
+
+// Names read from an INI value, joined to their directory: exactly, or refused with the reason.
+TEST(Names, JoinedInsideOrRefused) {
+  const struct {
+    const char* name;
+    size_t size;
+    zfix::JoinResult result;
+    const char* joined;
+  } cases[] = {
+      {"nzorel.dll", 261, zfix::JoinResult::Joined, "C:\\P\\nzorel.dll"},
+      {"Release1451FP1\\nzorel0001.IIB", 261, zfix::JoinResult::Joined, "C:\\P\\Release1451FP1\\nzorel0001.IIB"},
+      {"nzorel.dll", 16, zfix::JoinResult::Joined, "C:\\P\\nzorel.dll"},  // 15 characters and the NUL
+      {"nzorel.dll", 15, zfix::JoinResult::TooLong, ""},
+      {"..\\..\\x.dll", 261, zfix::JoinResult::Leaves, ""},
+      {"C:\\x.dll", 261, zfix::JoinResult::Leaves, ""},
+      {"\\\\server\\share\\x", 261, zfix::JoinResult::Leaves, ""},
+      {"NUL.txt", 261, zfix::JoinResult::Leaves, ""},
+      {"", 261, zfix::JoinResult::Leaves, ""},
+  };
+  for (const auto& c : cases) {
+    std::string out(c.size, 'x');
+    EXPECT_EQ(c.result, zfix::JoinInside("C:\\P", c.name, &out[0], out.size())) << c.name;
+    EXPECT_STREQ(c.joined, out.c_str()) << c.name;
+  }
+  char small[1] = {'x'};
+  EXPECT_EQ(zfix::JoinResult::Leaves, zfix::JoinInside("C:\\P", nullptr, small, 1));
+  EXPECT_EQ('\0', small[0]);
+}
+
 TEST(Names, BareDrives) {
   EXPECT_TRUE(zfix::IsBareDrive("C:"));
   EXPECT_TRUE(zfix::IsBareDrive("z:"));
