@@ -476,8 +476,8 @@ std::vector<uint8_t> WithSize(size_t size, const std::vector<uint8_t>& stream) {
 
 }  // namespace
 
-std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen) {
-  return WithSize(size, ImplodeSmallest(data, size, chosen));
+std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen, unsigned searchDepth) {
+  return WithSize(size, ImplodeSmallest(data, size, chosen, searchDepth));
 }
 
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {
