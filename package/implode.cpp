@@ -138,7 +138,7 @@ struct MatchInfo {
 // thousands of files, and fresh tables for each would cost more in page faults and clearing
 // than the encoding of a small file.
 struct Workspace {
-  std::vector<uint32_t> head3, son;
+  std::vector<uint32_t> head3, head4, son;
   std::vector<uint8_t> head2;
   uint32_t next = 0;  // the node number of the next stream's first byte (0: tables not yet cleared)
   std::vector<MatchInfo> found;
@@ -151,21 +151,27 @@ Workspace& ThreadWorkspace() {
   return w;
 }
 
-// Binary-tree match finder over a sliding window. For every position it reports matches of
-// increasing length, each with the smallest distance the search met for that length.
+// Match finder over a sliding window. For every position it reports matches of increasing
+// length: length 2 and length 3 at the nearest earlier position that has them, longer ones
+// from a binary tree of the positions with the same 4-byte hash, each with the smallest
+// distance the search met for that length. (A tree of 3-byte hashes would hold far more
+// positions: every step of a search costs mispredicted branches, and a depth-limited search
+// would see fewer of the positions that matter.)
 //
 // Nodes are numbered across the streams of one workspace, so that no table needs clearing
 // between streams: a stream's numbers start a gap wider than any window after the previous
 // stream's, and a node below the window (an earlier stream's included) ends a search as the
 // empty link 0 does. The length-2 table keeps the low byte of the latest position of each
 // byte pair: the one position within 256 bytes with that low byte holds the pair exactly when
-// the latest occurrence is that near.
+// the latest occurrence is that near. The length-3 table keeps two positions per hash, the
+// latest first, so that two 3-byte strings of one hash in the window do not hide each other.
 class MatchFinder {
  public:
   MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth, Workspace& ws)
       : buf_(buf), size_(size), window_(window), depth_(depth) {
     if (ws.next == 0 || ws.next > UINT32_MAX - kCyclic - size) {
-      ws.head3.assign(1u << kHashBits, 0);
+      ws.head3.assign(2u << kHash3Bits, 0);
+      ws.head4.assign(1u << kHash4Bits, 0);
       ws.head2.assign(1u << 16, 0);
       ws.son.resize(2 * kCyclic);
       ws.next = kCyclic;
@@ -173,6 +179,7 @@ class MatchFinder {
     base_ = ws.next;
     ws.next = static_cast<uint32_t>(base_ + size + kCyclic);
     head3_ = ws.head3.data();
+    head4_ = ws.head4.data();
     head2_ = ws.head2.data();
     son_ = ws.son.data();
   }
@@ -184,11 +191,23 @@ class MatchFinder {
   static constexpr unsigned kMaxMatches = 64;
 
  private:
-  static constexpr unsigned kHashBits = 14;
+  static constexpr unsigned kHash3Bits = 15;
+  static constexpr unsigned kHash4Bits = 15;
   static constexpr uint32_t kCyclic = 8192;  // larger than the biggest window
   static constexpr size_t kAhead = 8;
 
-  static uint32_t Hash3(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) * 2654435761u >> (32 - kHashBits); }
+  static uint32_t Hash3(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) * 2654435761u >> (32 - kHash3Bits); }
+  static uint32_t Hash4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v * 2654435761u >> (32 - kHash4Bits);
+  }
+  // Whether node n, numbered as cur's node is, lies in the window and starts with cur's 3 bytes.
+  static bool Holds3(const uint8_t* cur, uint32_t node, uint32_t minNode, uint32_t n) {
+    if (n < minNode) return false;
+    const uint8_t* c = cur - (node - n);
+    return c[0] == cur[0] && c[1] == cur[1] && c[2] == cur[2];
+  }
 
   template <bool kReport>
   unsigned Step(size_t pos, MatchInfo* out) {
@@ -198,10 +217,11 @@ class MatchFinder {
     const uint8_t* cur = buf_ + pos;
     // The tables are too large to stay in the first-level cache: fetch the entries that a
     // position a few bytes on will need while this one is searched.
-    if (avail > kAhead + 2) {
+    if (avail > kAhead + 3) {
       const uint8_t* ahead = cur + kAhead;
       Prefetch(&head2_[ahead[0] | ahead[1] << 8]);
-      Prefetch(&head3_[Hash3(ahead)]);
+      Prefetch(&head3_[2 * Hash3(ahead)]);
+      Prefetch(&head4_[Hash4(ahead)]);
     }
 
     // Length 2: the nearest earlier occurrence, within the 256 bytes that length 2 can reach.
@@ -214,12 +234,27 @@ class MatchFinder {
     if (avail < 3) return count;
 
     unsigned bestLen = 2;
-    unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
     uint32_t node = static_cast<uint32_t>(base_ + pos);
     uint32_t minNode = node - window_;
-    uint32_t h = Hash3(cur);
-    uint32_t match = head3_[h];
-    head3_[h] = node;
+    uint32_t* bucket = &head3_[2 * Hash3(cur)];
+    uint32_t latest = bucket[0], near = 0;
+    if (Holds3(cur, node, minNode, latest)) {
+      near = latest;
+    } else {
+      if (Holds3(cur, node, minNode, bucket[1])) near = bucket[1];
+      bucket[1] = latest;
+    }
+    bucket[0] = node;
+    if (near) {  // node numbers start above 0
+      bestLen = 3;
+      if (kReport) out[count++] = MatchInfo{3, static_cast<uint16_t>(node - near)};
+    }
+    if (avail < 4) return count;
+
+    unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
+    uint32_t h = Hash4(cur);
+    uint32_t match = head4_[h];
+    head4_[h] = node;
     uint32_t* son = son_;
     uint32_t* ptr0 = &son[2 * (node & (kCyclic - 1)) + 1];
     uint32_t* ptr1 = &son[2 * (node & (kCyclic - 1))];
@@ -264,6 +299,7 @@ class MatchFinder {
   unsigned depth_;
   uint32_t base_;
   uint32_t* head3_;
+  uint32_t* head4_;
   uint8_t* head2_;
   uint32_t* son_;
 };
