@@ -9,19 +9,25 @@
 namespace zfix {
 namespace {
 
+// Appends bits to out, first bit lowest; out holds the bytes written only after Flush.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  explicit BitWriter(std::vector<uint8_t>* out) : out_(out), at_(out->size()) {}
   void Put(uint32_t bits, unsigned count) {
     acc_ |= static_cast<uint64_t>(bits) << n_;
     n_ += count;
     if (n_ >= 32) {
-      for (int i = 0; i < 4; ++i) out_->push_back(static_cast<uint8_t>(acc_ >> (8 * i)));
+      // Room is made in large steps: a check per 32 bits instead of one per byte.
+      if (out_->size() < at_ + 4) out_->resize(std::max<size_t>(2 * out_->size(), at_ + 4096));
+      uint8_t* p = out_->data() + at_;
+      for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(acc_ >> (8 * i));
+      at_ += 4;
       acc_ >>= 32;
       n_ -= 32;
     }
   }
   void Flush() {
+    out_->resize(at_);
     while (n_ > 0) {
       out_->push_back(static_cast<uint8_t>(acc_));
       acc_ >>= 8;
@@ -31,6 +37,7 @@ class BitWriter {
 
  private:
   std::vector<uint8_t>* out_;
+  size_t at_;  // bytes written
   uint64_t acc_ = 0;
   unsigned n_ = 0;
 };
