@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "package/byte_io.h"
 #include "package/implode_codes.h"
@@ -106,16 +109,38 @@ inline unsigned LowestSetByte(uint64_t x) {
 #endif
 }
 
-// Length of the common prefix of a and b, from `start` up to `limit`; safe8 says that 8-byte
-// reads up to limit + 8 stay inside the data.
-inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool safe8) {
+// Length of the common prefix of a and b, from `start` up to `limit`; wide says that 16-byte
+// reads from any position below limit stay inside the data. The first 8 bytes decide most
+// calls; a long match (repeated content) goes on 16 bytes a step where SSE2 is there.
+inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool wide) {
   unsigned len = start;
-  if (safe8) {
+  if (wide) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    uint64_t diff = x ^ y;
+    if (diff) {
+      len += LowestSetByte(diff);
+      return len < limit ? len : limit;
+    }
+    len += 8;
+#if defined(__SSE2__)
     while (len < limit) {
-      uint64_t x, y;
+      __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + len));
+      __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + len));
+      unsigned ne = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(va, vb))) ^ 0xFFFFu;
+      if (ne) {
+        len += static_cast<unsigned>(__builtin_ctz(ne));
+        return len < limit ? len : limit;
+      }
+      len += 16;
+    }
+    return limit;
+#else
+    while (len < limit) {
       std::memcpy(&x, a + len, 8);
       std::memcpy(&y, b + len, 8);
-      uint64_t diff = x ^ y;
+      diff = x ^ y;
       if (diff) {
         len += LowestSetByte(diff);
         return len < limit ? len : limit;
@@ -123,6 +148,7 @@ inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start,
       len += 8;
     }
     return limit;
+#endif
   }
   while (len < limit && a[len] == b[len]) ++len;
   return len;
@@ -267,7 +293,7 @@ class MatchFinder {
     uint32_t* ptr1 = &son[2 * (node & (kCyclic - 1))];
     unsigned len0 = 0, len1 = 0;
     unsigned depth = depth_;
-    const bool safe8 = avail >= static_cast<size_t>(maxLen) + 8;
+    const bool wide = avail >= static_cast<size_t>(maxLen) + 16;
     for (;;) {
       if (match < minNode || depth-- == 0) {
         *ptr0 = *ptr1 = 0;
@@ -275,7 +301,7 @@ class MatchFinder {
       }
       uint32_t* pair = &son[2 * (match & (kCyclic - 1))];
       const uint8_t* cand = cur - (node - match);
-      unsigned len = CommonLength(cand, cur, std::min(len0, len1), maxLen, safe8);
+      unsigned len = CommonLength(cand, cur, std::min(len0, len1), maxLen, wide);
       if (len > bestLen) {
         bestLen = len;
         if (kReport && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(node - match)};
