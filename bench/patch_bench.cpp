@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     uint32_t n = 0;
     zfix::FindPatch(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), &s, &n, options);
     auto c = std::chrono::steady_clock::now();
-    size_t compressed = zfix::MakeSmallestResource(s.data(), s.size()).size();
+    size_t compressed = zfix::MakeSmallestResource(s.data(), s.size(), nullptr, zfix::kPatchSearchDepth).size();
     compressTime += Since(c);
     if (patch == 0 || compressed < patch) {
       patch = compressed;

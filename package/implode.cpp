@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "package/byte_io.h"
 #include "package/implode_codes.h"
@@ -10,19 +12,25 @@
 namespace zfix {
 namespace {
 
+// Appends bits to out, first bit lowest; out holds the bytes written only after Flush.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<uint8_t>* out) : out_(out) {}
+  explicit BitWriter(std::vector<uint8_t>* out) : out_(out), at_(out->size()) {}
   void Put(uint32_t bits, unsigned count) {
     acc_ |= static_cast<uint64_t>(bits) << n_;
     n_ += count;
     if (n_ >= 32) {
-      for (int i = 0; i < 4; ++i) out_->push_back(static_cast<uint8_t>(acc_ >> (8 * i)));
+      // Room is made in large steps: a check per 32 bits instead of one per byte.
+      if (out_->size() < at_ + 4) out_->resize(std::max<size_t>(2 * out_->size(), at_ + 4096));
+      uint8_t* p = out_->data() + at_;
+      for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(acc_ >> (8 * i));
+      at_ += 4;
       acc_ >>= 32;
       n_ -= 32;
     }
   }
   void Flush() {
+    out_->resize(at_);
     while (n_ > 0) {
       out_->push_back(static_cast<uint8_t>(acc_));
       acc_ >>= 8;
@@ -32,6 +40,7 @@ class BitWriter {
 
  private:
   std::vector<uint8_t>* out_;
+  size_t at_;  // bytes written
   uint64_t acc_ = 0;
   unsigned n_ = 0;
 };
@@ -100,16 +109,38 @@ inline unsigned LowestSetByte(uint64_t x) {
 #endif
 }
 
-// Length of the common prefix of a and b, from `start` up to `limit`; safe8 says that 8-byte
-// reads up to limit + 8 stay inside the data.
-inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool safe8) {
+// Length of the common prefix of a and b, from `start` up to `limit`; wide says that 16-byte
+// reads from any position below limit stay inside the data. The first 8 bytes decide most
+// calls; a long match (repeated content) goes on 16 bytes a step where SSE2 is there.
+inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start, unsigned limit, bool wide) {
   unsigned len = start;
-  if (safe8) {
+  if (wide) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    uint64_t diff = x ^ y;
+    if (diff) {
+      len += LowestSetByte(diff);
+      return len < limit ? len : limit;
+    }
+    len += 8;
+#if defined(__SSE2__)
     while (len < limit) {
-      uint64_t x, y;
+      __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + len));
+      __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + len));
+      unsigned ne = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(va, vb))) ^ 0xFFFFu;
+      if (ne) {
+        len += static_cast<unsigned>(__builtin_ctz(ne));
+        return len < limit ? len : limit;
+      }
+      len += 16;
+    }
+    return limit;
+#else
+    while (len < limit) {
       std::memcpy(&x, a + len, 8);
       std::memcpy(&y, b + len, 8);
-      uint64_t diff = x ^ y;
+      diff = x ^ y;
       if (diff) {
         len += LowestSetByte(diff);
         return len < limit ? len : limit;
@@ -117,9 +148,18 @@ inline unsigned CommonLength(const uint8_t* a, const uint8_t* b, unsigned start,
       len += 8;
     }
     return limit;
+#endif
   }
   while (len < limit && a[len] == b[len]) ++len;
   return len;
+}
+
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
 }
 
 struct MatchInfo {
@@ -127,18 +167,16 @@ struct MatchInfo {
   uint16_t dist;
 };
 
-// Cheapest known way to reach a position, packed so that a plain minimum keeps the cheapest:
-// cost in bits (high 32 bits), then the token that ends there: length (low 16 bits, 1 for a
-// literal) and distance.
-typedef uint64_t Arrival;
-
 // The encoder's tables, kept per thread from one stream to the next: a builder compresses
-// thousands of files, and fresh tables for each would cost more in page faults than the
-// encoding of a small file.
+// thousands of files, and fresh tables for each would cost more in page faults and clearing
+// than the encoding of a small file.
 struct Workspace {
-  std::vector<int32_t> head3, head2, son;
-  std::vector<Arrival> arrival;
-  std::vector<MatchInfo> path;
+  std::vector<uint32_t> head3, head4, son;
+  std::vector<uint8_t> head2;
+  uint32_t next = 0;  // the node number of the next stream's first byte (0: tables not yet cleared)
+  std::vector<MatchInfo> found;
+  std::vector<uint32_t> firstMatch, token;
+  std::vector<uint64_t> toEnd;
 };
 
 Workspace& ThreadWorkspace() {
@@ -146,17 +184,37 @@ Workspace& ThreadWorkspace() {
   return w;
 }
 
-// Binary-tree match finder over a sliding window. For every position it reports matches of
-// increasing length, each with the smallest distance the search met for that length.
+// Match finder over a sliding window. For every position it reports matches of increasing
+// length: length 2 and length 3 at the nearest earlier position that has them, longer ones
+// from a binary tree of the positions with the same 4-byte hash, each with the smallest
+// distance the search met for that length. (A tree of 3-byte hashes would hold far more
+// positions: every step of a search costs mispredicted branches, and a depth-limited search
+// would see fewer of the positions that matter.)
+//
+// Nodes are numbered across the streams of one workspace, so that no table needs clearing
+// between streams: a stream's numbers start a gap wider than any window after the previous
+// stream's, and a node below the window (an earlier stream's included) ends a search as the
+// empty link 0 does. The length-2 table keeps the low byte of the latest position of each
+// byte pair: the one position within 256 bytes with that low byte holds the pair exactly when
+// the latest occurrence is that near. The length-3 table keeps two positions per hash, the
+// latest first, so that two 3-byte strings of one hash in the window do not hide each other.
 class MatchFinder {
  public:
-  // The tables are ws's; the tree's links need no clearing (a node's links are written when it
-  // is inserted, and only inserted nodes are reached).
   MatchFinder(const uint8_t* buf, size_t size, unsigned window, unsigned depth, Workspace& ws)
-      : buf_(buf), size_(size), window_(window), depth_(depth), head3_(ws.head3), head2_(ws.head2), son_(ws.son) {
-    head3_.assign(1u << kHashBits, -1);
-    head2_.assign(1u << 16, -1);
-    son_.resize(2 * kCyclic);
+      : buf_(buf), size_(size), window_(window), depth_(depth) {
+    if (ws.next == 0 || ws.next > UINT32_MAX - kCyclic - size) {
+      ws.head3.assign(2u << kHash3Bits, 0);
+      ws.head4.assign(1u << kHash4Bits, 0);
+      ws.head2.assign(1u << 16, 0);
+      ws.son.resize(2 * kCyclic);
+      ws.next = kCyclic;
+    }
+    base_ = ws.next;
+    ws.next = static_cast<uint32_t>(base_ + size + kCyclic);
+    head3_ = ws.head3.data();
+    head4_ = ws.head4.data();
+    head2_ = ws.head2.data();
+    son_ = ws.son.data();
   }
 
   // Inserts pos and returns the number of matches written to out (at most kMaxMatches).
@@ -166,8 +224,23 @@ class MatchFinder {
   static constexpr unsigned kMaxMatches = 64;
 
  private:
-  static constexpr unsigned kHashBits = 14;
-  static constexpr unsigned kCyclic = 8192;  // larger than the biggest window
+  static constexpr unsigned kHash3Bits = 15;
+  static constexpr unsigned kHash4Bits = 15;
+  static constexpr uint32_t kCyclic = 8192;  // larger than the biggest window
+  static constexpr size_t kAhead = 8;
+
+  static uint32_t Hash3(const uint8_t* p) { return (p[0] | p[1] << 8 | p[2] << 16) * 2654435761u >> (32 - kHash3Bits); }
+  static uint32_t Hash4(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v * 2654435761u >> (32 - kHash4Bits);
+  }
+  // Whether node n, numbered as cur's node is, lies in the window and starts with cur's 3 bytes.
+  static bool Holds3(const uint8_t* cur, uint32_t node, uint32_t minNode, uint32_t n) {
+    if (n < minNode) return false;
+    const uint8_t* c = cur - (node - n);
+    return c[0] == cur[0] && c[1] == cur[1] && c[2] == cur[2];
+  }
 
   template <bool kReport>
   unsigned Step(size_t pos, MatchInfo* out) {
@@ -175,39 +248,63 @@ class MatchFinder {
     size_t avail = size_ - pos;
     if (avail < 2) return 0;
     const uint8_t* cur = buf_ + pos;
-    long long minPos = static_cast<long long>(pos) - window_;
+    // The tables are too large to stay in the first-level cache: fetch the entries that a
+    // position a few bytes on will need while this one is searched.
+    if (avail > kAhead + 3) {
+      const uint8_t* ahead = cur + kAhead;
+      Prefetch(&head2_[ahead[0] | ahead[1] << 8]);
+      Prefetch(&head3_[2 * Hash3(ahead)]);
+      Prefetch(&head4_[Hash4(ahead)]);
+    }
 
     // Length 2: the nearest earlier occurrence, within the 256 bytes that length 2 can reach.
     unsigned h2 = cur[0] | cur[1] << 8;
-    int32_t p2 = head2_[h2];
-    head2_[h2] = static_cast<int32_t>(pos);
-    unsigned bestLen = 2;
-    if (kReport && p2 >= 0 && pos - p2 <= 256) out[count++] = MatchInfo{2, static_cast<uint16_t>(pos - p2)};
+    unsigned dist2 = ((static_cast<unsigned>(pos) - 1u - head2_[h2]) & 255u) + 1u;
+    head2_[h2] = static_cast<uint8_t>(pos);
+    if (kReport && dist2 <= pos && cur[-static_cast<ptrdiff_t>(dist2)] == cur[0] &&
+        cur[1 - static_cast<ptrdiff_t>(dist2)] == cur[1])
+      out[count++] = MatchInfo{2, static_cast<uint16_t>(dist2)};
     if (avail < 3) return count;
 
+    unsigned bestLen = 2;
+    uint32_t node = static_cast<uint32_t>(base_ + pos);
+    uint32_t minNode = node - window_;
+    uint32_t* bucket = &head3_[2 * Hash3(cur)];
+    uint32_t latest = bucket[0], near = 0;
+    if (Holds3(cur, node, minNode, latest)) {
+      near = latest;
+    } else {
+      if (Holds3(cur, node, minNode, bucket[1])) near = bucket[1];
+      bucket[1] = latest;
+    }
+    bucket[0] = node;
+    if (near) {  // node numbers start above 0
+      bestLen = 3;
+      if (kReport) out[count++] = MatchInfo{3, static_cast<uint16_t>(node - near)};
+    }
+    if (avail < 4) return count;
+
     unsigned maxLen = static_cast<unsigned>(std::min<size_t>(avail, kMaxMatch));
-    uint32_t h = (cur[0] | cur[1] << 8 | cur[2] << 16) * 2654435761u >> (32 - kHashBits);
-    int32_t match = head3_[h];
-    head3_[h] = static_cast<int32_t>(pos);
-    int32_t* ptr0 = &son_[2 * (pos & (kCyclic - 1)) + 1];
-    int32_t* ptr1 = &son_[2 * (pos & (kCyclic - 1))];
+    uint32_t h = Hash4(cur);
+    uint32_t match = head4_[h];
+    head4_[h] = node;
+    uint32_t* son = son_;
+    uint32_t* ptr0 = &son[2 * (node & (kCyclic - 1)) + 1];
+    uint32_t* ptr1 = &son[2 * (node & (kCyclic - 1))];
     unsigned len0 = 0, len1 = 0;
     unsigned depth = depth_;
-    const bool safe8 = avail >= static_cast<size_t>(maxLen) + 8;
+    const bool wide = avail >= static_cast<size_t>(maxLen) + 16;
     for (;;) {
-      if (match < 0 || match < minPos || depth-- == 0) {
-        *ptr0 = *ptr1 = -1;
+      if (match < minNode || depth-- == 0) {
+        *ptr0 = *ptr1 = 0;
         break;
       }
-      int32_t* pair = &son_[2 * (match & (kCyclic - 1))];
-      const uint8_t* cand = buf_ + match;
-      unsigned len = std::min(len0, len1);
-      if (cand[len] == cur[len]) {
-        len = CommonLength(cand, cur, len + 1, maxLen, safe8);
-        if (len > bestLen) {
-          bestLen = len;
-          if (kReport && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(pos - match)};
-        }
+      uint32_t* pair = &son[2 * (match & (kCyclic - 1))];
+      const uint8_t* cand = cur - (node - match);
+      unsigned len = CommonLength(cand, cur, std::min(len0, len1), maxLen, wide);
+      if (len > bestLen) {
+        bestLen = len;
+        if (kReport && count < kMaxMatches) out[count++] = MatchInfo{static_cast<uint16_t>(len), static_cast<uint16_t>(node - match)};
         if (len == maxLen) {
           *ptr1 = pair[0];
           *ptr0 = pair[1];
@@ -233,9 +330,11 @@ class MatchFinder {
   size_t size_;
   unsigned window_;
   unsigned depth_;
-  std::vector<int32_t>& head3_;
-  std::vector<int32_t>& head2_;
-  std::vector<int32_t>& son_;
+  uint32_t base_;
+  uint32_t* head3_;
+  uint32_t* head4_;
+  uint8_t* head2_;
+  uint32_t* son_;
 };
 
 // Writes the tokens of a parse and adds up what the same tokens would cost under every literal
@@ -298,81 +397,79 @@ void EncodeGreedy(size_t size, MatchFinder& mf, TokenWriter& w) {
   }
 }
 
-inline Arrival MakeArrival(uint32_t cost, unsigned len, unsigned dist) {
-  return static_cast<uint64_t>(cost) << 32 | dist << 16 | len;
-}
-inline uint32_t ArrivalCost(Arrival a) { return static_cast<uint32_t>(a >> 32); }
-inline MatchInfo ArrivalToken(Arrival a) {
-  return MatchInfo{static_cast<uint16_t>(a), static_cast<uint16_t>(a >> 16)};
-}
-inline void Relax(Arrival* a, unsigned len, uint32_t cost, unsigned dist) {
-  a[len] = std::min(a[len], MakeArrival(cost, len, dist));
-}
-
 // Shortest path over token costs, in blocks; a match of at least kNiceLen is taken at once.
+// The matches of a block's positions are found first; then each position's cheapest way to the
+// block's end is taken from those of the positions after it, last position first (a minimum
+// over each match's lengths, with nothing written per length).
 void EncodeOptimal(const uint8_t* data, size_t size, const Coder& coder, MatchFinder& mf, TokenWriter& w,
                    Workspace& ws) {
   constexpr size_t kBlock = 1 << 15;
   constexpr unsigned kNiceLen = 96;
-  constexpr uint32_t kInf = std::numeric_limits<uint32_t>::max();
-  std::vector<Arrival>& arrival = ws.arrival;
-  arrival.resize(kBlock + kMaxMatch + 1);
-  std::vector<MatchInfo>& path = ws.path;
-  MatchInfo m[MatchFinder::kMaxMatches];
+  std::vector<MatchInfo>& found = ws.found;
+  std::vector<uint32_t>& firstMatch = ws.firstMatch;
+  std::vector<uint64_t>& toEnd = ws.toEnd;
+  std::vector<uint32_t>& token = ws.token;
+  firstMatch.resize(kBlock + 1);
+  toEnd.resize(kBlock + 1);
+  token.resize(kBlock + 1);
+  if (found.size() < 4 * kBlock) found.resize(4 * kBlock);
 
   size_t start = 0;
   while (start < size) {
     size_t limit = std::min(size - start, kBlock);  // block positions [0, limit)
-    // Arrivals are set to "unreached" only as far as the tokens reach: a forced match ends the
-    // block early, often after a few bytes.
-    arrival[0] = 0;
-    size_t reached = 0;
-    size_t i = 0;
+    size_t count = 0, end = 0;
     MatchInfo forced{0, 0};
-    for (; i < limit; ++i) {
-      size_t pos = start + i;
-      unsigned n = mf.Find(pos, m);
-      Arrival* a = &arrival[i];
-      uint32_t base = ArrivalCost(*a);
-      if (n && m[n - 1].len >= kNiceLen) {
-        forced = m[n - 1];
+    for (; end < limit; ++end) {
+      if (found.size() < count + MatchFinder::kMaxMatches) found.resize(2 * found.size());
+      firstMatch[end] = static_cast<uint32_t>(count);
+      unsigned n = mf.Find(start + end, &found[count]);
+      if (n && found[count + n - 1].len >= kNiceLen) {
+        forced = found[count + n - 1];
         break;
       }
-      size_t reach = i + std::min<size_t>(n ? std::max<unsigned>(m[n - 1].len, 2) : 1, limit - i);
-      if (reach > reached) {
-        std::fill(arrival.begin() + reached + 1, arrival.begin() + reach + 1, MakeArrival(kInf, 0, 0));
-        reached = reach;
-      }
-      Relax(a, 1, base + coder.LiteralCost(data[pos]), 0);
+      count += n;
+    }
+    firstMatch[end] = static_cast<uint32_t>(count);
+
+    // toEnd[j]: the cost from block position j to the end, in the high 32 bits; token[j]: the
+    // first token of that way, distance << 16 | length.
+    toEnd[end] = 0;
+    for (size_t j = end; j-- > 0;) {
+      uint64_t best = (toEnd[j + 1] + (static_cast<uint64_t>(coder.LiteralCost(data[start + j])) << 32)) | 1;
       unsigned prevLen = 1;
-      for (unsigned k = 0; k < n; ++k) {
-        unsigned maxL = std::min<size_t>(m[k].len, limit - i);
-        // Length 2 reaches only 256 bytes back.
+      unsigned room = static_cast<unsigned>(std::min<size_t>(end - j, kMaxMatch));
+      const uint64_t* after = &toEnd[j];
+      for (uint32_t k = firstMatch[j]; k < firstMatch[j + 1]; ++k) {
+        const MatchInfo m = found[k];
+        unsigned maxL = std::min<unsigned>(m.len, room);
         unsigned first = prevLen + 1;
+        uint64_t from = static_cast<uint64_t>(m.dist) << 16;
+        // Length 2 reaches only 256 bytes back.
         if (first == 2) {
-          if (m[k].dist <= 256 && maxL >= 2) Relax(a, 2, base + coder.MatchCost(2, m[k].dist), m[k].dist);
+          if (m.dist <= 256 && maxL >= 2)
+            best = std::min(best, after[2] + ((static_cast<uint64_t>(coder.MatchCost(2, m.dist)) << 32) | from | 2));
           first = 3;
         }
-        // One addition per length: the arrival of the distance part plus the length's.
-        Arrival from = MakeArrival(base + coder.DistCost(3, m[k].dist), 0, m[k].dist);
-        for (unsigned L = first; L <= maxL; ++L) a[L] = std::min(a[L], from + coder.lenArrival[L]);
+        from += static_cast<uint64_t>(coder.DistCost(3, m.dist)) << 32;
+        for (unsigned L = first; L <= maxL; ++L) best = std::min(best, after[L] + coder.lenArrival[L] + from);
         prevLen = std::max(prevLen, maxL);
       }
+      toEnd[j] = best & ~uint64_t{0xFFFFFFFF};
+      token[j] = static_cast<uint32_t>(best);
     }
-    // Walk back from the block end (or the forced match) and emit the cheapest path.
-    path.clear();
-    for (size_t j = i; j > 0; j -= ArrivalToken(arrival[j]).len) path.push_back(ArrivalToken(arrival[j]));
     size_t pos = start;
-    for (auto it = path.rbegin(); it != path.rend(); ++it) {
-      if (it->len == 1)
+    for (size_t j = 0; j < end;) {
+      unsigned len = token[j] & 0xFFFF;
+      if (len == 1)
         w.Literal(pos);
       else
-        w.Match(pos, it->len, it->dist);
-      pos += it->len;
+        w.Match(pos, len, token[j] >> 16);
+      pos += len;
+      j += len;
     }
     if (forced.len) {
       w.Match(pos, forced.len, forced.dist);
-      for (size_t end = pos + forced.len; ++pos < end;) mf.Skip(pos);
+      for (size_t stop = pos + forced.len; ++pos < stop;) mf.Skip(pos);
     }
     start = pos;
   }
@@ -448,8 +545,8 @@ std::vector<uint8_t> WithSize(size_t size, const std::vector<uint8_t>& stream) {
 
 }  // namespace
 
-std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen) {
-  return WithSize(size, ImplodeSmallest(data, size, chosen));
+std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen, unsigned searchDepth) {
+  return WithSize(size, ImplodeSmallest(data, size, chosen, searchDepth));
 }
 
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options) {

@@ -62,6 +62,7 @@ std::vector<uint8_t> ImplodeSmallest(const void* data, size_t size, ImplodeSetti
 std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const ImplodeOptions& options = {});
 
 // The compressed resource form of ImplodeSmallest's stream.
-std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen = nullptr);
+std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen = nullptr,
+                                          unsigned searchDepth = 0);
 
 }  // namespace zfix

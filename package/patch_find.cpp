@@ -14,6 +14,7 @@ constexpr size_t kHashBytes = 8;       // bytes hashed per indexed position
 constexpr int kChainCandidates = 24;   // old positions looked at per new position
 constexpr uint32_t kDiagonalBias = 8;  // a match off the current diagonal must be this much longer
 constexpr uint32_t kRecordCost = 12;    // a record header, compressed, in bytes (about)
+constexpr uint32_t kGapCompared = 1 << 16;  // bytes after an excursion compared on both diagonals, at most
 
 struct Match {
   uint32_t newPos, oldPos, length;
@@ -137,9 +138,11 @@ uint64_t DifferingOnDiagonal(const uint8_t* oldBytes, size_t oldSize, const uint
 
 // Drops the chain's excursions: a match off its neighbours' diagonals costs the bytes by which
 // the diagonal jumps there and back (sent raw, and for the revert the old side's too) and two
-// records; without it, its bytes are compared on the diagonal before it, where most of them
-// may differ, and one jump remains. excursionCost is what a record is taken to cost. A short match of repeated content (padding, a common
-// instruction sequence) elsewhere in the old file is the usual excursion.
+// records; without it, its bytes and those up to the next match are compared on the diagonal
+// before it, where most of them may differ, and one jump remains. excursionCost is what a
+// record is taken to cost. A short match of repeated content (padding, a common instruction
+// sequence) elsewhere in the old file is the usual excursion; a match whose diagonal the next
+// one continues is where the content moved, and the bytes after it decide that it stays.
 std::vector<Match> WithoutExcursions(const std::vector<Match>& chain, const uint8_t* oldBytes, size_t oldSize,
                                      const uint8_t* newBytes, uint32_t excursionCost) {
   std::vector<Match> kept;
@@ -149,9 +152,15 @@ std::vector<Match> WithoutExcursions(const std::vector<Match>& chain, const uint
       const Match& k = kept.back();
       int64_t db = Diagonal(before), dk = Diagonal(k), dm = Diagonal(m);
       if (dk == db) break;
-      uint64_t keep = Distance(dk, db) + Distance(dm, dk) + 2 * excursionCost;
+      // The bytes between k and m are compared on k's diagonal if k stays, on the one before
+      // it if k goes: where m continues k's diagonal, k is where the content moved.
+      uint32_t gapStart = k.newPos + k.length;
+      uint32_t gap = std::min(m.newPos - gapStart, kGapCompared);
+      uint64_t keep = Distance(dk, db) + Distance(dm, dk) + 2 * excursionCost +
+                      DifferingOnDiagonal(oldBytes, oldSize, newBytes, gapStart, gap, dk);
       uint64_t drop = Distance(dm, db) + excursionCost +
-                      DifferingOnDiagonal(oldBytes, oldSize, newBytes, k.newPos, k.length, db);
+                      DifferingOnDiagonal(oldBytes, oldSize, newBytes, k.newPos, k.length, db) +
+                      DifferingOnDiagonal(oldBytes, oldSize, newBytes, gapStart, gap, db);
       if (drop >= keep) break;
       kept.pop_back();
     }

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "package/byte_io.h"
@@ -115,6 +117,31 @@ TEST(Implode, EveryStreamDecodesToItsInput) {
         EXPECT_TRUE(dyn == in.data) << what;
       }
 #endif
+    }
+  }
+}
+
+// The encoder keeps its tables per thread from one stream to the next: what a thread encoded
+// before (other data, other windows, longer or shorter streams) must not show in a stream.
+TEST(Implode, StreamDoesNotDependOnTheStreamsBeforeIt) {
+  std::vector<Input> inputs = Inputs();
+  std::vector<std::vector<uint8_t>> fresh;
+  for (const Input& in : inputs) {
+    for (const Setting& s : kSettings) {
+      std::thread t([&] { fresh.push_back(zfix::Implode(in.data.data(), in.data.size(), {s.dictBits, s.ascii, s.parse})); });
+      t.join();
+    }
+  }
+  // Twice over on this thread, the second time in reverse order.
+  for (int round = 0; round < 2; ++round) {
+    for (size_t k = 0; k < inputs.size(); ++k) {
+      size_t i = round == 0 ? k : inputs.size() - 1 - k;
+      for (size_t j = 0; j < std::size(kSettings); ++j) {
+        const Setting& s = kSettings[j];
+        std::vector<uint8_t> again = zfix::Implode(inputs[i].data.data(), inputs[i].data.size(), {s.dictBits, s.ascii, s.parse});
+        EXPECT_TRUE(again == fresh[i * std::size(kSettings) + j])
+            << inputs[i].name << " dict " << s.dictBits << " round " << round;
+      }
     }
   }
 }

@@ -166,6 +166,30 @@ TEST(PatchFind, ShortMatchesFarAwayAreNotFollowed) {
 }
 
 // An insertion at the start never becomes a record that only inserts at old offset 0.
+// Content moved by a few bytes and back again further on: the only exact match where it moved
+// is short and nearly periodic (it compares almost equal on the old diagonal too), and a
+// stretch with scattered changes follows it. The stretch is compared where it moved to, not
+// on the diagonal before the move, where nearly all of it differs.
+TEST(PatchFind, StretchAfterAShortMatchFollowsTheMove) {
+  Bytes a = Random(3000, 40), b = Random(3000, 41), c = Random(3000, 42);
+  Bytes periodic;
+  for (int i = 0; i < 16; ++i) periodic.push_back(static_cast<uint8_t>(200 + i % 4));
+  periodic[6] = 250;
+  Bytes oldFile = Cat({a, periodic, b, c});
+  Bytes changed = b;
+  for (size_t i = 0; i < changed.size(); i += 7) changed[i] ^= 0x21;
+  Bytes newFile = Cat({a, Bytes{1, 2, 3, 4}, periodic, changed, Slice(c, 4, c.size() - 4)});
+  for (const zfix::PatchFindOptions& options : zfix::PatchAlignments()) {
+    Bytes stream;
+    uint32_t count = 0;
+    ASSERT_TRUE(zfix::FindPatch(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), &stream, &count, options));
+    // One byte in seven of the stretch differs where it moved to.
+    size_t nonZero = static_cast<size_t>(std::count_if(stream.begin(), stream.end(), [](uint8_t x) { return x != 0; }));
+    EXPECT_LT(nonZero, b.size() / 4) << "min match " << options.minMatch << ", " << count << " records";
+  }
+  ExpectRoundTrip(oldFile, newFile, "moved and back");
+}
+
 TEST(PatchFind, NoRecordEndsTheRevertAtTheStart) {
   Bytes base = Random(2000, 10);
   Bytes grown = Cat({Random(40, 11), base});

@@ -46,7 +46,8 @@ void ListFiles(const std::vector<BuiltEntry>& entries, zfix::FIXRECORD* record);
 
 // The compressed resource form of bytes in the literal mode and dictionary size that give the
 // smallest stream, checked by decoding it again; false when it does not decode to bytes.
-bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload);
+// searchDepth as in zfix::ImplodeOptions (0: the default).
+bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload, unsigned searchDepth = 0);
 
 // Derives the fix. older holds the trees of description.older, in the same order. Notes
 // receive warnings that do not stop the build (for instance two entries that a local
