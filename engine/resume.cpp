@@ -2,6 +2,7 @@
 
 #include "engine/targets.h"
 #include "identify/checksum.h"
+#include "installer/fix_labels.h"
 #include "installer/globals.h"
 #include "installer/location.h"
 #include "installer/log.h"
@@ -158,10 +159,131 @@ void UndoRecords(const char* lpLabelName, BOOL bPatchIniBefore)
         RemoveIfPresent(patchIni.c_str(), "the registry written by the run,");
 }
 
+const char kCopies[] = "Copies";
+
+BOOL PutBackForRevert(const char* lpFrom, const char* lpTo)
+{
+    if (CopyFileA(lpFrom, lpTo, FALSE)) {
+        WriteLogF(2, "CompleteInterruptedRevert: Restored %s from %s", lpTo, lpFrom);
+        return TRUE;
+    }
+    WriteLogF(0, "CompleteInterruptedRevert: ERROR: Failed restoring %s from %s (%lu)", lpTo, lpFrom,
+              (unsigned long)GetLastError());
+    return FALSE;
+}
+
+struct NoteValue {
+    const char* lpSection;
+    std::string key, value;
+};
+
+/* The note with values written into it, replaced in one rename: the profile calls rewrite the whole
+   file, and a run stopped while they write must find the note as it was or as it is now. */
+BOOL ReplaceNote(const char* lpNote, const std::vector<NoteValue>& values)
+{
+    std::string note = InProgramDir(lpNote), next = note + ".NEW";
+    DeleteFileA(next.c_str());
+    if (DoesFileExist(note.c_str()) && !CopyFileA(note.c_str(), next.c_str(), FALSE))
+        return FALSE;
+    BOOL bOk = TRUE;
+    for (const NoteValue& v : values)
+        bOk = WritePrivateProfileStringA(v.lpSection, v.key.c_str(), v.value.c_str(), next.c_str()) && bOk;
+    WritePrivateProfileStringA(NULL, NULL, NULL, next.c_str());
+    if (bOk && MoveFileExA(next.c_str(), note.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return TRUE;
+    DeleteFileA(next.c_str());
+    return FALSE;
+}
+
+/* The files the revert's configuration step changes: ZOREL.INI and the target's copy of it in
+   each data directory and in the program directory, and PATCH.INI. */
+std::vector<std::string> ConfigurationFiles(void)
+{
+    char szName[PATH_BUFFER];
+    LabelDirName(gszRevertLabel, szName);
+    std::vector<std::string> dirs;
+    for (int i = 0; i < giPartitions && gpZorelData; ++i)
+        dirs.push_back(gpZorelData[i]);
+    dirs.push_back(gpProgramDir);
+    std::vector<std::string> files;
+    for (const std::string& dir : dirs) {
+        char szIni[PATH_BUFFER], szBackDir[PATH_BUFFER], szCopy[PATH_BUFFER];
+        JoinPath(szIni, sizeof(szIni), dir.c_str(), "ZOREL.INI");
+        JoinPath(szBackDir, sizeof(szBackDir), dir.c_str(), szName);
+        JoinPath(szCopy, sizeof(szCopy), szBackDir, "ZOREL_INI.BCK");
+        files.push_back(szIni);
+        files.push_back(szCopy);
+    }
+    files.push_back(InProgramDir("PATCH.INI"));
+    return files;
+}
+
+/* Copies of the configuration files as the revert's configuration step finds them
+   ("REVERT_RUNnnn.BCK", none for a file that is not there), named in the note's values. */
+BOOL CopyConfiguration(std::vector<NoteValue>* lpValues)
+{
+    std::vector<std::string> files = ConfigurationFiles();
+    for (size_t i = 0; i < files.size(); ++i) {
+        char szCopy[32];
+        FormatText(szCopy, sizeof(szCopy), "REVERT_RUN%03d.BCK", (int)i + 1);
+        std::string copy = InProgramDir(szCopy);
+        BOOL bPresent = DoesFileExist(files[i].c_str());
+        if (bPresent && !CopyFileA(files[i].c_str(), copy.c_str(), FALSE)) {
+            WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't copy %s to %s (%lu)", files[i].c_str(), copy.c_str(),
+                      (unsigned long)GetLastError());
+            return FALSE;
+        }
+        char szKey[16];
+        FormatText(szKey, sizeof(szKey), "File%03d", (int)i + 1);
+        lpValues->push_back(NoteValue{kCopies, szKey, files[i]});
+        FormatText(szKey, sizeof(szKey), "Copy%03d", (int)i + 1);
+        lpValues->push_back(NoteValue{kCopies, szKey, bPresent ? copy : std::string()});
+    }
+    return TRUE;
+}
+
+/* The copies a note names: each path with its copy ("" for a file that was not there). */
+std::vector<std::pair<std::string, std::string>> NotedCopies(const std::string& note)
+{
+    std::vector<std::pair<std::string, std::string>> copies;
+    for (int n = 1;; ++n) {
+        char szKey[16], szFile[PATH_BUFFER] = "", szCopy[PATH_BUFFER] = "";
+        FormatText(szKey, sizeof(szKey), "File%03d", n);
+        if (!GetPrivateProfileStringA(kCopies, szKey, "", szFile, sizeof(szFile), note.c_str()))
+            break;
+        FormatText(szKey, sizeof(szKey), "Copy%03d", n);
+        GetPrivateProfileStringA(kCopies, szKey, "", szCopy, sizeof(szCopy), note.c_str());
+        copies.push_back(std::make_pair(std::string(szFile), std::string(szCopy)));
+    }
+    return copies;
+}
+
+/* The configuration files as the stopped revert's configuration step found them, so that the
+   step is taken again from its start: a profile write cut short can leave a file without the keys
+   it did not touch, and the step removes the copies it restores from. */
+void PutConfigurationBack(const std::string& note)
+{
+    for (const auto& c : NotedCopies(note)) {
+        if (c.second.empty()) {
+            if (PathPresent(c.first.c_str()) && DeleteFileA(c.first.c_str()))
+                WriteLogF(2, "CompleteInterruptedRevert: Removed %s, which the step found absent", c.first.c_str());
+            continue;
+        }
+        std::string dir = c.first.substr(0, c.first.find_last_of('\\'));
+        if (!IsDirectory(dir.c_str()))
+            CreateDirectoryA(dir.c_str(), NULL);
+        PutBackForRevert(c.second.c_str(), c.first.c_str());
+    }
+}
+
 void RemoveNote(const char* lpNote)
 {
     if (lpNote == kNote)
         DeleteFileA(InProgramDir(kStringsCopy).c_str());
+    for (const auto& c : NotedCopies(InProgramDir(lpNote)))
+        if (!c.second.empty())
+            DeleteFileA(c.second.c_str());
+    DeleteFileA((InProgramDir(lpNote) + ".NEW").c_str());
     if (DeleteFileA(InProgramDir(lpNote).c_str()))
         WriteLogF(1, "UpgradeZorelVersion: Removed %s", InProgramDir(lpNote).c_str());
     if (gpWrittenNote == lpNote)
@@ -196,16 +318,6 @@ BOOL HasChecksum(const char* lpPath, DWORD dwChecksum)
     return dwChecksum == 0 || dwFound == dwChecksum;
 }
 
-BOOL PutBackForRevert(const char* lpFrom, const char* lpTo)
-{
-    if (CopyFileA(lpFrom, lpTo, FALSE)) {
-        WriteLogF(2, "CompleteInterruptedRevert: Restored %s from %s", lpTo, lpFrom);
-        return TRUE;
-    }
-    WriteLogF(0, "CompleteInterruptedRevert: ERROR: Failed restoring %s from %s (%lu)", lpTo, lpFrom,
-              (unsigned long)GetLastError());
-    return FALSE;
-}
 
 /* Every target of the fix as the release before it had it. Until the revert's commit the backup
    copy holds that content; the revert moves it into the entry's temporary file, which the commit
@@ -308,6 +420,8 @@ void CompleteRevertRecords(const char* lpStep, const char* lpTarget, const char*
     }
     if (StepReached("Config", lpStep)) {
         if (bOwnRelease) {
+            if (!StepReached("Strings", lpStep))
+                PutConfigurationBack(InProgramDir(kRevertNote));
             WriteLog("CompleteInterruptedRevert: Calling UpdateZorelIni", 1);
             if (!UpdateZorelIni(lpTarget, lpSource))
                 WriteLogF(0, "CompleteInterruptedRevert: Couldn't update %s with CFP_LP info", "ZOREL.INI");
@@ -413,13 +527,11 @@ void RecordRevertStart(const char* lpTarget, const char* lpSource)
     char szFull[PATH_BUFFER];
     if (!GetFullPathNameA(canLabelDir, sizeof(szFull), szFull, NULL))
         CopyText(szFull, sizeof(szFull), canLabelDir);
-    BOOL bOk = WritePrivateProfileStringA(kSection, "Fix", lpSource, note.c_str()) &&
-               WritePrivateProfileStringA(kSection, "Target", lpTarget, note.c_str()) &&
-               WritePrivateProfileStringA(kSection, "Source", lpSource, note.c_str()) &&
-               WritePrivateProfileStringA(kSection, "Current", canCurrentVersion, note.c_str()) &&
-               WritePrivateProfileStringA(kSection, "LabelDir", szFull, note.c_str()) &&
-               WritePrivateProfileStringA(kSection, "Step", "Files", note.c_str());
-    WritePrivateProfileStringA(NULL, NULL, NULL, note.c_str());
+    DeleteFileA(note.c_str());
+    std::vector<NoteValue> values = {{kSection, "Fix", lpSource},          {kSection, "Target", lpTarget},
+                                     {kSection, "Source", lpSource},       {kSection, "Current", canCurrentVersion},
+                                     {kSection, "LabelDir", szFull},       {kSection, "Step", "Files"}};
+    BOOL bOk = ReplaceNote(kRevertNote, values);
     gpWrittenNote = kRevertNote;
     if (bOk)
         WriteLogF(1, "UpgradeZorelVersion: Recorded the revert in %s", note.c_str());
@@ -432,8 +544,11 @@ void RecordRevertStep(const char* lpStep)
     std::string note = InProgramDir(kRevertNote);
     if (!DoesFileExist(note.c_str()))
         return;
-    BOOL bOk = WritePrivateProfileStringA(kSection, "Step", lpStep, note.c_str());
-    WritePrivateProfileStringA(NULL, NULL, NULL, note.c_str());
+    std::vector<NoteValue> values = {{kSection, "Step", lpStep}};
+    /* The configuration step is taken again from its start by the next run: what it changes is
+       copied first. */
+    BOOL bOk = strcmp(lpStep, "Config") != 0 || CopyConfiguration(&values);
+    bOk = bOk && ReplaceNote(kRevertNote, values);
     if (bOk)
         WriteLogF(2, "UpgradeZorelVersion: Recorded the revert's step %s in %s", lpStep, note.c_str());
     else
