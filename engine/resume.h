@@ -1,4 +1,5 @@
-/* The record of an upgrade in progress, and the undoing of one that stopped part-way. */
+/* The records of an upgrade or a revert in progress, and what the next run of the fix does with
+   one that stopped part-way: an upgrade is undone, a revert is completed. */
 #ifndef ZFIX_RESUME_H
 #define ZFIX_RESUME_H
 
@@ -9,12 +10,28 @@
    behind, when either cannot be written whole (a full disk): a run without them cannot be undone. */
 BOOL RecordRunStart(const char* lpFixLabel);
 
-/* The run ended, committed or with nothing left to undo: the note goes. */
+/* Notes in the program directory ("REVERT.RUN") that this fix's revert to lpTarget (from the
+   release lpSource) has begun to change the installation, with what the rest of the revert needs:
+   the release installed before it, the backup directory and the step it has reached. */
+void RecordRevertStart(const char* lpTarget, const char* lpSource);
+
+/* The revert has done the steps before lpStep ("Strings" after the commit, "Config" after the
+   release strings, "Registry" after ZOREL.INI, "Done" after the backup directories). */
+void RecordRevertStep(const char* lpStep);
+
+/* The run has ended and told its result: the note it wrote goes. */
 void RecordRunEnd(void);
 
-/* A run of this fix that stopped part-way or failed (the note is there) is undone: every target of the fix
-   gets its backup copy back, files the base did not have go, and ZOREL.INI, PATCH.INI and the
-   release-strings library are what they were before the run. TRUE when a run was undone. */
+/* An upgrade of this fix that stopped part-way or failed (UPGRADE.RUN is there) is undone: every
+   target of the fix gets its backup copy back, files the base did not have go, and ZOREL.INI,
+   PATCH.INI and the release-strings library are what they were before the run. TRUE when a run
+   was undone. */
 BOOL UndoInterruptedRun(void);
+
+/* A revert of this fix that stopped part-way or failed (REVERT.RUN is there) is taken to its end
+   from the step it reached: every target as the release before the fix had it, from the backup
+   copies wherever the revert had moved them, then the release strings, ZOREL.INI and PATCH.INI
+   and the backup directories as the revert leaves them. TRUE when a revert was completed. */
+BOOL CompleteInterruptedRevert(void);
 
 #endif

@@ -143,13 +143,17 @@ int UpgradeZorelVersion(void)
         return 0;
     DWORD dwCount = h.dwFileEntries;
 
-    /* A run stopped from here on is undone by the next run of the fix from the backup copies. */
+    /* A run stopped from here on is undone (an upgrade) or completed (a revert) by the next run of
+       the fix from the backup copies; the note goes when the run has told its result. */
     const BOOL bNoted = giMode == MODE_UPGRADE && dwUpgradeType > 0;
+    const BOOL bRevertNoted = giMode == MODE_REVERT && dwUpgradeType > 0;
     if (bNoted && !RecordRunStart(labels.canTarget)) {
         WriteLogF(1, "UpgradeZorelVersion: Exiting with: %d", 0);
         RemoveCarriedTools();
         return 0;
     }
+    if (bRevertNoted)
+        RecordRevertStart(labels.canTarget, labels.canSource);
 
     WriteLog("UpgradeZorelVersion: Calling CreateUpgradedFiles", 1);
     if (!CreateUpgradedFiles(dwCount)) {
@@ -164,6 +168,8 @@ int UpgradeZorelVersion(void)
     }
 
     const BOOL bOwnRelease = !FixTitleHas("TDX") && !FixTitleHas("Custom") && !FixTitleHas("RQA");
+    if (bRevertNoted && iResult == 1)
+        RecordRevertStep("Strings");
     if (dwUpgradeType != 0 && iResult == 1) {
         if (dwUpgradeType == 2)
             CarryStringsLibrary();
@@ -172,6 +178,8 @@ int UpgradeZorelVersion(void)
             iResult = UpdateTessra64(labels.canTarget) ? 1 : 0;
         }
     }
+    if (bRevertNoted && iResult == 1)
+        RecordRevertStep("Config");
     if (bOwnRelease) {
         WriteLog("UpgradeZorelVersion: Calling UpdateZorelIni", 1);
         if (!UpdateZorelIni(labels.canTarget, labels.canSource))
@@ -187,6 +195,8 @@ int UpgradeZorelVersion(void)
         WriteLog("UpgradeZorelVersion: Calling UpdatePatchInfo", 1);
         UpdatePatchInfo(labels.canFix, labels.canTarget, h.dwListedFiles, record.files.data());
     } else if (giMode == MODE_REVERT && iResult == 1) {
+        if (bRevertNoted)
+            RecordRevertStep("Registry");
         if (FixTitleHas("Custom") && strstr(canLabelDir, "jvm_backup")) {
             WriteLog("UpgradeZorelVersion: Calling RemoveBackupDirectories 1", 1);
             RemoveBackupDirectories();
@@ -197,10 +207,11 @@ int UpgradeZorelVersion(void)
         }
     }
 
-    /* A failed upgrade takes back what it changed, as the next run would. */
-    if (bNoted && iResult == 1)
-        RecordRunEnd();
-    else if (bNoted)
+    if (bRevertNoted && iResult == 1)
+        RecordRevertStep("Done");
+    /* A failed upgrade takes back what it changed, as the next run would; a failed revert is
+       completed by the next run. */
+    if (bNoted && iResult != 1)
         UndoInterruptedRun();
     WriteLogF(1, "UpgradeZorelVersion: Exiting with: %d", iResult);
     RemoveCarriedTools();

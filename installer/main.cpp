@@ -1,4 +1,5 @@
 /* One installer run: start-up, the wizard's message loop, and the exit sequence. */
+#include "engine/resume.h"
 #include "installer/cmdline.h"
 #include "installer/globals.h"
 #include "installer/location.h"
@@ -255,6 +256,9 @@ static int ExitSequence(int code)
     WriteLog("WinMain: Finished while(FALSE)", 0);
     if (dwUpgradeType == 2 && giMode == MODE_UPGRADE)
         RegisterStatService();
+    /* The run has told its result; a failed one leaves its note to the next run. */
+    if (giMode != MODE_FAILED)
+        RecordRunEnd();
     if (gbLogOpened)
         FlushLogToProgramDir();
     free(gpProgramDir);

@@ -123,8 +123,14 @@ void StartIdentify(HWND hDlg)
 {
     WriteLog("MainDlgProc: Starting case WM_START_IDENTIFY", 0);
     Show(hDlg, IDC_TEXT5, TRUE);
-    /* A run of this fix that stopped part-way is undone first; an unattended revert then has
-       nothing left to do. */
+    /* A revert of this fix that stopped part-way is completed first, and an unattended run ends
+       there: the last thing asked of the fix was to take it off. An upgrade that stopped part-way
+       is undone first; an unattended revert then has nothing left to do. */
+    if (CompleteInterruptedRevert() && Unattended()) {
+        WriteLog("Zorel has been successfully reverted.", 0);
+        FlushLogToProgramDir();
+        exit(0);
+    }
     if (UndoInterruptedRun() && Unattended() && (gwOptions & OPTIONS_REVERT)) {
         WriteLog("Zorel has been successfully reverted.", 0);
         FlushLogToProgramDir();

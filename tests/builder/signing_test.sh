@@ -59,7 +59,11 @@ osslsigncode sign -certs cert.pem -key key.pem -n "Release 14.5.1FP1 HF21" -in H
 # The signature verifies; a changed byte breaks it.
 osslsigncode verify -CAfile cert.pem -in HF21s.exe > verify.txt 2>&1 || bad "the signed fix does not verify: $(cat verify.txt)"
 cp HF21s.exe tampered.exe
-printf 'Z' | dd of=tampered.exe bs=1 seek=$(($(stat -c %s HF21.exe) / 2)) conv=notrunc 2>/dev/null
+# The byte written must differ from the one there ("Z" is the first letter of many texts in it).
+at=$(($(stat -c %s HF21.exe) / 2))
+byte=Z
+[ "$(dd if=tampered.exe bs=1 skip=$at count=1 2>/dev/null)" = Z ] && byte=Y
+printf '%s' "$byte" | dd of=tampered.exe bs=1 seek=$at conv=notrunc 2>/dev/null
 osslsigncode verify -CAfile cert.pem -in tampered.exe > tampered.txt 2>&1 && bad "a changed signed fix still verifies"
 
 # inspect tells a signed fix from an unsigned one.

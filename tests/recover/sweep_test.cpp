@@ -4,8 +4,9 @@
 // the engine, for every N in turn. Then the same fix runs again unattended and must leave the fix's
 // tree byte for byte; on a second installation stopped at the same line, the revert must leave the
 // base tree byte for byte (a run stopped before it changed anything leaves nothing to revert, and
-// the revert says so: what a run showed is printed beside each point). The sweep prints each point
-// and the totals.
+// the revert says so: what a run showed is printed beside each point). A second sweep stops the
+// revert of the installed hotfix the same way and runs the revert, and the fix, again. Each sweep
+// prints each point and the totals.
 //
 // It takes a few seconds a point, so it runs only when ZFIX_SWEEP is set: "1" for every line, a
 // number N > 1 for every N-th line; ZFIX_SWEEP_FROM names the first line to stop at.
@@ -17,6 +18,7 @@
 #include <tlhelp32.h>
 
 #include <chrono>
+#include <functional>
 #include <vector>
 
 using fixture::Contains;
@@ -26,7 +28,8 @@ namespace {
 const char kStart[] = "UpgradeZorelVersion: Starting";
 const char kEnd[] = "UpgradeZorelVersion: Exiting with:";
 
-/* The complete lines of the engine in a log: from its start line to its exit line. */
+/* The complete lines of the engine in a log: from its start line to its exit line, of the last run
+   the log holds (the program directory's log gathers every run). */
 std::vector<std::string> EngineLines(const std::string& log)
 {
     std::vector<std::string> lines;
@@ -37,12 +40,14 @@ std::vector<std::string> EngineLines(const std::string& log)
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         line.erase(0, line.find_first_not_of('\t'));
-        if (!in && line == kStart)
+        if (!in && line == kStart) {
             in = true;
+            lines.clear();
+        }
         if (in)
             lines.push_back(line);
         if (in && line.compare(0, strlen(kEnd), kEnd) == 0)
-            break;
+            in = false;
     }
     return lines;
 }
@@ -145,7 +150,7 @@ std::string RunStoppedAt(const std::string& fix, const std::string& arguments, c
             TerminateProcess(hProcess, 9);
             WaitForSingleObject(hProcess, 10000);
             EndChildren(pid);
-            last = lines.back();
+            last = lines.back().empty() ? "(an empty line)" : lines.back();
             break;
         }
         threads.Resume();
@@ -231,17 +236,9 @@ std::string FolderDiffers(const std::string& tree, const std::string& other, con
     return std::string();
 }
 
-class FaultSweep : public EngineTest {
+/* Runs of the engine's hotfix stopped at a line, on fresh installations. */
+class StoppedRun : public EngineTest {
 protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        const char* every = getenv("ZFIX_SWEEP");
-        if (!every || !*every)
-            GTEST_SKIP() << "set ZFIX_SWEEP to 1 (every line) or N (every N-th line) to run the sweep";
-        step_ = atoi(every) > 1 ? (size_t)atoi(every) : 1;
-    }
-
     /* A fresh installation of the base release in place of the last one. */
     void FreshBase()
     {
@@ -271,9 +268,82 @@ protected:
     {
         for (std::string line : fixture::Lines(fixture::ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog())) {
             line.erase(0, line.find_first_not_of('\t'));
-            if (Contains(line, "UndoInterruptedRun") || Contains(line, "ERROR") || Contains(line, "failed checksum") || Contains(line, "Unable") || Contains(line, "Identif"))
+            if (Contains(line, "UndoInterruptedRun") || Contains(line, "CompleteInterruptedRevert") || Contains(line, "ERROR") || Contains(line, "failed checksum") || Contains(line, "Unable") || Contains(line, "Identif"))
                 printf("    %s\n", line.c_str());
         }
+    }
+
+    /* What a revert leaves besides the trees: the registry, ZOREL.INI of each partition, the
+       folders of the program and data directories (the backup directories among them) and any
+       note or temporary file in the program directory. */
+    std::string Records()
+    {
+        std::string records = "PATCH.INI: " + fixture::ReadFile(program_ + "\\PATCH.INI") + "\n";
+        for (int i = 1; i <= 2; ++i)
+            records += "ZOREL.INI " + std::to_string(i) + ": " +
+                       fixture::ReadFile(dir_ + "\\product\\DATA" + std::to_string(i) + "\\ZOREL.INI") + "\n";
+        for (const std::string& dir : {program_, dir_ + "\\product\\DATA1", dir_ + "\\product\\DATA2"})
+            fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+                std::string upper = Upper(name);
+                if (isDir || upper.find(".RUN") != std::string::npos || upper.find("UPTMP") != std::string::npos ||
+                    upper.find(".BCK") != std::string::npos)
+                    records += name + (isDir ? "\\" : "") + "\n";
+            });
+        return records;
+    }
+
+    /* prepare(), then RunStoppedAt; both once more when the run ended before the watcher caught
+       the line (on a busy machine a short run can). The line it stopped after, "" when it was not
+       stopped (counted in unstopped_). */
+    std::string PrepareAndStop(const std::function<void()>& prepare, const std::string& fix, const std::string& arguments,
+                               size_t n)
+    {
+        std::string at;
+        for (int attempt = 0; attempt < 2 && at.empty(); ++attempt) {
+            prepare();
+            at = RunStoppedAt(fix, arguments, dir_, n);
+        }
+        unstopped_ += at.empty();
+        return at;
+    }
+
+    /* The fix installed, its revert stopped at line n, then the fix run with arguments; what
+       differs from the base tree and from the records a revert that was not stopped left
+       (reverted), "" for nothing. */
+    std::string RevertStoppedThenRun(const std::string& fix, size_t n, const std::string& arguments,
+                                     const std::string& reverted, std::string* at, std::string* shown)
+    {
+        std::string installed;
+        *at = PrepareAndStop(
+            [&] {
+                FreshBase();
+                installed = RunToEnd(fix, "", dir_);
+            },
+            fix, kRevert, n);
+        if (!installed.empty())
+            return "the fix did not install: " + installed;
+        *shown = RunToEnd(fix, arguments, dir_);
+        std::string d = Differs("base");
+        if (d.empty() && Records() != reverted)
+            d = "records differ:\n" + Records() + "expected:\n" + reverted;
+        if (!d.empty())
+            PrintUndoLines();
+        return d;
+    }
+
+    static constexpr const char* kRevert = "revert Release 14.5.1FP1";
+    size_t unstopped_ = 0;
+};
+
+class FaultSweep : public StoppedRun {
+protected:
+    void SetUp() override
+    {
+        StoppedRun::SetUp();
+        const char* every = getenv("ZFIX_SWEEP");
+        if (!every || !*every)
+            GTEST_SKIP() << "set ZFIX_SWEEP to 1 (every line) or N (every N-th line) to run the sweep";
+        step_ = atoi(every) > 1 ? (size_t)atoi(every) : 1;
     }
 
     size_t step_ = 1;
@@ -296,8 +366,7 @@ TEST_F(FaultSweep, HotfixStoppedAtEachEngineLine)
     const char* from = getenv("ZFIX_SWEEP_FROM");
     for (size_t n = from && atoi(from) > 0 ? (size_t)atoi(from) : 1; n <= lines.size(); n += step_) {
         ++tried;
-        FreshBase();
-        std::string at = RunStoppedAt(fix, "", dir_, n);
+        std::string at = PrepareAndStop([&] { FreshBase(); }, fix, "", n);
         std::string shown = RunToEnd(fix, "", dir_);
         std::string d = Differs("fix");
         bool rerun = d.empty();
@@ -305,9 +374,8 @@ TEST_F(FaultSweep, HotfixStoppedAtEachEngineLine)
             PrintUndoLines();
         rerunOk += rerun;
 
-        FreshBase();
-        RunStoppedAt(fix, "", dir_, n);
-        std::string revertShown = RunToEnd(fix, "revert Release 14.5.1FP1", dir_);
+        PrepareAndStop([&] { FreshBase(); }, fix, "", n);
+        std::string revertShown = RunToEnd(fix, kRevert, dir_);
         std::string rd = Differs("base");
         bool revert = rd.empty();
         if (!revert)
@@ -321,8 +389,98 @@ TEST_F(FaultSweep, HotfixStoppedAtEachEngineLine)
             failures.push_back(std::to_string(n));
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    printf("engine lines: %u; points tried: %u; completed by the re-run: %u; restored by the revert: %u; %.0f s\n",
-           (unsigned)lines.size(), (unsigned)tried, (unsigned)rerunOk, (unsigned)revertOk, seconds);
+    printf("engine lines: %u; points tried: %u; completed by the re-run: %u; restored by the revert: %u; runs not "
+           "stopped: %u; %.0f s\n",
+           (unsigned)lines.size(), (unsigned)tried, (unsigned)rerunOk, (unsigned)revertOk, (unsigned)unstopped_, seconds);
     EXPECT_EQ(tried, rerunOk);
     EXPECT_EQ(tried, revertOk);
+}
+
+// The revert of the hotfix, installed on a fresh installation, is stopped at each line of the
+// engine in turn. Then the revert runs again and, on a second installation stopped at the same
+// line, the fix runs again unattended (without "revert"): each must complete the revert, leaving
+// the base tree byte for byte and the registry, ZOREL.INI and the backup directories as a revert
+// that was not stopped leaves them (a revert stopped before it changed anything leaves the fix
+// installed, and the unattended run of an installed fix reverts it).
+TEST_F(FaultSweep, RevertStoppedAtEachLine)
+{
+    auto begin = std::chrono::steady_clock::now();
+    std::string fix = Fix("hotfix");
+    FreshBase();
+    ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+    ASSERT_EQ("", RunToEnd(fix, kRevert, dir_)) << fixture::TempLog();
+    std::vector<std::string> lines = EngineLines(fixture::ReadFile(program_ + "\\UPGRADE.LOG"));
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ("", Differs("base"));
+    const std::string reverted = Records();
+
+    size_t tried = 0, revertOk = 0, rerunOk = 0;
+    const char* from = getenv("ZFIX_SWEEP_FROM");
+    for (size_t n = from && atoi(from) > 0 ? (size_t)atoi(from) : 1; n <= lines.size(); n += step_) {
+        ++tried;
+        std::string at, shown, atRerun, shownRerun;
+        std::string d = RevertStoppedThenRun(fix, n, kRevert, reverted, &at, &shown);
+        std::string rd = RevertStoppedThenRun(fix, n, "", reverted, &atRerun, &shownRerun);
+        revertOk += d.empty();
+        rerunOk += rd.empty();
+        printf("point %3u (stopped after: %s): revert %s %s%s; re-run of the fix %s %s%s\n", (unsigned)n, at.c_str(),
+               d.empty() ? "ok" : "FAILED", shown.c_str(), d.c_str(), rd.empty() ? "ok" : "FAILED", shownRerun.c_str(),
+               rd.c_str());
+        fflush(stdout);
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    printf("revert engine lines: %u; points tried: %u; completed by the revert run again: %u; completed by the fix run "
+           "again: %u; runs not stopped: %u; %.0f s\n",
+           (unsigned)lines.size(), (unsigned)tried, (unsigned)revertOk, (unsigned)rerunOk, (unsigned)unstopped_, seconds);
+    EXPECT_EQ(tried, revertOk);
+    EXPECT_EQ(tried, rerunOk);
+}
+
+/* The line of an uninterrupted run's engine lines that first holds text, counted from 1; 0 when
+   none does. */
+static size_t LineHolding(const std::vector<std::string>& lines, const std::string& text)
+{
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (Contains(lines[i], text))
+            return i + 1;
+    return 0;
+}
+
+// A few stops in each step of a revert, in the regular suite: the revert run again, or the fix
+// run again (which ends there), completes it. A revert that was not stopped leaves the base tree
+// byte for byte, the strings library too. (A stop at the engine's last line is left to the sweep:
+// the process may be caught a few lines later, when the run has ended.)
+TEST_F(StoppedRun, StoppedRevertIsCompletedByTheNextRun)
+{
+    std::string fix = Fix("hotfix");
+    FreshBase();
+    ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+    ASSERT_EQ("", Differs("fix"));
+    ASSERT_EQ("", RunToEnd(fix, kRevert, dir_)) << fixture::TempLog();
+    const std::vector<std::string> revert = EngineLines(fixture::ReadFile(program_ + "\\UPGRADE.LOG"));
+    ASSERT_EQ("", Differs("base"));
+    const std::string reverted = Records();
+
+    const struct {
+        const char* line;        /* the revert is stopped at the first line holding it */
+        const char* arguments;   /* of the run after the stop */
+    } stops[] = {
+        {"CreateUpgradedFiles: Restored", kRevert},                  // backups moving to temporary files
+        {"RenameTempFiles: Removed canFileName: tessra.dll", ""},    // in the commit
+        {"UpgradeZorelVersion: Calling UpdateTessra64", kRevert},    // after the commit
+        {"UpdateZorelIni: MODE_REVERT", ""},                         // in ZOREL.INI and PATCH.INI
+        {"UpgradeZorelVersion: Calling RemoveBackupDirectories", kRevert},
+    };
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(std::string(stop.line) + ", then \"" + stop.arguments + "\"");
+        size_t n = LineHolding(revert, stop.line);
+        ASSERT_NE(0u, n);
+        std::string at, shown;
+        EXPECT_EQ("", RevertStoppedThenRun(fix, n, stop.arguments, reverted, &at, &shown)) << at;
+        EXPECT_EQ("", shown) << at;
+        std::string log = fixture::ReadFile(program_ + "\\UPGRADE.LOG");
+        EXPECT_TRUE(Contains(log, "CompleteInterruptedRevert: The revert of")) << at;
+        ExpectLogLines(log, {"Zorel has been successfully reverted."});
+    }
+    EXPECT_EQ(0u, unstopped_);
 }

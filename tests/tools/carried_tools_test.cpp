@@ -261,6 +261,27 @@ TEST_F(UpdateVersionTest, WrittenLabelsReadBackAndTheLibraryStillLoads)
     }
 }
 
+// Writing the label the library carries leaves it byte for byte (the sample's own library, and
+// one the tool rewrote before): a revert puts the base release's library back from its copy and
+// then writes the base label, and the library must stay the one that release shipped.
+TEST_F(UpdateVersionTest, TheLabelTheLibraryCarriesLeavesItByteForByte)
+{
+    ASSERT_TRUE(CopyFileA(sampleDll_.c_str(), dll_.c_str(), FALSE));
+    const std::string sample = ReadFile(dll_);
+    RunResult w = Write(SAMPLE_RELEASE_TEXT);
+    EXPECT_EQ(0u, w.exitCode) << w.output;
+    EXPECT_TRUE(sample == ReadFile(dll_)) << "the sample's library was rewritten";
+
+    w = Write("Release 14.5.1FP1 HF21|September 21, 2026");
+    EXPECT_EQ(0u, w.exitCode) << w.output;
+    const std::string rewritten = ReadFile(dll_);
+    EXPECT_FALSE(sample == rewritten);
+    w = Write("Release 14.5.1FP1 HF21|September 21, 2026");
+    EXPECT_EQ(0u, w.exitCode) << w.output;
+    EXPECT_TRUE(rewritten == ReadFile(dll_)) << "the rewritten library was rewritten again";
+    EXPECT_EQ("Release 14.5.1FP1 HF21|September 21, 2026", LoadedReleaseText());
+}
+
 TEST_F(UpdateVersionTest, WorksFromAToolDirectoryWithBlanksInItsUnquotedPath)
 {
     ASSERT_TRUE(CopyFileA(sampleDll_.c_str(), dll_.c_str(), FALSE));

@@ -2,7 +2,8 @@
 //
 //   UpdateVersion.exe "PROGDIR" myversion read    writes the release text of PROGDIR\tessra.dll to
 //                                                 PROGDIR\currver.txt (label text, no line end)
-//   UpdateVersion.exe "PROGDIR" "LABEL" write     makes PROGDIR\tessra.dll carry LABEL
+//   UpdateVersion.exe "PROGDIR" "LABEL" write     makes PROGDIR\tessra.dll carry LABEL (one that
+//                                                 carries it already is not touched)
 //
 // Exit code 0 on success, 1 on failure (message on standard error), 2 for a bad command line.
 // Both files are replaced only by a complete, checked temporary copy in the same directory.
@@ -129,6 +130,11 @@ int WriteCommand(const std::string& progDir, const std::string& label)
     std::string text, error;
     if (!ReadReleaseText(library, &text, &error))
         return Fail("%s", error.c_str());
+    // A library that carries the label already is left byte for byte: a resource update lays the
+    // whole section out anew, and a base release's library put back from its backup copy must
+    // stay the file that release shipped.
+    if (text == label)
+        return 0;
     DWORD attributes = GetFileAttributesA(library.c_str());
     if (attributes & FILE_ATTRIBUTE_READONLY)
         return Fail("%s is read-only", library.c_str());
