@@ -179,9 +179,15 @@ struct Workspace {
   std::vector<uint64_t> toEnd;
 };
 
+// A plain pointer per thread, given back by ReleaseImplodeWorkspace: a thread-local object with a
+// destructor is not safe in the Windows build (the MinGW runtime can run the destructor of a
+// pool thread's object after the thread's storage is gone, which corrupted the builder's heap
+// now and then).
+thread_local Workspace* tWorkspace = nullptr;
+
 Workspace& ThreadWorkspace() {
-  thread_local Workspace w;
-  return w;
+  if (!tWorkspace) tWorkspace = new Workspace;
+  return *tWorkspace;
 }
 
 // Match finder over a sliding window. For every position it reports matches of increasing
@@ -556,6 +562,11 @@ std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const
   PutLe32(out, static_cast<uint32_t>(size));
   out.insert(out.end(), stream.begin(), stream.end());
   return out;
+}
+
+void ReleaseImplodeWorkspace() {
+  delete tWorkspace;
+  tWorkspace = nullptr;
 }
 
 }  // namespace zfix

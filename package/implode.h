@@ -65,4 +65,8 @@ std::vector<uint8_t> MakeCompressedResource(const void* data, size_t size, const
 std::vector<uint8_t> MakeSmallestResource(const void* data, size_t size, ImplodeSetting* chosen = nullptr,
                                           unsigned searchDepth = 0);
 
+// The encoder keeps its tables per thread from one stream to the next; a thread that has
+// encoded gives them back with this before it ends (a later encoding on it makes new ones).
+void ReleaseImplodeWorkspace();
+
 }  // namespace zfix

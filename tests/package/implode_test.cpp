@@ -128,7 +128,10 @@ TEST(Implode, StreamDoesNotDependOnTheStreamsBeforeIt) {
   std::vector<std::vector<uint8_t>> fresh;
   for (const Input& in : inputs) {
     for (const Setting& s : kSettings) {
-      std::thread t([&] { fresh.push_back(zfix::Implode(in.data.data(), in.data.size(), {s.dictBits, s.ascii, s.parse})); });
+      std::thread t([&] {
+        fresh.push_back(zfix::Implode(in.data.data(), in.data.size(), {s.dictBits, s.ascii, s.parse}));
+        zfix::ReleaseImplodeWorkspace();
+      });
       t.join();
     }
   }

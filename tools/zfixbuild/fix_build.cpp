@@ -236,7 +236,11 @@ void ForEachTask(size_t count, unsigned jobs, const std::function<uint64_t(size_
     }
   };
   std::vector<std::thread> threads;
-  for (unsigned t = 1; t < jobs && t < count; ++t) threads.emplace_back(worker);
+  for (unsigned t = 1; t < jobs && t < count; ++t)
+    threads.emplace_back([&] {
+      worker();
+      zfix::ReleaseImplodeWorkspace();
+    });
   worker();
   for (std::thread& t : threads) t.join();
 }
