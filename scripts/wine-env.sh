@@ -6,7 +6,7 @@ set -u
 cmd=$1; B=$(cd "$2" && pwd)
 RUN="$B/wine-run"
 export WINEPREFIX="$B/wineprefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
 export HOME="$B/wine-home" XDG_DATA_HOME="$B/wine-home/.local/share" TMPDIR="$B/wine-tmp"
 
 xvfb_alive() { [ -f "$B/xvfb.pid" ] && kill -0 "$(cat "$B/xvfb.pid")" 2>/dev/null; }
