@@ -21,7 +21,8 @@ RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, 
             log = now;
         int code = program.WaitExit(100);
         if (code != -1 || !program.Running()) {
-            outcome.exitCode = code;
+            // A run that ends just after the wait ran out has its code asked for again.
+            outcome.exitCode = code != -1 ? code : program.WaitExit(1000);
             break;
         }
         robot::MessageBoxInfo box;
