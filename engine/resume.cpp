@@ -92,20 +92,27 @@ void RemoveIfPresent(const char* lpPath, const char* lpWhat, const char* lpCalle
         WriteLogF(2, "%s: Removed %s %s", lpCaller, lpWhat, lpPath);
 }
 
+/* File entry n of the fix with its name; a failure is logged as lpCaller's. */
+BOOL ReadEntry(const char* lpCaller, DWORD n, char* lpName, size_t cbName, zfix::FILEENTRY* lpEntry)
+{
+    DWORD cb = 0;
+    HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &cb);
+    const void* data = hEntry ? LockResource(hEntry) : NULL;
+    if (data && zfix::ReadFileEntry(data, cb, lpName, cbName, lpEntry))
+        return TRUE;
+    WriteLogF(0, "%s: ERROR: file entry %d cannot be read", lpCaller, (int)n);
+    return FALSE;
+}
+
 /* Every target of every entry back to its backup copy, or gone when the base did not have it. */
 BOOL UndoFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
 {
     BOOL bResult = TRUE;
     for (DWORD n = 1; n <= record.header.dwFileEntries; ++n) {
-        DWORD cb = 0;
-        HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &cb);
-        const void* data = hEntry ? LockResource(hEntry) : NULL;
         char szName[PATH_BUFFER];
         zfix::FILEENTRY fe;
-        if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe)) {
-            WriteLogF(0, "UndoInterruptedRun: ERROR: file entry %d cannot be read", (int)n);
+        if (!ReadEntry("UndoInterruptedRun", n, szName, sizeof(szName), &fe))
             return FALSE;
-        }
         if (fe.dwOperation != zfix::FE_PATCH && fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE)
             continue;
         char szTemp[PATH_BUFFER];
@@ -326,15 +333,10 @@ BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
     BOOL bResult = TRUE;
     std::vector<std::string> temps;
     for (DWORD n = 1; n <= record.header.dwFileEntries; ++n) {
-        DWORD cb = 0;
-        HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &cb);
-        const void* data = hEntry ? LockResource(hEntry) : NULL;
         char szName[PATH_BUFFER];
         zfix::FILEENTRY fe;
-        if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe)) {
-            WriteLogF(0, "CompleteInterruptedRevert: ERROR: file entry %d cannot be read", (int)n);
+        if (!ReadEntry("CompleteInterruptedRevert", n, szName, sizeof(szName), &fe))
             return FALSE;
-        }
         char szShort[PATH_BUFFER], szStem[PATH_BUFFER], szBack[PATH_BUFFER * 2];
         if (!GetFileNamePart(szName, szShort, sizeof(szShort)) || !StripFileExtension(szShort, szStem, sizeof(szStem)))
             return FALSE;
