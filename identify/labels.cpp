@@ -259,13 +259,11 @@ static void MarkInstalledFiles(const zfix::FIXRECORD& record, DWORD dwNumFiles)
         const zfix::FILELISTRECORD& f = record.files[n];
         WriteLogF(2, "VerifyValidLabels: Current File: %s, dw: %d", f.lpFile, (int)(n + 1));
         for (const std::string& path : InstalledPaths(f.lpFile, f.dwDir, TRUE)) {
-            FILE* fp = fopen(path.c_str(), "rb");
-            if (!fp) {
+            if (!DoesFileExist(path.c_str())) {
                 WriteLogF(2, "VerifyValidLabels: The file %s is not installed. Intentionally skipping (This is OK) ",
                           path.c_str());
                 continue;
             }
-            fclose(fp);
             BOOL bFound = FALSE;
             std::map<std::string, std::vector<DWORD> >::const_iterator same = entriesByName.find(f.lpFile);
             if (same != entriesByName.end()) {

@@ -5,6 +5,7 @@
 #include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
+#include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
 #include "package/file_entry.h"
@@ -20,14 +21,14 @@ enum FileState { FILE_ABSENT, FILE_IN_USE, FILE_MATCHES, FILE_DIFFERS };
    iCase numbers the skip line of an absent file (1 in a data directory of several, 2 elsewhere). */
 static FileState CheckFile(const char* lpPath, DWORD dwExpected, int iCase)
 {
-    FILE* f = fopen(lpPath, "rb");
+    /* A file that opens for update opens for reading too: the read-only open only tells an absent
+       file from one in use, and is made when the open for update fails. */
+    FILE* f = fopen(lpPath, "r+b");
     if (!f) {
-        WriteLogF(2, "VerifyFiles: The file %s is not installed. Intentionally skipping (%d) (This is OK)", lpPath, iCase);
-        return FILE_ABSENT;
-    }
-    fclose(f);
-    f = fopen(lpPath, "r+b");
-    if (!f) {
+        if (!DoesFileExist(lpPath)) {
+            WriteLogF(2, "VerifyFiles: The file %s is not installed. Intentionally skipping (%d) (This is OK)", lpPath, iCase);
+            return FILE_ABSENT;
+        }
         WriteLogF(1, "The file %s is missing or in use by another process. Skipping", lpPath);
         return FILE_IN_USE;
     }

@@ -8,12 +8,16 @@
 
 #include <string>
 
+/* The open of the C library's mode "r" (read access, reading and writing shared, no directory),
+   without the file-type query that the library adds: under Wine each query is a round trip to
+   the server, and existence tests run for every file of a fix. */
 BOOL DoesFileExist(const char* lpPath)
 {
-    FILE* f = fopen(lpPath, "r");
-    if (!f)
+    HANDLE h = CreateFileA(lpPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
         return FALSE;
-    fclose(f);
+    CloseHandle(h);
     return TRUE;
 }
 
