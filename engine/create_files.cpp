@@ -4,6 +4,7 @@
 #include "components/jvm.h"
 #include "components/names.h"
 #include "engine/apply_update.h"
+#include "engine/backups_ahead.h"
 #include "engine/progress.h"
 #include "engine/targets.h"
 #include "installer/globals.h"
@@ -93,6 +94,9 @@ struct Target {
     char canTempName[PATH_BUFFER];
     char canShortName[PATH_BUFFER];
     char canBackName[PATH_BUFFER * 2];
+    BackupsAhead* ahead;     /* backup links made ahead, or NULL */
+    BOOL bAhead;             /* backupOutcome holds this target's backup link */
+    BackupOutcome backupOutcome;
 };
 
 enum Step { STEP_ON, STEP_NEXT_TARGET, STEP_STOP };
@@ -115,6 +119,21 @@ std::string WithoutTrailingSlash(std::string dir)
     return dir;
 }
 
+/* The label directory known to be there; asked once per run: asking costs two changes of the
+   current directory. */
+std::string gKnownLabelDir;
+
+/* The backup name of entry n in the label directory (fixes with labels): "%s\\%s%04d.IIB" of the
+   label directory and the base name of the entry's short name. -1 when a name does not fit,
+   else the length. */
+int LabelBackupName(DWORD n, const char* lpEntryName, char* lpOut, size_t cbOut)
+{
+    char szShort[PATH_BUFFER], szBase[PATH_BUFFER];
+    if (!GetFileNamePart(lpEntryName, szShort, sizeof(szShort)) || !StripFileExtension(szShort, szBase, sizeof(szBase)))
+        return -1;
+    return FormatText(lpOut, cbOut, "%s\\%s%04d.IIB", canLabelDir, szBase, (int)n);
+}
+
 /* canBackName, canTempName and canShortName of a target; canLabelDir is made when a backup of a
    fix with labels will go there. FALSE when a name does not fit. */
 BOOL BackupNames(Target* t)
@@ -132,15 +151,13 @@ BOOL BackupNames(Target* t)
         if (!StripFileExtension(t->canShortName, szBase, sizeof(szBase)))
             return FALSE;
         WriteLogF(2, "CreateUpgradedFiles: canShortName: %s, canFile: %s", t->canShortName, szBase);
-        len = FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s%04d.IIB", canLabelDir, szBase, (int)t->n);
-        /* Asked once per run: asking costs two changes of the current directory. */
-        static std::string known;
-        if (known != canLabelDir) {
+        len = LabelBackupName(t->n, t->lpEntryName, t->canBackName, sizeof(t->canBackName));
+        if (gKnownLabelDir != canLabelDir) {
             if (IsDirectory(canLabelDir)) {
-                known = canLabelDir;
+                gKnownLabelDir = canLabelDir;
             } else if (CreateDirectoryA(canLabelDir, NULL)) {
                 WriteLogF(2, "CreateUpgradedFiles: Created backup directory %s", canLabelDir);
-                known = canLabelDir;
+                gKnownLabelDir = canLabelDir;
             } else {
                 WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to create backup directory %s", canLabelDir);
             }
@@ -157,14 +174,15 @@ BOOL BackupNames(Target* t)
 
 /* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
    content until then, so that a run stopped before the commit leaves every file in place. An
-   earlier attempt's backup is kept. */
-BOOL CopyToBackup(const char* lpFrom, const char* lpTo)
+   earlier attempt's backup is kept. lpAhead: the outcome of the same link made ahead, if any. */
+BOOL CopyToBackup(const char* lpFrom, const char* lpTo, const BackupOutcome* lpAhead)
 {
-    if (KeepBackup(lpFrom, lpTo)) {
+    const BOOL bLinked = lpAhead ? lpAhead->bLinked : KeepBackup(lpFrom, lpTo);
+    if (bLinked) {
         WriteLogF(2, "CreateUpgradedFiles: Backed up %s to %s", lpFrom, lpTo);
         return TRUE;
     }
-    DWORD dwError = GetLastError();
+    DWORD dwError = lpAhead ? lpAhead->dwError : GetLastError();
     if (dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS)
         return TRUE;  /* an earlier attempt's backup is kept */
     WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpFrom, lpTo, (long)dwError);
@@ -269,7 +287,8 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
         BOOL bMatch = FALSE;
         char szStamped[PATH_BUFFER] = "";
         std::string dir;
-        const BOOL bInstalled = DoesFileExist(t->canFileName);
+        t->bAhead = t->ahead && t->ahead->Take(t->n, t->canFileName, &t->backupOutcome);
+        const BOOL bInstalled = t->bAhead ? t->backupOutcome.bExists : DoesFileExist(t->canFileName);
         if (!bInstalled) {
             dir = DirectoryPart(t->canFileName);
             if (NameStart(WithoutTrailingSlash(dir).c_str(), t->canShortName, szStamped, sizeof(szStamped))) {
@@ -292,7 +311,7 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 if (strstr(t->canFileName, kNotices)) {
                     if (!DoesFileExist(t->canBackName))
                         WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
-                } else if (!CopyToBackup(t->canFileName, t->canBackName)) {
+                } else if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
                     /* The commit would replace or remove the file with nothing to bring it back. */
                     *pbResult = FALSE;
                     return STEP_STOP;
@@ -416,10 +435,12 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     /* A patched file's installed version goes under the backup name the fix registry records too:
        the patch itself only turns the file back, and a later restore of the base release (a second
        fix on the same base) works from backup copies. */
-    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0 &&
-        !CopyToBackup(t->canFileName, t->canBackName)) {
-        *pbResult = FALSE;
-        return STEP_STOP;
+    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0) {
+        t->bAhead = t->ahead && t->ahead->Take(t->n, t->canFileName, &t->backupOutcome);
+        if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
+            *pbResult = FALSE;
+            return STEP_STOP;
+        }
     }
     if (HandToComponent(*t, giMode == MODE_UPGRADE, pbFailed))
         return STEP_ON;
@@ -477,6 +498,32 @@ BOOL KnownOperation(const zfix::FILEENTRY& fe)
     }
 }
 
+/* The backups of entries from..dwCount that the loop of an upgrade makes in the label directory
+   with the same outcome whoever makes them: one target in the program directory, no archive of
+   the component updaters and not the notices file (their backups follow rules of their own). */
+std::vector<BackupJob> BackupJobs(DWORD from, DWORD dwCount)
+{
+    std::vector<BackupJob> jobs;
+    for (DWORD n = from; n <= dwCount; ++n) {
+        DWORD cb = 0;
+        const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
+        char szName[PATH_BUFFER], szBack[PATH_BUFFER];
+        zfix::FILEENTRY fe;
+        if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
+            break;  /* the loop stops there */
+        const int dir = zfix::EffectiveDir(fe.dwDir);
+        const BOOL bWhole = fe.dwOperation == zfix::FE_REPLACE || fe.dwOperation == zfix::FE_REMOVE;
+        if ((!bWhole && fe.dwOperation != zfix::FE_PATCH) || dir == zfix::DIR_DATA || dir == zfix::DIR_SYSTEM ||
+            ContainsAny(szName, kNotMovedToBackup) || ContainsAny(szName, kHandedToUpdaters) || strstr(szName, kNotices))
+            continue;
+        const int len = LabelBackupName(n, szName, szBack, sizeof(szBack));
+        if (len < 0 || (size_t)len >= sizeof(szBack))
+            continue;
+        jobs.push_back(BackupJob{n, szName, szBack, bWhole});
+    }
+    return jobs;
+}
+
 }  // namespace
 
 BOOL CreateUpgradedFiles(DWORD dwCount)
@@ -486,6 +533,10 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
     BOOL bResult = TRUE;
     BOOL bFailed = FALSE;  /* a failure that ends the whole step at once */
     WriteLogF(2, "CreateUpgradedFiles: number of file entries: %d", (int)dwCount);
+    /* Upgrades of fixes with labels make their backup links ahead, from the first entry after the
+       one that made sure of the label directory. */
+    BackupsAhead ahead;
+    const BOOL bLinksAhead = giMode == MODE_UPGRADE && dwUpgradeType > 0;
 
     for (DWORD n = 1; n <= dwCount && bResult && !bFailed; ++n) {
         DWORD cb = 0;
@@ -529,9 +580,12 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             bResult = FALSE;
             break;
         }
+        if (bLinksAhead && !ahead.Started() && gKnownLabelDir == canLabelDir)
+            ahead.Start(BackupJobs(n, dwCount));
         for (size_t j = 0; j < targets.size(); ++j) {
             Target t;
             memset(&t, 0, sizeof(t));
+            t.ahead = bLinksAhead ? &ahead : NULL;
             t.n = n;
             t.lpEntryName = szName;
             t.fe = &fe;

@@ -52,6 +52,15 @@ HGLOBAL FindAndLoadRes(int id, int kind, DWORD* pdwSize)
     return LoadResource(ghInstance, hRes);
 }
 
+const void* QuietResource(int id, int kind, DWORD* pdwSize)
+{
+    const char* type = ResourceType(kind);
+    HRSRC hRes = type ? FindResourceA(ghInstance, MAKEINTRESOURCEA(id), type) : NULL;
+    HGLOBAL hData = hRes ? LoadResource(ghInstance, hRes) : NULL;
+    *pdwSize = hData ? SizeofResource(ghInstance, hRes) : 0;
+    return hData ? LockResource(hData) : NULL;
+}
+
 BOOL LoadResourceStrings(void)
 {
     const int kMaxStrings = 4096;

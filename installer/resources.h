@@ -23,6 +23,9 @@ typedef struct FILETABLEENTRY {
 } FILETABLEENTRY;
 
 HGLOBAL FindAndLoadRes(int id, int kind, DWORD* pdwSize);
+/* The bytes of a resource as FindAndLoadRes finds it, without its log line: for work done off
+   the order of the log. NULL when missing. */
+const void* QuietResource(int id, int kind, DWORD* pdwSize);
 /* The fix description record (VERSION/1), locked, with its size; NULL after string 32 was shown
    and logged because it is missing. */
 const void* LoadFixRecord(DWORD* pdwSize);

@@ -1,0 +1,71 @@
+/* Backup links made by a second thread a little ahead of the upgrade's loop over the entries.
+   Under Wine, every new name costs round trips to the server and a scan of its whole directory,
+   and the backup directory grows by one name per entry; the loop's own work on the next entries
+   (payloads, patches, temporary files) goes on meanwhile. The loop still decides and logs every
+   backup in its order: it takes the outcome of the link from here, or makes the link itself when
+   the thread has not begun that one. */
+#ifndef ZFIX_BACKUPS_AHEAD_H
+#define ZFIX_BACKUPS_AHEAD_H
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+/* One backup the loop makes when the installed file is there: its entry number, the target and
+   the backup name as the loop names them (relative to the program directory). bCheck: whether the
+   loop tests the target's existence first (whole files and removals; a patched file is opened by
+   the loop instead). */
+struct BackupJob {
+    DWORD n;
+    std::string target;
+    std::string backup;
+    BOOL bCheck;
+};
+
+/* What the loop would have found: whether the target opened for reading (always TRUE without
+   the test), and the result of the link with its error code. */
+struct BackupOutcome {
+    BOOL bExists;
+    BOOL bLinked;
+    DWORD dwError;
+};
+
+class BackupsAhead {
+public:
+    BackupsAhead() = default;
+    BackupsAhead(const BackupsAhead&) = delete;
+    BackupsAhead& operator=(const BackupsAhead&) = delete;
+    ~BackupsAhead() { Stop(); }
+
+    /* Starts the thread on the jobs, in the order of the loop; the current directory (the program
+       directory) anchors their names. */
+    void Start(std::vector<BackupJob> jobs);
+    BOOL Started() const { return worker_.joinable(); }
+
+    /* The outcome of entry n's job for this target, waiting while the thread is on it; FALSE when
+       there is none (no such job, not begun, or the current directory changed), and then the
+       thread leaves that job to the caller. */
+    BOOL Take(DWORD n, const char* lpTarget, BackupOutcome* lpOutcome);
+
+    void Stop();
+
+private:
+    enum State { PENDING, RUNNING, DONE, TAKEN };
+    void Run();
+
+    std::vector<BackupJob> jobs_;
+    std::vector<State> states_;
+    std::vector<BackupOutcome> outcomes_;
+    std::string dir_;
+    size_t next_ = 0;       /* the first job the loop has not asked for */
+    bool stop_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread worker_;
+};
+
+#endif
