@@ -18,8 +18,11 @@ std::string CurrentDirectory()
     return n > 0 && n < sizeof(szDir) ? std::string(szDir) : std::string();
 }
 
+/* A name as the loop's current directory resolves it: one with a drive or a root stays as it is. */
 std::string Under(const std::string& dir, const std::string& name)
 {
+    if ((name.size() > 1 && name[1] == ':') || (!name.empty() && name[0] == '\\'))
+        return name;
     return dir.empty() || dir.back() == '\\' ? dir + name : dir + "\\" + name;
 }
 
@@ -36,7 +39,11 @@ void BackupsAhead::Start(std::vector<BackupJob> jobs)
     outcomes_.assign(jobs_.size(), BackupOutcome());
     next_ = 0;
     stop_ = false;
-    worker_ = std::thread([this] { Run(); });
+    try {
+        worker_ = std::thread([this] { Run(); });
+    } catch (...) {
+        jobs_.clear();  /* no thread to be had: the loop makes every backup itself */
+    }
 }
 
 void BackupsAhead::Run()
@@ -76,18 +83,17 @@ BOOL BackupsAhead::Take(DWORD n, const char* lpTarget, BackupOutcome* lpOutcome)
     for (; i < jobs_.size() && jobs_[i].n < n; ++i)
         if (states_[i] == PENDING)
             states_[i] = TAKEN;  /* the loop went past it: it decides itself what that entry needs */
-    if (i == jobs_.size() || jobs_[i].n != n || jobs_[i].target != lpTarget)
-        return FALSE;
-    next_ = i + 1;
+    next_ = i < jobs_.size() && jobs_[i].n == n ? i + 1 : i;
     changed_.notify_all();
-    if (states_[i] == PENDING || CurrentDirectory() != dir_) {
-        if (states_[i] == PENDING)
-            states_[i] = TAKEN;
-        else
-            changed_.wait(lock, [&] { return states_[i] == DONE; });
+    if (next_ == i)
+        return FALSE;
+    if (states_[i] == PENDING) {
+        states_[i] = TAKEN;
         return FALSE;
     }
     changed_.wait(lock, [&] { return states_[i] == DONE; });
+    if (jobs_[i].target != lpTarget || CurrentDirectory() != dir_)
+        return FALSE;  /* made for another name than the loop's: the loop goes its own way */
     *lpOutcome = outcomes_[i];
     return TRUE;
 }

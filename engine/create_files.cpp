@@ -536,7 +536,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
     /* Upgrades of fixes with labels make their backup links ahead, from the first entry after the
        one that made sure of the label directory. */
     BackupsAhead ahead;
-    const BOOL bLinksAhead = giMode == MODE_UPGRADE && dwUpgradeType > 0;
+    BOOL bLinksAhead = giMode == MODE_UPGRADE && dwUpgradeType > 0;
 
     for (DWORD n = 1; n <= dwCount && bResult && !bFailed; ++n) {
         DWORD cb = 0;
@@ -580,12 +580,14 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             bResult = FALSE;
             break;
         }
-        if (bLinksAhead && !ahead.Started() && gKnownLabelDir == canLabelDir)
+        if (bLinksAhead && gKnownLabelDir == canLabelDir) {
+            bLinksAhead = FALSE;  /* started once */
             ahead.Start(BackupJobs(n, dwCount));
+        }
         for (size_t j = 0; j < targets.size(); ++j) {
             Target t;
             memset(&t, 0, sizeof(t));
-            t.ahead = bLinksAhead ? &ahead : NULL;
+            t.ahead = ahead.Started() ? &ahead : NULL;
             t.n = n;
             t.lpEntryName = szName;
             t.fe = &fe;
