@@ -3,8 +3,6 @@
 #include "installer/file_copy.h"
 #include "installer/paths.h"
 
-#include <string.h>
-
 namespace {
 
 /* How far the thread may run ahead of the loop: a stopped run leaves at most this many backups

@@ -46,9 +46,9 @@ public:
     void Start(std::vector<BackupJob> jobs);
     BOOL Started() const { return worker_.joinable(); }
 
-    /* The outcome of entry n's job for this target, waiting while the thread is on it; FALSE when
-       there is none (no such job, not begun, or the current directory changed), and then the
-       thread leaves that job to the caller. */
+    /* The outcome of entry n's job for this target, waiting while the thread is on it. FALSE when
+       there is none to use (no such job, not begun, or made for another name or current
+       directory): the caller then goes its own way, and the thread no longer touches that job. */
     BOOL Take(DWORD n, const char* lpTarget, BackupOutcome* lpOutcome);
 
     void Stop();
