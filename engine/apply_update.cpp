@@ -45,6 +45,12 @@ public:
     void SetPos(uint32_t pos) override { GaugeProgress(ghGaugeFile, GAUGE_SETPOS, (LONG)pos); }
 };
 
+void LogWholeCopy(const zfix::FILEENTRY* e)
+{
+    if (e->dwOperation == zfix::FE_REPLACE)
+        WriteLogF(0, "Copying %ld bytes\n", (long)e->dwNewSize);
+}
+
 /* Size and checksum of the installed file, leaving it at its start. */
 void Measure(FILE* f, uint32_t* pdwSize, uint32_t* pdwChecksum)
 {
@@ -78,8 +84,8 @@ BOOL Apply(const char* lpCaller, bool bRevert, FILE* lpInstalled, const char* lp
             return FALSE;
         }
     }
-    if (!bRevert && e->dwOperation == zfix::FE_REPLACE)
-        WriteLogF(0, "Copying %ld bytes\n", (long)e->dwNewSize);
+    if (!bRevert)
+        LogWholeCopy(e);
     InstalledFile source(lpInstalled);
     TempFile sink(lpTemp);
     FileGauge gauge;
@@ -118,4 +124,21 @@ BOOL RevertFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, co
 {
     return Apply("RevertFile", true, lpInstalled, lpInstalledName, lpTemp, lpPayload, dwPayloadSize, lpEntry,
                  pdwWritten);
+}
+
+void ReplayUpgradeFile(const zfix::FILEENTRY* lpEntry, const std::vector<GaugeCall>& gauge)
+{
+    LogWholeCopy(lpEntry);
+    FileGauge file;
+    for (const GaugeCall& call : gauge) {
+        if (call.bRange)
+            file.SetRange(call.value);
+        else
+            file.SetPos(call.value);
+    }
+}
+
+BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected)
+{
+    return dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0;
 }

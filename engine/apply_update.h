@@ -9,6 +9,10 @@
 
 #include "package/file_entry.h"
 
+#include <stdint.h>
+
+#include <vector>
+
 /* FALSE (logged) when the installed file of a patch is not the one the patch starts from, when
    the payload is damaged, when the operation is not one that writes a file, or when the temporary
    file cannot be written; the temporary file then holds no usable content. lpInstalled may be
@@ -18,5 +22,19 @@ BOOL UpgradeFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, c
                  DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten);
 BOOL RevertFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
                 DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten);
+
+/* The final check of a temporary file's content: its checksum is the expected one, or either is
+   one that passes unchecked (0, and 0xFFFFFFFF for the expected one). */
+BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected);
+
+/* A call the file gauge received: a range when bRange, else a position. */
+struct GaugeCall {
+    bool bRange;
+    uint32_t value;
+};
+
+/* What UpgradeFile logs and shows of an entry whose content was made elsewhere: the copy line of
+   a whole file, then the file gauge's calls. */
+void ReplayUpgradeFile(const zfix::FILEENTRY* lpEntry, const std::vector<GaugeCall>& gauge);
 
 #endif

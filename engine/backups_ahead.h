@@ -1,7 +1,6 @@
-/* Backup links made by a second thread a little ahead of the upgrade's loop over the entries.
-   Under Wine, every new name costs round trips to the server and a scan of its whole directory,
-   and the backup directory grows by one name per entry; the loop's own work on the next entries
-   (payloads, patches, temporary files) goes on meanwhile. The loop still decides and logs every
+/* Backup links made by a second thread a little ahead of the upgrade's loop over the entries
+   (see installer/work_ahead.h): the backup directory grows by one name per entry, and under Wine
+   every new name costs a scan of its whole directory. The loop still decides and logs every
    backup in its order: it takes the outcome of the link from here, or makes the link itself when
    the thread has not begun that one. */
 #ifndef ZFIX_BACKUPS_AHEAD_H
@@ -9,10 +8,9 @@
 
 #include <windows.h>
 
-#include <condition_variable>
-#include <mutex>
+#include "installer/work_ahead.h"
+
 #include <string>
-#include <thread>
 #include <vector>
 
 /* One backup the loop makes when the installed file is there: its entry number, the target and
@@ -36,36 +34,23 @@ struct BackupOutcome {
 
 class BackupsAhead {
 public:
-    BackupsAhead() = default;
-    BackupsAhead(const BackupsAhead&) = delete;
-    BackupsAhead& operator=(const BackupsAhead&) = delete;
-    ~BackupsAhead() { Stop(); }
-
     /* Starts the thread on the jobs, in the order of the loop; the current directory (the program
        directory) anchors their names. */
     void Start(std::vector<BackupJob> jobs);
-    BOOL Started() const { return worker_.joinable(); }
+    BOOL Started() const { return queue_.Started(); }
 
     /* The outcome of entry n's job for this target, waiting while the thread is on it. FALSE when
        there is none to use (no such job, not begun, or made for another name or current
        directory): the caller then goes its own way, and the thread no longer touches that job. */
     BOOL Take(DWORD n, const char* lpTarget, BackupOutcome* lpOutcome);
 
-    void Stop();
+    void Stop() { queue_.Stop(); }
 
 private:
-    enum State { PENDING, RUNNING, DONE, TAKEN };
-    void Run();
-
     std::vector<BackupJob> jobs_;
-    std::vector<State> states_;
     std::vector<BackupOutcome> outcomes_;
     std::string dir_;
-    size_t next_ = 0;       /* the first job the loop has not asked for */
-    bool stop_ = false;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::thread worker_;
+    WorkAhead queue_;
 };
 
 #endif

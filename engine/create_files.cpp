@@ -5,6 +5,7 @@
 #include "components/names.h"
 #include "engine/apply_update.h"
 #include "engine/backups_ahead.h"
+#include "engine/temps_ahead.h"
 #include "engine/progress.h"
 #include "engine/targets.h"
 #include "installer/globals.h"
@@ -42,18 +43,23 @@ const char* const kHandedToUpdaters[] = {"hlv-dojo.cab", "osgi_plugins.cab", "kw
 class Payload {
 public:
     ~Payload() { Free(); }
-    BOOL Load(DWORD n)
+    /* The packed resource of entry n. */
+    BOOL Find(DWORD n)
     {
-        DWORD cb = 0;
-        HGLOBAL hRes = FindAndLoadRes((int)n, RES_UPDATE, &cb);
-        const void* data = hRes ? LockResource(hRes) : NULL;
-        if (!data) {
+        HGLOBAL hRes = FindAndLoadRes((int)n, RES_UPDATE, &cbPacked_);
+        packed_ = hRes ? LockResource(hRes) : NULL;
+        if (!packed_) {
             WriteLogF(0, "Failed to load update resource %d.", (int)n);
             return FALSE;
         }
+        return TRUE;
+    }
+    /* The bytes of the resource found. */
+    BOOL Unpack(DWORD n)
+    {
         /* A payload that does not unpack to its stated size is damaged whatever checksum its
            entry states (0 would let the zero-filled rest through the final check). */
-        if (!DecompressBuffer(data, cb, &hMem_, &size_)) {
+        if (!DecompressBuffer(packed_, cbPacked_, &hMem_, &size_)) {
             WriteLogF(0, "CreateUpgradedFiles: ERROR: update resource %d does not unpack to its stated %lu bytes", (int)n,
                       (unsigned long)size_);
             Free();
@@ -78,6 +84,8 @@ public:
     DWORD Size() const { return size_; }
 
 private:
+    const void* packed_ = NULL;
+    DWORD cbPacked_ = 0;
     HGLOBAL hMem_ = NULL;
     const BYTE* bytes_ = NULL;
     DWORD size_ = 0;
@@ -97,6 +105,7 @@ struct Target {
     BackupsAhead* ahead;     /* backup links made ahead, or NULL */
     BOOL bAhead;             /* backupOutcome holds this target's backup link */
     BackupOutcome backupOutcome;
+    const TempOutcome* made; /* the temporary file made ahead, or NULL */
 };
 
 enum Step { STEP_ON, STEP_NEXT_TARGET, STEP_STOP };
@@ -356,16 +365,6 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
     return STEP_ON;
 }
 
-/* Seconds since 1970-01-01 UTC as a file time. */
-FILETIME UnixTimeToFileTime(DWORD dwTime)
-{
-    ULONGLONG t = (ULONGLONG)dwTime * 10000000ULL + 116444736000000000ULL;
-    FILETIME ft;
-    ft.dwLowDateTime = (DWORD)t;
-    ft.dwHighDateTime = (DWORD)(t >> 32);
-    return ft;
-}
-
 /* Sets the last-access and last-modified times of the open file; every byte is written first. */
 BOOL StampTime(FILE* f, DWORD dwTime)
 {
@@ -376,12 +375,43 @@ BOOL StampTime(FILE* f, DWORD dwTime)
     return h != INVALID_HANDLE_VALUE && SetFileTime(h, NULL, &ft, &ft);
 }
 
+/* The end of the temporary file step, once the content passed its final check: the backup of a
+   patched file, the component updaters, and the closing lines. */
+Step BackupPatched(Target* t, BOOL* pbResult, BOOL* pbFailed, BOOL bStamped)
+{
+    /* A patched file's installed version goes under the backup name the fix registry records too:
+       the patch itself only turns the file back, and a later restore of the base release (a second
+       fix on the same base) works from backup copies. */
+    if (t->fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0) {
+        t->bAhead = t->ahead && t->ahead->Take(t->n, t->canFileName, &t->backupOutcome);
+        if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
+            *pbResult = FALSE;
+            return STEP_STOP;
+        }
+    }
+    if (HandToComponent(*t, giMode == MODE_UPGRADE, pbFailed))
+        return STEP_ON;
+    if (!bStamped) {
+        WriteLogF(1, "Failed to set time on %s.", t->canTempName);
+        return STEP_ON;
+    }
+    WriteLog("OK", 1);
+    WriteLog("", 1);
+    return STEP_ON;
+}
+
 /* Temporary file step: the content for the end of the run, its final check and its time. The
    checksum is taken of the bytes as they are written, and the time is set through the open file:
    opening a file is the dearest part of writing a small one. */
 Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
 {
     const zfix::FILEENTRY* fe = t->fe;
+    if (t->made) {
+        /* Made ahead: written, checked and timed as below, with UpgradeFile's lines and gauge. */
+        ReplayUpgradeFile(fe, t->made->gauge);
+        WriteLogF(2, "CreateUpgradedFiles: UpgradeFile returned SUCCESS for file %s", t->canFileName);
+        return BackupPatched(t, pbResult, pbFailed, TRUE);
+    }
     FILE* tmp = fopen(t->canTempName, "w+b");
     if (!tmp) {
         if (lpInstalled)
@@ -415,7 +445,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     }
     if (lpInstalled)
         fclose(lpInstalled);
-    const BOOL bPasses = dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0;
+    const BOOL bPasses = PassesFinalCheck(dwFound, dwExpected);
     const BOOL bComponent = ContainsAny(t->canFileName, kHandedToUpdaters);
     BOOL bStamped = FALSE;
     if (bOk && bPasses && !bComponent)
@@ -432,25 +462,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
         *pbResult = FALSE;
         return STEP_STOP;
     }
-    /* A patched file's installed version goes under the backup name the fix registry records too:
-       the patch itself only turns the file back, and a later restore of the base release (a second
-       fix on the same base) works from backup copies. */
-    if (fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0) {
-        t->bAhead = t->ahead && t->ahead->Take(t->n, t->canFileName, &t->backupOutcome);
-        if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
-            *pbResult = FALSE;
-            return STEP_STOP;
-        }
-    }
-    if (HandToComponent(*t, giMode == MODE_UPGRADE, pbFailed))
-        return STEP_ON;
-    if (!bStamped) {
-        WriteLogF(1, "Failed to set time on %s.", t->canTempName);
-        return STEP_ON;
-    }
-    WriteLog("OK", 1);
-    WriteLog("", 1);
-    return STEP_ON;
+    return BackupPatched(t, pbResult, pbFailed, bStamped);
 }
 
 Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
@@ -462,7 +474,7 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
         return STEP_STOP;
     }
     FILE* installed = NULL;
-    if (fe->dwOperation == zfix::FE_PATCH) {
+    if (fe->dwOperation == zfix::FE_PATCH && !t->made) {
         installed = fopen(t->canFileName, "rb");
         if (!installed) {
             WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
@@ -498,28 +510,63 @@ BOOL KnownOperation(const zfix::FILEENTRY& fe)
     }
 }
 
-/* The backups of entries from..dwCount that the loop of an upgrade makes in the label directory
-   with the same outcome whoever makes them: one target in the program directory, no archive of
-   the component updaters and not the notices file (their backups follow rules of their own). */
-std::vector<BackupJob> BackupJobs(DWORD from, DWORD dwCount)
+/* An entry of an upgrade whose backup and temporary file the loop makes with the same outcome
+   whoever makes them: a patched, replaced or removed file with one target in the program
+   directory, no archive of the component updaters and not the notices file (their files follow
+   rules of their own). */
+struct PlainEntry {
+    DWORD n;
+    std::string name;  /* also its target */
+    zfix::FILEENTRY fe;
+};
+
+std::vector<PlainEntry> PlainEntries(DWORD dwCount)
 {
-    std::vector<BackupJob> jobs;
-    for (DWORD n = from; n <= dwCount; ++n) {
+    std::vector<PlainEntry> entries;
+    for (DWORD n = 1; n <= dwCount; ++n) {
         DWORD cb = 0;
         const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
-        char szName[PATH_BUFFER], szBack[PATH_BUFFER];
+        char szName[PATH_BUFFER];
         zfix::FILEENTRY fe;
         if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
             break;  /* the loop stops there */
         const int dir = zfix::EffectiveDir(fe.dwDir);
-        const BOOL bWhole = fe.dwOperation == zfix::FE_REPLACE || fe.dwOperation == zfix::FE_REMOVE;
-        if ((!bWhole && fe.dwOperation != zfix::FE_PATCH) || dir == zfix::DIR_DATA || dir == zfix::DIR_SYSTEM ||
-            ContainsAny(szName, kNotMovedToBackup) || ContainsAny(szName, kHandedToUpdaters) || strstr(szName, kNotices))
+        const BOOL bFile = fe.dwOperation == zfix::FE_PATCH || fe.dwOperation == zfix::FE_REPLACE ||
+                           fe.dwOperation == zfix::FE_REMOVE;
+        if (bFile && dir != zfix::DIR_DATA && dir != zfix::DIR_SYSTEM && !ContainsAny(szName, kNotMovedToBackup) &&
+            !ContainsAny(szName, kHandedToUpdaters) && !strstr(szName, kNotices))
+            entries.push_back(PlainEntry{n, szName, fe});
+    }
+    return entries;
+}
+
+/* The backup links of the entries from `from` on, in the label directory. */
+std::vector<BackupJob> BackupJobs(const std::vector<PlainEntry>& entries, DWORD from)
+{
+    std::vector<BackupJob> jobs;
+    for (const PlainEntry& e : entries) {
+        char szBack[PATH_BUFFER];
+        const int len = LabelBackupName(e.n, e.name.c_str(), szBack, sizeof(szBack));
+        if (e.n < from || len < 0 || (size_t)len >= sizeof(szBack))
             continue;
-        const int len = LabelBackupName(n, szName, szBack, sizeof(szBack));
-        if (len < 0 || (size_t)len >= sizeof(szBack))
+        jobs.push_back(BackupJob{e.n, e.name, szBack, e.fe.dwOperation != zfix::FE_PATCH});
+    }
+    return jobs;
+}
+
+/* The temporary files of the patched and replaced entries; not of a driver (".sys"), which the
+   loop skips when it is not installed, nor of a file too big to be made in memory. */
+std::vector<TempJob> TempJobs(const std::vector<PlainEntry>& entries)
+{
+    std::vector<TempJob> jobs;
+    for (const PlainEntry& e : entries) {
+        char szExt[PATH_BUFFER], szTemp[PATH_BUFFER];
+        GetFileExtension(e.name.c_str(), szExt, sizeof(szExt));
+        if (e.fe.dwOperation == zfix::FE_REMOVE || strcmp(szExt, "sys") == 0 ||
+            e.fe.dwOldSize > TempsAhead::kMaxInMemory || e.fe.dwNewSize > TempsAhead::kMaxInMemory)
             continue;
-        jobs.push_back(BackupJob{n, szName, szBack, bWhole});
+        TempFileName(e.n, szTemp, sizeof(szTemp));
+        jobs.push_back(TempJob{e.n, e.fe, e.name, szTemp});
     }
     return jobs;
 }
@@ -533,10 +580,17 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
     BOOL bResult = TRUE;
     BOOL bFailed = FALSE;  /* a failure that ends the whole step at once */
     WriteLogF(2, "CreateUpgradedFiles: number of file entries: %d", (int)dwCount);
-    /* Upgrades of fixes with labels make their backup links ahead, from the first entry after the
-       one that made sure of the label directory. */
+    /* Upgrades of fixes with labels make their temporary files ahead, and their backup links from
+       the first entry after the one that made sure of the label directory. A failed or stopped
+       upgrade of a fix with labels is undone, temporary files made ahead included. */
     BackupsAhead ahead;
+    TempsAhead made;
     BOOL bLinksAhead = giMode == MODE_UPGRADE && dwUpgradeType > 0;
+    std::vector<PlainEntry> plain;
+    if (bLinksAhead) {
+        plain = PlainEntries(dwCount);
+        made.Start(TempJobs(plain));
+    }
 
     for (DWORD n = 1; n <= dwCount && bResult && !bFailed; ++n) {
         DWORD cb = 0;
@@ -567,9 +621,18 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             continue;
         }
         Payload payload;
-        if (fe.dwOperation != zfix::FE_REMOVE && !payload.Load(n)) {
-            bResult = FALSE;
-            break;
+        TempOutcome madeAhead;
+        BOOL bMadeAhead = FALSE;
+        if (fe.dwOperation != zfix::FE_REMOVE) {
+            if (!payload.Find(n)) {
+                bResult = FALSE;
+                break;
+            }
+            bMadeAhead = made.Started() && made.Take(n, szName, &madeAhead);
+            if (!bMadeAhead && !payload.Unpack(n)) {
+                bResult = FALSE;
+                break;
+            }
         }
         char szLine[PATH_BUFFER * 2];
         FormatText(szLine, sizeof(szLine), "%s %s", Str(30), szName);
@@ -582,12 +645,13 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
         }
         if (bLinksAhead && gKnownLabelDir == canLabelDir) {
             bLinksAhead = FALSE;  /* started once */
-            ahead.Start(BackupJobs(n, dwCount));
+            ahead.Start(BackupJobs(plain, n));
         }
         for (size_t j = 0; j < targets.size(); ++j) {
             Target t;
             memset(&t, 0, sizeof(t));
             t.ahead = ahead.Started() ? &ahead : NULL;
+            t.made = bMadeAhead ? &madeAhead : NULL;
             t.n = n;
             t.lpEntryName = szName;
             t.fe = &fe;

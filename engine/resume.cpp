@@ -40,12 +40,7 @@ std::string InProgramDir(const char* lpName)
 }
 
 /* A target path as the engine names it; relative ones lie in the program directory. */
-std::string Absolute(const std::string& path)
-{
-    if (path.size() > 1 && (path[1] == ':' || (path[0] == '\\' && path[1] == '\\')))
-        return path;
-    return InProgramDir(path.c_str());
-}
+std::string Absolute(const std::string& path) { return ResolvedIn(gpProgramDir ? gpProgramDir : ".", path); }
 
 /* The last part of a path. */
 const char* LastPart(const char* lpPath)

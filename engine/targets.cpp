@@ -42,6 +42,20 @@ BOOL EntryTargets(const char* lpName, DWORD dwDir, BOOL bAllPartitions, std::vec
 
 void TempFileName(DWORD n, char* lpOut, size_t cbOut) { FormatText(lpOut, cbOut, "UPTMP%04d.TMP", (int)n); }
 
+std::string CurrentDirectoryName()
+{
+    char szDir[MAX_PATH * 2] = "";
+    DWORD n = GetCurrentDirectoryA(sizeof(szDir), szDir);
+    return n > 0 && n < sizeof(szDir) ? std::string(szDir) : std::string();
+}
+
+std::string ResolvedIn(const std::string& dir, const std::string& name)
+{
+    if ((name.size() > 1 && name[1] == ':') || (!name.empty() && name[0] == '\\'))
+        return name;
+    return dir.empty() || dir.back() == '\\' ? dir + name : dir + "\\" + name;
+}
+
 BOOL ContainsAny(const char* lpPath, const char* const* lpTexts)
 {
     for (; *lpTexts; ++lpTexts)

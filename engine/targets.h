@@ -20,6 +20,13 @@ BOOL EntryTargets(const char* lpName, DWORD dwDir, BOOL bAllPartitions, std::vec
 /* "UPTMP%04d.TMP": the temporary file of entry n in the program directory. */
 void TempFileName(DWORD n, char* lpOut, size_t cbOut);
 
+/* The current directory, empty when it cannot be had. */
+std::string CurrentDirectoryName();
+
+/* A name as a process whose current directory is dir finds it: one with a drive, or starting
+   with a backslash, stays as it is. */
+std::string ResolvedIn(const std::string& dir, const std::string& name);
+
 /* TRUE when any of the texts (a NULL-ended list) occurs in lpPath. */
 BOOL ContainsAny(const char* lpPath, const char* const* lpTexts);
 
