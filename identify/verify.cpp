@@ -1,39 +1,78 @@
 /* Verification of the files that the fix patches in place. */
 #include "identify/identify.h"
 
-#include "identify/checksum.h"
 #include "installer/gauge.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/paths.h"
 #include "installer/resources.h"
 #include "installer/text.h"
+#include "installer/work_ahead.h"
+#include "package/checksum.h"
 #include "package/file_entry.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 enum FileState { FILE_ABSENT, FILE_IN_USE, FILE_MATCHES, FILE_DIFFERS };
 
-/* Opens a file for reading and for update and compares its checksum with the expected one;
-   iCase numbers the skip line of an absent file (1 in a data directory of several, 2 elsewhere). */
-static FileState CheckFile(const char* lpPath, DWORD dwExpected, int iCase)
+/* What opening a file for reading and for update found: its checksum, or whether it is there. */
+struct Probe {
+    BOOL bOpened;
+    BOOL bExists;
+    BOOL bNoBuffer;  /* no read buffer could be had: the checksum is 0 */
+    uint32_t dwChecksum;
+};
+
+/* Opened through the system rather than the C library: the library holds its lock on every
+   stream while it opens a file, which would make the threads ahead wait on one another. */
+static Probe ProbeFile(const std::string& path)
 {
     /* A file that opens for update opens for reading too: the read-only open only tells an absent
-       file from one in use, and is made when the open for update fails. */
-    FILE* f = fopen(lpPath, "r+b");
-    if (!f) {
-        if (!DoesFileExist(lpPath)) {
+       file from one in use, and is made when the open for update fails (the modes "r+b" and "r"
+       of the C library). */
+    Probe probe = {FALSE, FALSE, FALSE, 0};
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE) {
+        probe.bExists = DoesFileExist(path.c_str());
+        return probe;
+    }
+    probe.bOpened = probe.bExists = TRUE;
+    std::vector<uint8_t> buffer;
+    try {
+        buffer.resize(256 * 1024);
+    } catch (...) {
+        probe.bNoBuffer = TRUE;
+    }
+    DWORD got = 0;
+    uint32_t crc = 0;
+    while (!probe.bNoBuffer && ReadFile(h, buffer.data(), (DWORD)buffer.size(), &got, NULL) && got > 0)
+        crc = zfix::Crc32(buffer.data(), got, crc);
+    if (!probe.bNoBuffer)
+        probe.dwChecksum = crc;
+    CloseHandle(h);
+    return probe;
+}
+
+/* Compares a file's checksum with the expected one; iCase numbers the skip line of an absent file
+   (1 in a data directory of several, 2 elsewhere). */
+static FileState CheckFile(const char* lpPath, const Probe& probe, DWORD dwExpected, int iCase)
+{
+    if (!probe.bOpened) {
+        if (!probe.bExists) {
             WriteLogF(2, "VerifyFiles: The file %s is not installed. Intentionally skipping (%d) (This is OK)", lpPath, iCase);
             return FILE_ABSENT;
         }
         WriteLogF(1, "The file %s is missing or in use by another process. Skipping", lpPath);
         return FILE_IN_USE;
     }
-    unsigned long dwChecksum = FileChecksum(f);
-    fclose(f);
+    if (probe.bNoBuffer)
+        LOG_ALLOC_FAILURE();
+    unsigned long dwChecksum = probe.dwChecksum;
     if (dwChecksum == dwExpected) {
         WriteLogF(2, "VerifyFiles: Checksum for file %s (0x%08X) is correct", lpPath, (unsigned)dwChecksum);
         return FILE_MATCHES;
@@ -42,12 +81,37 @@ static FileState CheckFile(const char* lpPath, DWORD dwExpected, int iCase)
     return FILE_DIFFERS;
 }
 
+/* The files VerifyFiles opens, in its order: the patched ones outside the system directory, under
+   every data directory in use or in the program directory. */
+static std::vector<std::string> PatchedPaths(const zfix::FIXRECORD& record, DWORD count)
+{
+    std::vector<std::string> paths;
+    for (DWORD n = 0; n < count && n < record.files.size(); ++n) {
+        const zfix::FILELISTRECORD& f = record.files[n];
+        if (f.dwOperation != zfix::FE_PATCH || f.dwDir == zfix::DIR_SYSTEM)
+            continue;
+        if (f.dwDir == zfix::DIR_DATA && giPartitions > 1) {
+            for (int i = 0; i < giPartitions; ++i)
+                if (gpDataValid[i])
+                    paths.push_back(std::string(gpZorelData[i]) + "\\" + f.lpFile);
+        } else {
+            paths.push_back(f.dwDir == zfix::DIR_DATA && giPartitions > 0 ? std::string(gpZorelData[0]) + "\\" + f.lpFile
+                                                                           : std::string(f.lpFile));
+        }
+    }
+    return paths;
+}
+
 int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
 {
     int faults = 0;
     BOOL bFailed = FALSE;
     WriteLog("VerifyFiles: Starting", 1);
     GaugeCommand(ghGaugeFile, GAUGE_SETRANGE, (LONG)count);
+    /* The files are opened and read a little ahead on two threads: each open waits on the file
+       server. */
+    AnswersAhead<Probe> probes(ProbeFile);
+    probes.Start(PatchedPaths(record, count), 2);
     for (DWORD n = 0; n < count && n < record.files.size(); ++n) {
         const zfix::FILELISTRECORD& f = record.files[n];
         DWORD dwExpected = giMode == MODE_UPGRADE ? f.dwOldChecksum : giMode == MODE_REVERT ? f.dwNewChecksum : 0;
@@ -57,7 +121,7 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
                     if (!gpDataValid[i])
                         continue;
                     std::string path = std::string(gpZorelData[i]) + "\\" + f.lpFile;
-                    FileState state = CheckFile(path.c_str(), dwExpected, 1);
+                    FileState state = CheckFile(path.c_str(), probes.Get(path), dwExpected, 1);
                     if (state == FILE_IN_USE)
                         gpDataValid[i] = 0;
                     if (state == FILE_IN_USE || state == FILE_DIFFERS)
@@ -70,7 +134,7 @@ int VerifyFiles(const zfix::FIXRECORD& record, DWORD count)
             } else {
                 std::string path = f.dwDir == zfix::DIR_DATA && giPartitions > 0 ? std::string(gpZorelData[0]) + "\\" + f.lpFile
                                                                                 : std::string(f.lpFile);
-                FileState state = CheckFile(path.c_str(), dwExpected, 2);
+                FileState state = CheckFile(path.c_str(), probes.Get(path), dwExpected, 2);
                 if (state == FILE_IN_USE)
                     return 0;
                 if (state == FILE_DIFFERS && path != "tessra.dll")

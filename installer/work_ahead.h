@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class WorkAhead {
@@ -45,6 +46,52 @@ public:
 private:
     struct Shared;
     std::unique_ptr<Shared> shared_;
+};
+
+/* The answers to one question about a list of paths, worked out by threads ahead of a loop that
+   asks about the paths in the order of the list (it may pass some over). */
+template <class Answer>
+class AnswersAhead {
+public:
+    typedef std::function<Answer(const std::string&)> Question;
+
+    /* The question must be safe to ask on another thread, and its answer must not depend on when
+       it is asked within a few files. */
+    explicit AnswersAhead(Question ask) : ask_(std::move(ask)) {}
+
+    void Start(std::vector<std::string> paths, int threads)
+    {
+        queue_.Stop();
+        paths_ = std::move(paths);
+        answers_.assign(paths_.size(), Answer());
+        next_ = 0;
+        std::vector<DWORD> entries;
+        for (size_t k = 0; k < paths_.size(); ++k)
+            entries.push_back((DWORD)k + 1);
+        queue_.Start(std::move(entries), [this](size_t i) { answers_[i] = ask_(paths_[i]); }, threads);
+    }
+
+    /* The answer for a path of the list, after those asked before it (the ones between are
+       passed over); worked out now when no thread has, or for a path not further on in the
+       list. */
+    Answer Get(const std::string& path)
+    {
+        size_t j = next_;
+        while (j < paths_.size() && paths_[j] != path)
+            ++j;
+        if (j == paths_.size())
+            return ask_(path);
+        next_ = j + 1;
+        const int i = queue_.Take((DWORD)j + 1);
+        return i >= 0 ? answers_[(size_t)i] : ask_(path);
+    }
+
+private:
+    Question ask_;
+    std::vector<std::string> paths_;
+    std::vector<Answer> answers_;
+    size_t next_ = 0;
+    WorkAhead queue_;
 };
 
 #endif
