@@ -21,8 +21,6 @@
 
 namespace {
 
-const char kNotices[] = "license\\notices.txt";
-
 /* The errno a failed file operation of the C library would have given: 13 for a file that is
    locked or protected, 2 for one that is not there. */
 int ErrnoOf(DWORD dwError)
@@ -253,6 +251,16 @@ BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount)
         char szTemp[PATH_BUFFER];
         TempFileName(k, szTemp, sizeof(szTemp));
         DWORD dwTempSize = FileSizeOf(szTemp);
+        /* A patched file always has new content; none means its installed copy could not be read
+           ("Skipping"), and an empty temporary file would remove it with no copy kept: the
+           commit stops before it, and the file stays as it is. */
+        if (dwTempSize == 0 && lpTable[k].dwOperation == zfix::FE_PATCH &&
+            !ContainsAny(lpTable[k].lpFile, kHandedToUpdaters)) {
+            WriteLogF(0, "RenameTempFiles: ERROR: no new content for %s in %s: it stays as it is", lpTable[k].lpFile,
+                      szTemp);
+            bResult = FALSE;
+            break;
+        }
         BOOL bTempGone = FALSE;
         BOOL bNotices = FALSE;
         for (size_t j = 0; j < targets.size(); ++j) {

@@ -8,10 +8,12 @@
 typedef struct COMMITSLOT {
     char* lpFile;
     DWORD dwDir;
+    DWORD dwOperation;  /* FE_* of the slot's entry */
 } COMMITSLOT;
 
 /* Puts "UPTMP%04d.TMP" of slots 1 to dwCount in place over every target of the slot; an empty or
-   missing temporary file leaves the target absent. FALSE when a target could not be replaced. */
+   missing temporary file leaves the target absent, but that of a patched file stops the commit
+   before its targets. FALSE when a target could not be replaced, or at such a stop. */
 BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount);
 
 #endif

@@ -34,10 +34,6 @@ const char* const kComponentArchives[] = {"hlv-dojo.cab", "osgi_plugins.cab", "j
                                           "ckeditor.cab", NULL};
 const char* const kNotMovedToBackup[] = {"hlv-dojo.cab", "keyrk2.dll", "osgi_plugins.cab", "ckeditor.cab",
                                          "jvm.cab", "jvm_patch.diff", NULL};
-const char kNotices[] = "license\\notices.txt";
-/* Archives whose temporary file goes to a component updater instead of being committed. */
-const char* const kHandedToUpdaters[] = {"hlv-dojo.cab", "osgi_plugins.cab", "kwswindows.zip", "ckeditor.cab", "jvm.cab",
-                                         NULL};
 
 /* The unpacked payload of one entry, freed when the entry is done. */
 class Payload {

@@ -40,6 +40,10 @@ BOOL EntryTargets(const char* lpName, DWORD dwDir, BOOL bAllPartitions, std::vec
     }
 }
 
+const char kNotices[] = "license\\notices.txt";
+const char* const kHandedToUpdaters[] = {"hlv-dojo.cab", "osgi_plugins.cab", "kwswindows.zip", "ckeditor.cab", "jvm.cab",
+                                         NULL};
+
 void TempFileName(DWORD n, char* lpOut, size_t cbOut) { FormatText(lpOut, cbOut, "UPTMP%04d.TMP", (int)n); }
 
 std::string CurrentDirectoryName()

@@ -17,6 +17,12 @@ struct EntryTarget {
    DIR_SYSTEM, else the name itself. FALSE (logged) when a path does not fit a path buffer. */
 BOOL EntryTargets(const char* lpName, DWORD dwDir, BOOL bAllPartitions, std::vector<EntryTarget>* lpTargets);
 
+/* The notices file, committed only where it is missing. */
+extern const char kNotices[];
+/* Archives whose temporary file goes to a component updater instead of being committed (a
+   NULL-ended list of name parts). */
+extern const char* const kHandedToUpdaters[];
+
 /* "UPTMP%04d.TMP": the temporary file of entry n in the program directory. */
 void TempFileName(DWORD n, char* lpOut, size_t cbOut);
 

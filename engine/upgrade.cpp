@@ -87,6 +87,7 @@ static BOOL BuildCommitTable(const zfix::FIXRECORD& record)
         free(slot.lpFile);
         slot.lpFile = _strdup(f.lpFile);
         slot.dwDir = f.dwDir;
+        slot.dwOperation = f.dwOperation;
     }
     return TRUE;
 }

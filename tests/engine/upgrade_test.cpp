@@ -241,6 +241,36 @@ TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
     ExpectNoTempFiles();
 }
 
+// A patched file that cannot be read when its new content is made (held without read sharing,
+// but with delete sharing) is skipped; the commit then stops before it rather than remove it, and
+// the failed run is undone.
+TEST_F(EngineTest, PatchedFileUnreadableAtTheUpgradeStaysAsItIs)
+{
+    std::string fix = Fix("hotfix");
+    const FixFile entry = FilesOf(fix)["nzorel.dll"];
+    ASSERT_EQ(zfix::FE_PATCH, entry.operation);
+    char szTemp[32];
+    snprintf(szTemp, sizeof(szTemp), "UPTMP%04u.TMP", (unsigned)entry.entry);
+    InstallBase();
+    const std::string patched = program_ + "\\nzorel.dll";
+    const std::string before = ReadFile(patched);
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        StartWizardUpgrade(program, [&] { holder.reset(new Holder(patched, "d", dir_ + "\\release")); });
+        EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel."));
+        ASSERT_TRUE(program.Click(IDCANCEL));
+        EXPECT_EQ(0, program.WaitExit());
+    }
+    EXPECT_TRUE(ReadFile(patched) == before);
+    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
+                   {"Failed to open the src file nzorel.dll. Skipping.",
+                    "RenameTempFiles: ERROR: no new content for nzorel.dll in " + std::string(szTemp) + ": it stays as it is",
+                    "UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()"});
+    ExpectInstallationIs("base");
+    ExpectNoTempFiles();
+}
+
 // A replaced file whose carried bytes differ from its recorded checksum fails the run at its final
 // checksum: nothing is committed, and every installed file is in its place or, byte for byte, in
 // its backup copy.

@@ -1,4 +1,4 @@
-/* zhold FILE none|read|rw|rwd STOPFILE: holds FILE open (read and write) with that sharing until
+/* zhold FILE none|read|rw|rwd|d STOPFILE: holds FILE open (read and write) with that sharing until
    STOPFILE exists, so that tests meet a file locked by another process. Prints "holding" once
    the file is open. */
 #include <windows.h>
@@ -9,13 +9,14 @@
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        fprintf(stderr, "usage: zhold FILE none|read|rw|rwd STOPFILE\n");
+        fprintf(stderr, "usage: zhold FILE none|read|rw|rwd|d STOPFILE\n");
         return 2;
     }
     DWORD share = 0;
     if (!strcmp(argv[2], "read")) share = FILE_SHARE_READ;
     else if (!strcmp(argv[2], "rw")) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     else if (!strcmp(argv[2], "rwd")) share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    else if (!strcmp(argv[2], "d")) share = FILE_SHARE_DELETE;
     HANDLE h = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share, NULL, OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "zhold: cannot open %s: %lu\n", argv[1], (unsigned long)GetLastError());
