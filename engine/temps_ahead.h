@@ -38,8 +38,9 @@ struct TempOutcome {
 
 class TempsAhead {
 public:
-    /* The largest file a thread makes in memory; bigger ones stay with the loop. */
-    static const DWORD kMaxInMemory = 64u * 1024u * 1024u;
+    /* The largest file a thread makes in memory (it holds the payload, the installed file and the
+       new content at once, in a 32-bit process); bigger ones stay with the loop, which streams. */
+    static const DWORD kMaxInMemory = 16u * 1024u * 1024u;
 
     /* Starts the thread on the jobs, in the order of the loop; the current directory (the program
        directory) anchors their names. */

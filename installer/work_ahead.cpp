@@ -53,9 +53,14 @@ struct WorkAhead::Shared {
                 continue;
             states[i] = RUNNING;
             ReleaseSRWLockExclusive(&lock);
-            work(i);
+            bool bDone = true;
+            try {
+                work(i);
+            } catch (...) {
+                bDone = false;  /* no memory for it: the loop does that job itself */
+            }
             AcquireSRWLockExclusive(&lock);
-            states[i] = DONE;
+            states[i] = bDone ? DONE : TAKEN;
             WakeAllConditionVariable(&changed);
         }
         ReleaseSRWLockExclusive(&lock);
@@ -109,9 +114,9 @@ int WorkAhead::Take(DWORD n)
         s.states[i] = TAKEN;
         return -1;
     }
-    while (s.states[i] != DONE)
+    while (s.states[i] == RUNNING)
         s.Wait();
-    return (int)i;
+    return s.states[i] == DONE ? (int)i : -1;
 }
 
 void WorkAhead::Stop()

@@ -36,7 +36,8 @@ public:
     BOOL Started() const;
 
     /* The index of entry n's job once a thread has done it, waiting while one is on it; -1 when
-       there is none to take: no job for n, or one no thread has begun (none then touches it).
+       there is none to take: no job for n, one no thread has begun (none then touches it), or
+       one that threw (no memory for it).
        Every job of an entry below n that no thread has begun is left alone as well. */
     int Take(DWORD n);
 
