@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "installer/work_ahead.h"
+#include "engine/jobs_ahead.h"
 
 #include <string>
 #include <vector>
@@ -32,25 +32,15 @@ struct BackupOutcome {
     DWORD dwError;
 };
 
-class BackupsAhead {
+class BackupsAhead : public JobsAhead<BackupJob, BackupOutcome> {
 public:
-    /* Starts the thread on the jobs, in the order of the loop; the current directory (the program
-       directory) anchors their names. */
+    /* Starts the thread on the jobs, in the order of the loop. */
     void Start(std::vector<BackupJob> jobs);
-    BOOL Started() const { return queue_.Started(); }
 
     /* The outcome of entry n's job for this target, waiting while the thread is on it. FALSE when
        there is none to use (no such job, not begun, or made for another name or current
        directory): the caller then goes its own way, and the thread no longer touches that job. */
     BOOL Take(DWORD n, const char* lpTarget, BackupOutcome* lpOutcome);
-
-    void Stop() { queue_.Stop(); }
-
-private:
-    std::vector<BackupJob> jobs_;
-    std::vector<BackupOutcome> outcomes_;
-    std::string dir_;
-    WorkAhead queue_;
 };
 
 #endif

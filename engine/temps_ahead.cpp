@@ -112,36 +112,25 @@ bool WriteTemp(const std::string& path, const std::vector<uint8_t>& content, DWO
 
 void TempsAhead::Start(std::vector<TempJob> jobs)
 {
-    Stop();
-    dir_ = CurrentDirectoryName();
-    jobs_.clear();
-    if (dir_.empty())
-        return;
-    jobs_ = std::move(jobs);
-    outcomes_.assign(jobs_.size(), TempOutcome());
-    std::vector<DWORD> entries;
-    for (const TempJob& job : jobs_)
-        entries.push_back(job.n);
-    queue_.Start(std::move(entries), [this](size_t i) {
-        const TempJob& job = jobs_[i];
-        TempOutcome& outcome = outcomes_[i];
-        outcome = TempOutcome();
+    StartJobs(std::move(jobs), [](const TempJob& job, const std::string& dir) {
+        TempOutcome outcome = TempOutcome();
         std::vector<uint8_t> content;
         TempJob resolved = job;
-        resolved.target = ResolvedIn(dir_, job.target);
+        resolved.target = ResolvedIn(dir, job.target);
         if (NewContent(resolved, &content, &outcome.gauge))
-            outcome.bMade = WriteTemp(ResolvedIn(dir_, job.temp), content, job.fe.dwNewTime, &outcome.bTouched);
+            outcome.bMade = WriteTemp(ResolvedIn(dir, job.temp), content, job.fe.dwNewTime, &outcome.bTouched);
+        return outcome;
     }, kThreads);
 }
 
 BOOL TempsAhead::Take(DWORD n, const char* lpTarget, TempOutcome* lpOutcome)
 {
-    const int i = queue_.Take(n);
+    const int i = TakeJob(n);
     if (i < 0)
         return FALSE;
     const TempJob& job = jobs_[(size_t)i];
     TempOutcome& outcome = outcomes_[(size_t)i];
-    if (outcome.bMade && job.target == lpTarget && CurrentDirectoryName() == dir_) {
+    if (outcome.bMade && job.target == lpTarget && SameDirectory()) {
         *lpOutcome = std::move(outcome);
         return TRUE;
     }

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "engine/apply_update.h"
-#include "installer/work_ahead.h"
+#include "engine/jobs_ahead.h"
 #include "package/file_entry.h"
 
 #include <stdint.h>
@@ -36,30 +36,20 @@ struct TempOutcome {
     std::vector<GaugeCall> gauge;
 };
 
-class TempsAhead {
+class TempsAhead : public JobsAhead<TempJob, TempOutcome> {
 public:
     /* The largest file a thread makes in memory (it holds the payload, the installed file and the
        new content at once, in a 32-bit process); bigger ones stay with the loop, which streams. */
     static const DWORD kMaxInMemory = 16u * 1024u * 1024u;
 
-    /* Starts the thread on the jobs, in the order of the loop; the current directory (the program
-       directory) anchors their names. */
+    /* Starts the threads on the jobs, in the order of the loop. */
     void Start(std::vector<TempJob> jobs);
-    BOOL Started() const { return queue_.Started(); }
 
     /* The outcome of entry n's job for this target, waiting while the thread is on it. FALSE when
        there is nothing to use (no such job, not begun, not made, or made for another name or
        current directory); a file the thread made then is removed again, and the loop makes the
        temporary file itself. */
     BOOL Take(DWORD n, const char* lpTarget, TempOutcome* lpOutcome);
-
-    void Stop() { queue_.Stop(); }
-
-private:
-    std::vector<TempJob> jobs_;
-    std::vector<TempOutcome> outcomes_;
-    std::string dir_;
-    WorkAhead queue_;
 };
 
 #endif
