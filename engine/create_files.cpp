@@ -373,7 +373,7 @@ BOOL StampTime(FILE* f, DWORD dwTime)
 
 /* The end of the temporary file step, once the content passed its final check: the backup of a
    patched file, the component updaters, and the closing lines. */
-Step BackupPatched(Target* t, BOOL* pbResult, BOOL* pbFailed, BOOL bStamped)
+Step FinishTempFileStep(Target* t, BOOL* pbResult, BOOL* pbFailed, BOOL bStamped)
 {
     /* A patched file's installed version goes under the backup name the fix registry records too:
        the patch itself only turns the file back, and a later restore of the base release (a second
@@ -406,7 +406,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
         /* Made ahead: written, checked and timed as below, with UpgradeFile's lines and gauge. */
         ReplayUpgradeFile(fe, t->made->gauge);
         WriteLogF(2, "CreateUpgradedFiles: UpgradeFile returned SUCCESS for file %s", t->canFileName);
-        return BackupPatched(t, pbResult, pbFailed, TRUE);
+        return FinishTempFileStep(t, pbResult, pbFailed, TRUE);
     }
     FILE* tmp = fopen(t->canTempName, "w+b");
     if (!tmp) {
@@ -458,7 +458,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
         *pbResult = FALSE;
         return STEP_STOP;
     }
-    return BackupPatched(t, pbResult, pbFailed, bStamped);
+    return FinishTempFileStep(t, pbResult, pbFailed, bStamped);
 }
 
 Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
