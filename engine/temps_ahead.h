@@ -13,8 +13,6 @@
 #include "engine/jobs_ahead.h"
 #include "package/file_entry.h"
 
-#include <stdint.h>
-
 #include <string>
 #include <vector>
 
