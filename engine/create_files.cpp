@@ -470,13 +470,15 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
         return STEP_STOP;
     }
     FILE* installed = NULL;
-    if (fe->dwOperation == zfix::FE_PATCH && !t->made) {
-        installed = fopen(t->canFileName, "rb");
-        if (!installed) {
-            WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
-            return STEP_NEXT_TARGET;
+    if (fe->dwOperation == zfix::FE_PATCH) {
+        if (!t->made) {  /* a file made ahead was read there */
+            installed = fopen(t->canFileName, "rb");
+            if (!installed) {
+                WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
+                return STEP_NEXT_TARGET;
+            }
+            setvbuf(installed, NULL, _IOFBF, 256 * 1024);
         }
-        setvbuf(installed, NULL, _IOFBF, 256 * 1024);
     } else {
         Step s = BackupStep(t, pbResult, pbFailed);
         if (s != STEP_ON || *pbFailed)

@@ -47,6 +47,14 @@ TEST_F(EngineTest, HotfixInstallsUnattended)
                          "UpgradeZorelVersion: Calling UpdateZorelIni", "UpgradeZorelVersion: Calling UpdatePatchInfo",
                          "UpgradeZorelVersion: Exiting with: 1", "CreateUpgradedFiles: Exiting CreateUpgradedFiles: bRtn = 1",
                          "Zorel has been successfully upgraded."});
+    // A patched file's backup follows its new content, whether the loop or a thread ahead of it
+    // made that content, and is made once.
+    const size_t made = log.find("UpgradeFile returned SUCCESS for file nzorel.dll");
+    const size_t kept = log.find("Backed up nzorel.dll to ");
+    ASSERT_NE(std::string::npos, made) << log;
+    ASSERT_NE(std::string::npos, kept) << log;
+    EXPECT_LT(made, kept);
+    EXPECT_EQ(std::string::npos, log.find("Backed up nzorel.dll to ", kept + 1));
 }
 
 // The release-string tool is started by its own path: with a TEMP whose path holds a blank, a
