@@ -306,7 +306,9 @@ static void CloseCommand(HWND hDlg)
     if (!gbCloseNoAsk && MessageBoxA(hDlg, Str(38), Str(STR_CAPTION), MB_YESNO) == IDNO)
         return;
     WriteLog("MainDlgProc: Received IDCANCEL, exiting...", 0);
-    PostQuitMessage(0);
+    /* A failed upgrade or revert ends with exit code 1 also when its page is closed by hand: an
+       unattended run waits there for the user, and its caller reads the exit code. */
+    PostQuitMessage(giMode == MODE_FAILED ? 1 : 0);
     DestroyWindow(hDlg);
 }
 
