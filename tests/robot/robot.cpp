@@ -247,7 +247,8 @@ bool Program::WaitMessageBox(MessageBoxInfo* box, DWORD timeoutMs)
     DWORD start = GetTickCount();
     do {
         for (HWND hWnd : ProcessWindows(m_pi.dwProcessId)) {
-            if (ClassName(hWnd) == "#32770" && hWnd != m_hDlg && ReadMessageBox(hWnd, box))
+            /* A box is read once shown: before that its text may not be set yet. */
+            if (ClassName(hWnd) == "#32770" && hWnd != m_hDlg && IsWindowVisible(hWnd) && ReadMessageBox(hWnd, box))
                 return true;
         }
         if (!Running())
