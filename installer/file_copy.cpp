@@ -63,11 +63,27 @@ BOOL CopyFiles(const char* lpFrom, const char* lpTo)
         fclose(to);
         return FALSE;
     }
+    /* A copy cut short (a full disk, a read error) is a failure, and is not left behind to pass
+       for a whole copy later: the destination was emptied when it was opened. */
+    BOOL bWhole = TRUE;
+    DWORD dwError = 0;
     size_t n;
-    while ((n = fread(buffer.get(), 1, kBuffer, from)) > 0)
-        fwrite(buffer.get(), 1, n, to);
+    while (bWhole && (n = fread(buffer.get(), 1, kBuffer, from)) > 0)
+        bWhole = fwrite(buffer.get(), 1, n, to) == n;
+    if (bWhole && ferror(from))
+        bWhole = FALSE;
+    if (!bWhole)
+        dwError = GetLastError();
     fclose(from);
-    fclose(to);
+    if (fclose(to) != 0 && bWhole) {
+        bWhole = FALSE;
+        dwError = GetLastError();
+    }
+    if (!bWhole) {
+        WriteLogF(0, "CopyFiles: ERROR: Copying %s to %s failed: err=%ld", lpFrom, lpTo, (long)dwError);
+        DeleteFileA(lpTo);
+        return FALSE;
+    }
     WriteLogF(4, "CopyFiles: Copied %s to %s", lpFrom, lpTo);
     return TRUE;
 }

@@ -6,6 +6,7 @@
 // same hotfix installs, every file the fix's byte for byte.
 #include "hostile_support.h"
 
+#include "installer/file_copy.h"
 #include "resources/resource.h"
 
 #include <stdlib.h>
@@ -133,6 +134,22 @@ TEST_F(EngineFullDisk, AFixThatDoesNotFitChangesNothingAndInstallsOnceThereIsRoo
     EXPECT_EQ(0, installed.exitCode) << installed.log;
     ExpectInstallationIs("fix");
     ExpectNoTempFiles();
+}
+
+// The file copy that many steps share (backups of ZOREL.INI, restores from backup copies, the
+// revert's copies for data directories): a copy the disk cannot hold fails and leaves no part of
+// itself, which would later pass for a whole copy.
+TEST_F(EngineFullDisk, ACopyTheDiskCannotHoldFailsAndLeavesNothing)
+{
+    const std::string from = fixture::ScratchDir("EngineFullDiskCopy") + "\\whole.bin";
+    ASSERT_TRUE(fixture::WriteFile(from, std::string(512 * 1024, 'w')));
+    const std::string to = dir_ + "\\copy.bin";
+    LeaveRoom(drive_ + "\\filler1", drive_, 64 * 1024);
+    EXPECT_FALSE(CopyFiles(from.c_str(), to.c_str()));
+    EXPECT_FALSE(fixture::FileExists(to));
+    DeleteFileA((drive_ + "\\filler1").c_str());
+    EXPECT_TRUE(CopyFiles(from.c_str(), to.c_str()));
+    EXPECT_TRUE(fixture::ReadFile(to) == fixture::ReadFile(from));
 }
 
 }  // namespace
