@@ -23,6 +23,14 @@ BOOL UpdateTessra64(const char* lpLabel)
         WriteLogF(0, "UpdateTessra64: Failed to upgrade tessra.dll version: %d", (int)dwResult);
         return FALSE;
     }
+    /* The tool ends with 0 once the library carries the label; a run that could not write it
+       must not be reported as done, or the installed release would read as the old one. */
+    if (dwResult != 0) {
+        WriteLogF(0, "UpdateTessra64: ERROR: %s ended with exit code %d: the release text is not written",
+                  gszUpdateVersionPath, (int)dwResult);
+        EnterProgramDirectory();
+        return FALSE;
+    }
     WriteLogF(0, "UpdateTessra64:  Upgraded version to %s", lpLabel);
     EnterProgramDirectory();
     return TRUE;

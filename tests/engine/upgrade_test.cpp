@@ -279,6 +279,46 @@ TEST_F(EngineTest, PatchedFileUnreadableAtTheUpgradeStaysAsItIs)
     ExpectNoTempFiles();
 }
 
+// A release text that the carried tool cannot write (the strings library held without delete
+// sharing, in a fix that leaves the library to the tool) fails the run instead of reporting
+// success over the old text: the failure page, exit code 1, and the run undone.
+TEST_F(EngineTest, ReleaseTextThatCannotBeWrittenFailsTheRun)
+{
+    const std::string same = trees_ + "\\fix-same-strings";
+    if (!fixture::FileExists(same + ".exe")) {
+        fixture::RemoveTree(same);
+        CreateDirectoryA(same.c_str(), NULL);
+        fixture::CopyTree(trees_ + "\\fix\\program", same + "\\program");
+        ASSERT_TRUE(CopyFileA((trees_ + "\\base\\program\\tessra.dll").c_str(), (same + "\\program\\tessra.dll").c_str(), FALSE));
+    }
+    std::string description = "[Fix]\r\nTitle=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\r\nKind=hotfix\r\n"
+                              "BaseLabel=" + std::string(kBaseLabel) + "\r\nFixLabel=" + std::string(kFixLabel) + "\r\n"
+                              "License=license.txt\r\n"
+                              "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
+                              "[Target]\r\nProgram=fix-same-strings\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n";
+    ASSERT_TRUE(fixture::BuildFix(same, description));
+    EXPECT_EQ(0u, FilesOf(same + ".exe").count("tessra.dll"));
+    InstallBase();
+    const std::string strings = program_ + "\\tessra.dll";
+    const std::string before = ReadFile(strings);
+    {
+        // Held once identified: a held library keeps the installer from starting at all.
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + same + ".exe\"", dir_);
+        StartWizardUpgrade(program, [&] { holder.reset(new Holder(strings, "read", dir_ + "\\release")); });
+        EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel.")) << fixture::TempLog();
+        ASSERT_TRUE(program.Click(IDCANCEL));
+        EXPECT_EQ(1, program.WaitExit());
+    }
+    EXPECT_TRUE(ReadFile(strings) == before);
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "UpdateVersion.exe ended with exit code 1: the release text is not written")) << log;
+    EXPECT_FALSE(Contains(log, "UpdateTessra64:  Upgraded version to")) << log;
+    ExpectInstallationIs("base");
+    ExpectNoTempFiles();
+}
+
 // A replaced file whose carried bytes differ from its recorded checksum fails the run at its final
 // checksum: nothing is committed, and every installed file is in its place or, byte for byte, in
 // its backup copy.
