@@ -22,6 +22,35 @@ BOOL FileIdentity(const char* lpPath, BY_HANDLE_FILE_INFORMATION* lpInfo)
     return bOk;
 }
 
+/* The drive (or network share) a path lies on, from its full name. */
+std::string DriveOf(const char* lpPath)
+{
+    char szFull[MAX_PATH * 2];
+    DWORD cch = GetFullPathNameA(lpPath, sizeof(szFull), szFull, NULL);
+    if (cch == 0 || cch >= sizeof(szFull))
+        return std::string();
+    std::string full(szFull);
+    size_t end = 2;  /* "X:" */
+    if (full.compare(0, 2, "\\\\") == 0) {  /* "\\server\share" */
+        end = full.find('\\', 2);
+        end = end == std::string::npos ? full.size() : full.find('\\', end + 1);
+        if (end == std::string::npos)
+            end = full.size();
+    }
+    std::string drive = full.substr(0, end);
+    CharUpperBuffA(&drive[0], (DWORD)drive.size());
+    return drive;
+}
+
+/* Two names on one drive. A second name for a file exists only within its volume; under Wine two
+   drive letters can reach one file system, where a link across them would join files of two
+   drives (which tell their files apart by drive). */
+BOOL SameDrive(const char* lpOne, const char* lpOther)
+{
+    std::string one = DriveOf(lpOne);
+    return !one.empty() && one == DriveOf(lpOther);
+}
+
 }  // namespace
 
 BOOL SameFile(const char* lpOne, const char* lpOther)
@@ -90,11 +119,13 @@ BOOL CopyFiles(const char* lpFrom, const char* lpTo)
 
 BOOL KeepBackup(const char* lpFrom, const char* lpTo)
 {
-    if (CreateHardLinkA(lpTo, lpFrom, NULL))
-        return TRUE;
-    const DWORD dwError = GetLastError();
-    if (dwError == ERROR_ALREADY_EXISTS || dwError == ERROR_FILE_EXISTS)
-        return FALSE;
+    if (SameDrive(lpFrom, lpTo)) {
+        if (CreateHardLinkA(lpTo, lpFrom, NULL))
+            return TRUE;
+        const DWORD dwError = GetLastError();
+        if (dwError == ERROR_ALREADY_EXISTS || dwError == ERROR_FILE_EXISTS)
+            return FALSE;
+    }
     return CopyFileA(lpFrom, lpTo, TRUE);
 }
 
