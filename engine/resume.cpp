@@ -602,3 +602,17 @@ BOOL UndoInterruptedRun(void)
     WriteLog("UndoInterruptedRun: The installation is back at the release before the run", 0);
     return TRUE;
 }
+
+std::string StoppedRunLeft(void)
+{
+    for (const char* lpNote : {kNote, kRevertNote}) {
+        std::string note = InProgramDir(lpNote);
+        if (!DoesFileExist(note.c_str()))
+            continue;
+        char szFix[LABEL_BUFFER + 1] = "";
+        GetPrivateProfileStringA(kSection, "Fix", "", szFix, sizeof(szFix), note.c_str());
+        WriteLogF(0, "StoppedRunLeft: %s of a stopped run of %s is still there", note.c_str(), *szFix ? szFix : "an unknown fix");
+        return *szFix ? szFix : std::string("an unknown fix");
+    }
+    return std::string();
+}

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 /* Notes in the program directory ("UPGRADE.RUN") that this fix's upgrade has begun to change the
    installation, with a copy of the release-strings library beside it. FALSE, with nothing left
    behind, when either cannot be written whole (a full disk): a run without them cannot be undone. */
@@ -33,5 +35,10 @@ BOOL UndoInterruptedRun(void);
    copies wherever the revert had moved them, then the release strings, ZOREL.INI and PATCH.INI
    and the backup directories as the revert leaves them. TRUE when a revert was completed. */
 BOOL CompleteInterruptedRevert(void);
+
+/* The fix whose stopped run is still noted after the two calls above ("" when none): a run of
+   another fix, or one whose files could not all be put back. The installation then lies between
+   two releases, and no other run may start on it. */
+std::string StoppedRunLeft(void);
 
 #endif

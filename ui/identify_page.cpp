@@ -136,6 +136,14 @@ void StartIdentify(HWND hDlg)
         FlushLogToProgramDir();
         exit(0);
     }
+    std::string stopped = StoppedRunLeft();
+    if (!stopped.empty()) {
+        ReportFailure(hDlg, "A stopped run of " + stopped +
+                                " has not been undone or completed. Run that fix again first. See the file UPGRADE.LOG "
+                                "for more information.");
+        WaitAtFailure(hDlg, "Unable to identify release.");
+        return;
+    }
     WriteLog("MainDlgProc: Calling IdentifyZorelVersion", 0);
     char szOld[PATH_BUFFER] = "", szNew[PATH_BUFFER] = "";
     int result = IdentifyZorelVersion(szOld, szNew);

@@ -446,6 +446,39 @@ static size_t LineHolding(const std::vector<std::string>& lines, const std::stri
     return 0;
 }
 
+// An upgrade stopped in its commit leaves the installation between two releases: another fix does
+// not start on it (unattended: exit code 1, nothing changed) until the stopped fix, run again, has
+// undone its run; that run then installs the fix.
+TEST_F(StoppedRun, AnotherFixDoesNotStartOverAStoppedRun)
+{
+    std::string fix = Fix("hotfix");
+    const std::string other = trees_ + "\\other-hotfix";
+    ASSERT_TRUE(fixture::BuildFix(other, "[Fix]\r\nTitle=Release 14.5.1FP1 -> Release 14.5.1FP1 HF22\r\nKind=hotfix\r\n"
+                                         "BaseLabel=" + std::string(kBaseLabel) + "\r\n"
+                                         "FixLabel=Release 14.5.1FP1 HF22|October 9, 2026\r\nLicense=license.txt\r\n"
+                                         "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
+                                         "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n"));
+    FreshBase();
+    ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+    const size_t n = LineHolding(EngineLines(fixture::ReadFile(program_ + "\\UPGRADE.LOG")), "RenameTempFiles: Removed canFileName: ");
+    ASSERT_NE(0u, n);
+    const std::string at = PrepareAndStop([&] { FreshBase(); }, fix, "", n);
+    ASSERT_NE("", at) << "the run ended before it could be stopped";
+    const std::string records = Records(), strings = fixture::ReadFile(program_ + "\\tessra.dll");
+
+    const std::string shown = RunToEnd(other + ".exe", "", dir_);
+    EXPECT_TRUE(Contains(shown, "(exit 1)")) << shown;
+    const std::string log = fixture::TempLog();
+    EXPECT_TRUE(Contains(log, "A stopped run of " + std::string(kFixLabel) + " has not been undone or completed. Run that fix again first.")) << log;
+    EXPECT_FALSE(Contains(log, "IdentifyZorelVersion")) << log;
+    EXPECT_EQ(records, Records());
+    EXPECT_TRUE(fixture::ReadFile(program_ + "\\tessra.dll") == strings);
+
+    EXPECT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+    EXPECT_TRUE(Contains(fixture::ReadFile(program_ + "\\UPGRADE.LOG"), "UndoInterruptedRun: The run of "));
+    EXPECT_EQ("", Differs("fix"));
+}
+
 // A few stops in each step of a revert, in the regular suite: the revert run again, or the fix
 // run again (which ends there), completes it. A revert that was not stopped leaves the base tree
 // byte for byte, the strings library too. (A stop at the engine's last line is left to the sweep:
