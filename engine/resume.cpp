@@ -42,13 +42,6 @@ std::string InProgramDir(const char* lpName)
 /* A target path as the engine names it; relative ones lie in the program directory. */
 std::string Absolute(const std::string& path) { return ResolvedIn(gpProgramDir ? gpProgramDir : ".", path); }
 
-/* The last part of a path. */
-const char* LastPart(const char* lpPath)
-{
-    const char* slash = strrchr(lpPath, '\\');
-    return slash ? slash + 1 : lpPath;
-}
-
 /* lpFrom's bytes under lpTo, replacing what is there, with lpCaller's log lines; a backup kept as
    a second name of lpTo's file already holds them. */
 BOOL PutBackFor(const char* lpCaller, const char* lpFrom, const char* lpTo)
@@ -590,7 +583,7 @@ BOOL UndoInterruptedRun(void)
         return FALSE;
     WriteLogF(0, "UndoInterruptedRun: The run of %s did not complete; undoing it from %s", szThisFix, szLabelDir);
     BOOL bFiles = UndoFiles(record, szLabelDir);
-    UndoRecords(LastPart(szLabelDir), strcmp(szPatchIni, "0") != 0);
+    UndoRecords(FixFileBaseName(szLabelDir), strcmp(szPatchIni, "0") != 0);
     std::string copy = InProgramDir(kStringsCopy);
     if (DoesFileExist(copy.c_str()))
         PutBack(copy.c_str(), InProgramDir(Str(STR_STRINGS_LIB)).c_str());

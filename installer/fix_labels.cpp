@@ -87,7 +87,7 @@ char* JoinLabels(const char* lpA, const char* lpB)
     return out;
 }
 
-/* The last part of a file name of the fix, after its last '\\' or '/'. */
+/* The last part of a path (a file name of the fix, a backup copy, a folder), after its last '\\' or '/'. */
 const char* FixFileBaseName(const char* lpPath)
 {
     const char* base = lpPath;

@@ -27,7 +27,7 @@ BOOL IsSameRelease(const char* lpCurrent, const char* lpLabel);
 char* LabelRelease(const char* lpLabel);
 char* JoinLabels(const char* lpA, const char* lpB);
 
-/* The last part of a file name of the fix, after its last '\\' or '/'. */
+/* The last part of a path (a file name of the fix, a backup copy, a folder), after its last '\\' or '/'. */
 const char* FixFileBaseName(const char* lpPath);
 /* The name of a file's backup copy: its stem, the entry number in four digits and ".IIB"; and
    the copy's path relative to the program directory, below the label's backup directory. */

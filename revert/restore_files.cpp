@@ -50,11 +50,6 @@ static DWORD FixFileDir(const char* lpFile) {
   return 0;
 }
 
-static std::string LastComponent(const char* lpPath) {
-  const char* slash = strrchr(lpPath, '\\');
-  return slash ? slash + 1 : lpPath;
-}
-
 static BOOL CopyOver(const char* lpFrom, const char* lpTo) {
   /* A read-only target would refuse the copy. */
   SetFileAttributesA(lpTo, FILE_ATTRIBUTE_NORMAL);
@@ -289,7 +284,7 @@ static void SaveCurrentVersion(const Entry& e) {
   }
   char szDir[PATH_BUFFER], szSave[PATH_BUFFER];
   FormatText(szDir, sizeof(szDir), "%s\\%s", gpProgramDir, szDc);
-  if (!BuildPath(szSave, sizeof(szSave), "%s\\%s", szDir, LastComponent(e.szBackup).c_str())) return;
+  if (!BuildPath(szSave, sizeof(szSave), "%s\\%s", szDir, FixFileBaseName(e.szBackup))) return;
   WriteLogF(3, "RestoreFiles: Calling DoesFileExist() 3 on %s", szSave);
   if (DoesFileExist(szSave)) return;
   if (!IsDirectory(szDir)) {
@@ -357,7 +352,7 @@ static void RestoreTargets(const Entry& e, const char* lpLabel, BOOL* pbOK) {
     }
     return;
   }
-  std::string shortName = LastComponent(e.szBackup[0] ? e.szBackup : e.szFile);
+  std::string shortName = FixFileBaseName(e.szBackup[0] ? e.szBackup : e.szFile);
   for (const std::string& t : e.targets) {
     WriteLog("RestoreFiles: Calling FindAndRestoreFile()", 3);
     if (FindAndRestoreFile(shortName.c_str(), t.c_str(), e.szChecksum)) continue;
@@ -394,7 +389,7 @@ static void RestoreInDataDirs(const Entry& e, BOOL* pbOK) {
       WriteLogF(3, "RestoreFiles(): copied  %s to %s", e.szBackup, path.c_str());
       continue;
     }
-    std::string shortName = LastComponent(e.szBackup[0] ? e.szBackup : e.szFile);
+    std::string shortName = FixFileBaseName(e.szBackup[0] ? e.szBackup : e.szFile);
     if (FindAndRestoreFile(shortName.c_str(), path.c_str(), e.szChecksum)) continue;
     if (HoldsAny(e.szFile, kDataSpecialFiles)) {
       Remove(path, pbOK);
