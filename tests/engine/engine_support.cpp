@@ -105,19 +105,23 @@ void EngineTest::TearDown()
     InstallerTest::TearDown();
 }
 
-std::string EngineTest::Fix(const std::string& kind)
+std::string EngineTest::Fix(const std::string& kind) { return FixOf(kind, kind, kFixLabel, "fix\\program"); }
+
+std::string EngineTest::FixOf(const std::string& name, const std::string& kind, const std::string& fixLabel,
+                              const std::string& programTree)
 {
+    std::string title = fixLabel.substr(0, fixLabel.find('|'));
     std::string description = "[Fix]\r\n"
-                              "Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\r\n"
+                              "Title=Release 14.5.1FP1 -> " + title + "\r\n"
                               "Kind=" + kind + "\r\n"
                               "BaseLabel=" + std::string(kBaseLabel) + "\r\n"
-                              "FixLabel=" + std::string(kFixLabel) + "\r\n"
+                              "FixLabel=" + fixLabel + "\r\n"
                               "License=license.txt\r\n"
                               "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
-                              "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n";
-    std::string name = trees_ + "\\" + kind;
-    EXPECT_TRUE(fixture::BuildFix(name, description)) << description;
-    return name + ".exe";
+                              "[Target]\r\nProgram=" + programTree + "\r\nData=fix\\data\r\nSystem=fix\\system\r\n";
+    std::string path = trees_ + "\\" + name;
+    EXPECT_TRUE(fixture::BuildFix(path, description)) << description;
+    return path + ".exe";
 }
 
 std::map<std::string, FixFile> EngineTest::FilesOf(const std::string& fix)

@@ -28,6 +28,10 @@ protected:
 
     /* A fix of the kind "hotfix", "fixpack" or "plain" built by zfixbuild from the trees. */
     static std::string Fix(const std::string& kind);
+    /* The fix built from the trees below trees_ as a description names them (Fix's: kind, the
+       fix label and the program directory's tree "fix\\program"), as trees_\\name.exe. */
+    static std::string FixOf(const std::string& name, const std::string& kind, const std::string& fixLabel,
+                             const std::string& programTree);
     /* The files of a fix by entry name. */
     static std::map<std::string, FixFile> FilesOf(const std::string& fix);
     /* A copy of a fix with FILEENTRY/n's payload replaced (compressed anew) by content. */

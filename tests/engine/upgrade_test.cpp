@@ -291,20 +291,15 @@ TEST_F(EngineTest, ReleaseTextThatCannotBeWrittenFailsTheRun)
         fixture::CopyTree(trees_ + "\\fix\\program", same + "\\program");
         ASSERT_TRUE(CopyFileA((trees_ + "\\base\\program\\tessra.dll").c_str(), (same + "\\program\\tessra.dll").c_str(), FALSE));
     }
-    std::string description = "[Fix]\r\nTitle=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\r\nKind=hotfix\r\n"
-                              "BaseLabel=" + std::string(kBaseLabel) + "\r\nFixLabel=" + std::string(kFixLabel) + "\r\n"
-                              "License=license.txt\r\n"
-                              "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
-                              "[Target]\r\nProgram=fix-same-strings\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n";
-    ASSERT_TRUE(fixture::BuildFix(same, description));
-    EXPECT_EQ(0u, FilesOf(same + ".exe").count("tessra.dll"));
+    const std::string fix = FixOf("fix-same-strings", "hotfix", kFixLabel, "fix-same-strings\\program");
+    EXPECT_EQ(0u, FilesOf(fix).count("tessra.dll"));
     InstallBase();
     const std::string strings = program_ + "\\tessra.dll";
     const std::string before = ReadFile(strings);
     {
         // Held once identified: a held library keeps the installer from starting at all.
         std::unique_ptr<Holder> holder;
-        robot::Program program("\"" + same + ".exe\"", dir_);
+        robot::Program program("\"" + fix + "\"", dir_);
         StartWizardUpgrade(program, [&] { holder.reset(new Holder(strings, "read", dir_ + "\\release")); });
         EXPECT_TRUE(Contains(WaitUpgradeResult(program), "Failed to upgrade Zorel.")) << fixture::TempLog();
         ASSERT_TRUE(program.Click(IDCANCEL));

@@ -452,12 +452,7 @@ static size_t LineHolding(const std::vector<std::string>& lines, const std::stri
 TEST_F(StoppedRun, AnotherFixDoesNotStartOverAStoppedRun)
 {
     std::string fix = Fix("hotfix");
-    const std::string other = trees_ + "\\other-hotfix";
-    ASSERT_TRUE(fixture::BuildFix(other, "[Fix]\r\nTitle=Release 14.5.1FP1 -> Release 14.5.1FP1 HF22\r\nKind=hotfix\r\n"
-                                         "BaseLabel=" + std::string(kBaseLabel) + "\r\n"
-                                         "FixLabel=Release 14.5.1FP1 HF22|October 9, 2026\r\nLicense=license.txt\r\n"
-                                         "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\nSystem=base\\system\r\n"
-                                         "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\nSystem=fix\\system\r\n"));
+    const std::string other = FixOf("other-hotfix", "hotfix", "Release 14.5.1FP1 HF22|October 9, 2026", "fix\\program");
     FreshBase();
     ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
     const size_t n = LineHolding(EngineLines(fixture::ReadFile(program_ + "\\UPGRADE.LOG")), "RenameTempFiles: Removed canFileName: ");
@@ -466,7 +461,7 @@ TEST_F(StoppedRun, AnotherFixDoesNotStartOverAStoppedRun)
     ASSERT_NE("", at) << "the run ended before it could be stopped";
     const std::string records = Records(), strings = fixture::ReadFile(program_ + "\\tessra.dll");
 
-    const std::string shown = RunToEnd(other + ".exe", "", dir_);
+    const std::string shown = RunToEnd(other, "", dir_);
     EXPECT_TRUE(Contains(shown, "(exit 1)")) << shown;
     const std::string log = fixture::TempLog();
     EXPECT_TRUE(Contains(log, "A stopped run of " + std::string(kFixLabel) + " has not been undone or completed. Run that fix again first.")) << log;
