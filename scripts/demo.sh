@@ -5,6 +5,7 @@
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 sh "$ROOT/scripts/install-deps.sh"
+sh "$ROOT/scripts/win32-host.sh" "the demo needs the installer to run and stops here" || exit 1
 sh "$ROOT/scripts/build.sh"
 B="$ROOT/build/win"
 RUN="$B/wine-run"
