@@ -20,6 +20,7 @@
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
 #include "tools/zfixbuild/fix_report.h"
+#include "tools/zfixbuild/fix_resources.h"
 #include "tools/zfixbuild/fix_writer.h"
 #include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
@@ -320,17 +321,7 @@ int CmdBuild(int argc, char** argv) {
 
   // One write for the whole listing: under Wine a line at a time to a redirected stdout took
   // seconds for a fixpack, all of it after the parallel work.
-  std::string listing;
-  for (size_t i = 0; i < fix.entries.size(); ++i) {
-    const BuiltEntry& e = fix.entries[i];
-    char line[128];
-    snprintf(line, sizeof line, "%4u %-10s %-11s %10lu -> %10lu  payload %10lu  ", (unsigned)(i + 1),
-             OperationName(e.entry.dwOperation), DirName(e.entry.dwDir), (unsigned long)e.entry.dwOldSize,
-             (unsigned long)e.entry.dwNewSize, (unsigned long)e.payload.size());
-    listing += line;
-    listing += e.name;
-    listing += '\n';
-  }
+  std::string listing = EntryListing(fix);
   fputs(listing.c_str(), stdout);
   printf("wrote %s: %u files\n", out.c_str(), (unsigned)fix.entries.size());
   return 0;

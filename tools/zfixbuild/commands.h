@@ -1,8 +1,7 @@
-// The subcommands of zfixbuild that work on fix executables (Windows build only: they use the
-// resource API).
+// The subcommands of zfixbuild that work on fix executables: through the resource API in the
+// Windows build (build.cpp, show_fix.cpp), through package/pe_resources.h elsewhere
+// (build_native.cpp).
 #pragma once
 
-#ifdef _WIN32
 int CmdBuild(int argc, char** argv);
 int CmdInspect(int argc, char** argv);
-#endif

@@ -1,6 +1,8 @@
 #include "tools/zfixbuild/component_pack.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 
 #include <stdio.h>
 
@@ -11,7 +13,9 @@
 
 #include "package/component_archives.h"
 #include "package/file_entry.h"
+#ifdef _WIN32
 #include "zip.h"
+#endif
 
 namespace zfixbuild {
 
@@ -87,6 +91,7 @@ bool Differ(const std::map<std::string, Member>& base, const std::map<std::strin
   return false;
 }
 
+#ifdef _WIN32
 void MakeDirs(const std::string& path) {
   for (size_t i = path.find('\\', 3); i != std::string::npos; i = path.find('\\', i + 1))
     CreateDirectoryA(path.substr(0, i).c_str(), NULL);
@@ -178,6 +183,8 @@ bool PackZip(const std::vector<const Member*>& members, const std::string& path,
   return ok;
 }
 
+#endif
+
 void Drop(Tree* tree, const std::map<std::string, Member>& members) {
   tree->erase(std::remove_if(tree->begin(), tree->end(),
                              [&](const TreeFile& f) {
@@ -205,6 +212,17 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
            " characters; the installer takes at most " + std::to_string(kVersionLimit - 1);
     return false;
   }
+#ifndef _WIN32
+  // Cabinets are made by cabarc.exe, a Windows program, and the zip archive takes its member
+  // times from the Win32 time API: the native builder carries unchanged component trees only.
+  (void)tools;
+  (void)work;
+  (void)archive;
+  *why = std::string("the fix changes the ") + c.what + " (" + c.tree + ", " + std::to_string(list.size()) +
+         " files): its archive " + c.archive +
+         " is packed by the Windows zfixbuild.exe only; build this fix with that one";
+  return false;
+#else
   std::string out = work + "\\" + c.archive;
   bool ok;
   if (c.zip) {
@@ -231,6 +249,7 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
   archive->time = 0;
   for (const Member* m : list) archive->time = std::max(archive->time, m->file->time);
   return true;
+#endif
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Component trees travel whole: the JVM, the web server, the OSGi plug-ins, the editor and the
 // script library are replaced by the installer's updaters from one archive each, so their files
-// are never listed one by one. Windows only: cabinets are made by the carried cabarc.exe.
+// are never listed one by one. Archives are packed by the Windows builder only (cabinets by the
+// carried cabarc.exe); the native builder takes the unchanged trees out and refuses a changed one.
 #pragma once
 
 #include <string>

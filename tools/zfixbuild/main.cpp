@@ -1,7 +1,7 @@
 // zfixbuild: builds fix executables and the parts of a fix package.
 //
-//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]   (Windows)
-//   zfixbuild inspect FIX.exe [--json]                                         (Windows)
+//   zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]
+//   zfixbuild inspect FIX.exe [--json]
 //   zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]
 //   zfixbuild explode IN OUT
 //
@@ -22,13 +22,9 @@
 namespace {
 
 const char kUsage[] =
-#ifdef _WIN32
     "usage: zfixbuild build DESCRIPTION [-o FIX.exe] [--stub zfix.exe] [--tools DIR] [--jobs N]\n"
     "       zfixbuild inspect FIX.exe [--json]\n"
     "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
-#else
-    "usage: zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
-#endif
     "       zfixbuild explode IN OUT\n";
 
 bool ReadFile(const char* path, std::vector<uint8_t>* data) {
@@ -130,10 +126,8 @@ int CmdExplode(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "implode") == 0) return CmdImplode(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "explode") == 0) return CmdExplode(argc, argv);
-#ifdef _WIN32
   if (argc >= 2 && std::strcmp(argv[1], "build") == 0) return CmdBuild(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "inspect") == 0) return CmdInspect(argc, argv);
-#endif
   std::fputs(kUsage, stderr);
   return 2;
 }

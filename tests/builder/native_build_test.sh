@@ -1,0 +1,234 @@
+#!/bin/sh
+# zfixbuild build and inspect on Linux, with the real installer stub of the Windows build:
+#   - a fix built from two small trees reads back through inspect --json, and through pefile (an
+#     independent reader): every resource of the fix, the stub's own resources unchanged, the
+#     fix's strings merged into the stub's string blocks, a valid checksum;
+#   - the same inputs give the same bytes (twice, any --jobs, with and without
+#     SOURCE_DATE_EPOCH, which sets the PE time stamp; without it the stub's stays);
+#   - osslsigncode signs the fix, the signature verifies, inspect says it is signed;
+#   - a signed, damaged or foreign stub is refused with a message naming what is wrong, and no
+#     executable is left behind; so is a changed component tree, which only the Windows builder
+#     packs.
+# usage: native_build_test.sh WORKDIR ZFIXBUILD WIN_BIN_DIR   (exit 77: skipped, no stub)
+set -u
+W=$1 ZB=$2 WIN=$3
+if [ ! -f "$WIN/zfix.exe" ] || [ ! -f "$WIN/UpdateVersion.exe" ] || [ ! -f "$WIN/cabarc.exe" ]; then
+  echo "SKIP: no Windows build at $WIN (zfix.exe, UpdateVersion.exe, cabarc.exe): build build/win first (scripts/build.sh does)"
+  exit 77
+fi
+rm -rf "$W" && mkdir -p "$W" && cd "$W" || exit 1
+fail=0
+bad() { echo "FAIL: $*"; fail=1; }
+PY=
+for p in /usr/bin/python3 python3; do
+  "$p" -c 'import pefile' 2>/dev/null && { PY=$p; break; }
+done
+[ -n "$PY" ] || { echo "FAIL: python3 with pefile is not installed (scripts/install-deps.sh installs python3-pefile)"; exit 1; }
+for tool in osslsigncode openssl; do
+  command -v $tool >/dev/null || { echo "FAIL: $tool is not installed (scripts/install-deps.sh installs it)"; exit 1; }
+done
+
+# Two small trees: a changed library (patched), a changed text, a new file in a new folder, a
+# removed file, and a data file.
+mkdir -p base/program/lib base/data fix/program/lib fix/program/sig fix/data
+i=0
+while [ $i -lt 400 ]; do echo "record $i of the sample library, some words that repeat"; i=$((i+1)); done > base/program/lib/pomvi.dll
+{ head -c 3000 base/program/lib/pomvi.dll; printf 'inserted bytes'; tail -c +3001 base/program/lib/pomvi.dll; } > fix/program/lib/pomvi.dll
+printf 'version=1\r\n' > base/program/ZOREL.INI
+printf 'version=2\r\n' > fix/program/ZOREL.INI
+printf 'old file\r\n' > base/program/gone.txt
+printf 'new signature file\r\n' > fix/program/sig/pomvi.sf
+printf 'data\r\n' > base/data/users.dat
+cp base/data/users.dat fix/data/users.dat
+printf 'Sample licence.\r\n' > license.txt
+cat > hf.ini <<'EOF'
+[Fix]
+Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21
+Kind=hotfix
+BaseLabel=Release 14.5.1FP1|May 21, 2026
+FixLabel=Release 14.5.1FP1 HF21|September 21, 2026
+StringsLibrary=tessra.dll
+License=license.txt
+[Base]
+Program=base\program
+Data=base\data
+[Target]
+Program=fix\program
+Data=fix\data
+EOF
+
+build() {  # build OUT [options...]
+  out=$1; shift
+  "$ZB" build hf.ini -o "$out" --stub "$WIN/zfix.exe" --tools "$WIN" "$@" > "$out.txt" 2>&1 ||
+    bad "zfixbuild build $out $*: $(cat "$out.txt")"
+}
+unset SOURCE_DATE_EPOCH
+build HF21.exe
+grep -q "wrote .*HF21.exe: 4 files" HF21.exe.txt || bad "build does not report 4 files: $(cat HF21.exe.txt)"
+
+# inspect --json: the fix as built.
+"$ZB" inspect HF21.exe --json > inspect.json 2> inspect.err || bad "inspect --json: $(cat inspect.err)"
+"$PY" - inspect.json > json.txt 2>&1 <<'EOF' || bad "inspect --json: $(cat json.txt)"
+import json, sys
+j = json.load(open(sys.argv[1]))
+text = json.dumps(j)
+names = [e.get("name") for e in j["entries"]]
+assert len(names) == 4, names
+for n in ("lib\\pomvi.dll", "ZOREL.INI", "sig\\pomvi.sf", "gone.txt"):
+    assert n in names, (n, names)
+assert "Release 14.5.1FP1 HF21|September 21, 2026" in text, "no fix label"
+assert '"signed": false' in text, "the unsigned fix is not reported unsigned"
+for t in ("LICENSEENTRY", "UPDATE64ENTRY", "UPDATECABENTRY"):
+    assert t in text, t
+EOF
+
+# pefile: every resource, the stub's unchanged, the strings, the checksum.
+"$PY" - "$WIN/zfix.exe" HF21.exe > pefile.txt 2>&1 <<'EOF' || bad "pefile: $(cat pefile.txt)"
+import sys, pefile
+def resources(path):
+    pe = pefile.PE(path)
+    out = {}
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        tn = str(t.name) if t.name is not None else t.id
+        for n in t.directory.entries:
+            nn = str(n.name) if n.name is not None else n.id
+            for l in n.directory.entries:
+                d = l.data.struct
+                out[(tn, nn, l.id)] = bytes(pe.get_data(d.OffsetToData, d.Size))
+    return pe, out
+stub, before = resources(sys.argv[1])
+fix, after = resources(sys.argv[2])
+assert fix.OPTIONAL_HEADER.CheckSum == fix.generate_checksum(), "checksum %x, computed %x" % (fix.OPTIONAL_HEADER.CheckSum, fix.generate_checksum())
+assert stub.OPTIONAL_HEADER.CheckSum == 0 or stub.OPTIONAL_HEADER.CheckSum == stub.generate_checksum()
+for key in ["VERSION", "LICENSEENTRY", "UPDATE64ENTRY", "UPDATECABENTRY"]:
+    assert (key, 1, 1033) in after, key
+for n in range(1, 5):
+    assert ("FILEENTRY", n, 1033) in after, n
+assert ("UPDATE", 1, 1033) in after
+def string(res, i):
+    b = res[(6, i // 16 + 1, 1033)]
+    pos = 0
+    for k in range(16):
+        n = b[pos] | b[pos + 1] << 8
+        s = b[pos + 2: pos + 2 + 2 * n].decode("utf-16-le")
+        if k == i % 16:
+            return s
+        pos += 2 + 2 * n
+assert string(after, 0) == "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", string(after, 0)
+for key, data in before.items():
+    if key[0] == 6 and key[1] in (1, 3):
+        for i in range(16 * (key[1] - 1), 16 * key[1]):
+            if i not in (0, 1, 2, 42, 43):
+                assert string(before, i) == string(after, i), ("string", i)
+    else:
+        assert after.get(key) == data, ("stub resource changed", key)
+# The sections keep their places up to the resources; the relocations follow them.
+s = {x.Name.rstrip(b"\0").decode(): x for x in fix.sections}
+assert s[".reloc"].VirtualAddress >= s[".rsrc"].VirtualAddress + s[".rsrc"].Misc_VirtualSize
+assert fix.OPTIONAL_HEADER.DATA_DIRECTORY[5].VirtualAddress == s[".reloc"].VirtualAddress
+assert fix.OPTIONAL_HEADER.SizeOfImage == s[".reloc"].VirtualAddress + ((s[".reloc"].Misc_VirtualSize + 0xFFF) & ~0xFFF)
+fix.parse_data_directories()
+assert len(fix.DIRECTORY_ENTRY_BASERELOC) == len(stub.DIRECTORY_ENTRY_BASERELOC)
+assert fix.FILE_HEADER.TimeDateStamp == stub.FILE_HEADER.TimeDateStamp, "time stamp is not the stub's"
+EOF
+
+# Same inputs, same bytes: again, on one thread, with SOURCE_DATE_EPOCH (twice).
+touch license.txt
+build again.exe
+build jobs1.exe --jobs 1
+cmp -s HF21.exe again.exe || bad "two builds differ"
+cmp -s HF21.exe jobs1.exe || bad "--jobs 1 gives other bytes"
+SOURCE_DATE_EPOCH=1700000000; export SOURCE_DATE_EPOCH
+build epoch1.exe
+build epoch2.exe --jobs 2
+unset SOURCE_DATE_EPOCH
+cmp -s epoch1.exe epoch2.exe || bad "two builds with SOURCE_DATE_EPOCH differ"
+"$PY" -c 'import pefile, sys; assert pefile.PE(sys.argv[1]).FILE_HEADER.TimeDateStamp == 1700000000' epoch1.exe ||
+  bad "SOURCE_DATE_EPOCH is not the PE time stamp"
+SOURCE_DATE_EPOCH=yesterday "$ZB" build hf.ini -o bad-epoch.exe --stub "$WIN/zfix.exe" --tools "$WIN" > bad-epoch.txt 2>&1 &&
+  bad "a build with SOURCE_DATE_EPOCH=yesterday succeeded"
+grep -q "SOURCE_DATE_EPOCH" bad-epoch.txt || bad "no message for a bad SOURCE_DATE_EPOCH: $(cat bad-epoch.txt)"
+
+# Signing: osslsigncode signs the native fix, the signature verifies, inspect tells signed from
+# unsigned, and a signed stub is refused.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 30 \
+  -subj "/CN=Zfix Test Release Engineering" > openssl.txt 2>&1 || { bad "openssl: $(cat openssl.txt)"; exit 1; }
+osslsigncode sign -certs cert.pem -key key.pem -n "Release 14.5.1FP1 HF21" -in HF21.exe -out HF21s.exe > sign.txt 2>&1 ||
+  bad "osslsigncode sign: $(cat sign.txt)"
+osslsigncode verify -CAfile cert.pem -in HF21s.exe > verify.txt 2>&1 || bad "the signed fix does not verify: $(cat verify.txt)"
+osslsigncode extract-signature -in HF21s.exe -out sig.der > extract-sig.txt 2>&1 || bad "osslsigncode extract-signature: $(cat extract-sig.txt)"
+"$ZB" inspect HF21s.exe > inspect-signed.txt 2>&1 || bad "inspect of the signed fix: $(cat inspect-signed.txt)"
+grep -q "signed: yes" inspect-signed.txt || bad "inspect does not say that the signed fix is signed"
+grep -q "certificateTableSize: [1-9]" inspect-signed.txt || bad "inspect shows no certificate table"
+"$ZB" inspect HF21.exe > inspect-plain.txt 2>&1 || bad "inspect of the unsigned fix: $(cat inspect-plain.txt)"
+grep -q "signed: no" inspect-plain.txt || bad "inspect does not say that the unsigned fix is unsigned"
+osslsigncode sign -certs cert.pem -key key.pem -in "$WIN/zfix.exe" -out zfix-signed.exe > sign-stub.txt 2>&1 ||
+  bad "osslsigncode sign of the stub: $(cat sign-stub.txt)"
+
+# Stubs that cannot be used, each with the words its message must hold.
+printf 'MZ but nothing else follows here, not a PE image at all.........' > short-mz.exe
+printf 'plain text, not an executable\n' > text.exe
+head -c 1000 "$WIN/zfix.exe" > truncated.exe
+"$PY" - "$WIN/zfix.exe" > damage.txt 2>&1 <<'EOF' || bad "making damaged stubs: $(cat damage.txt)"
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+opt = pe + 24
+nsec = struct.unpack_from("<H", data, pe + 6)[0]
+secs = opt + struct.unpack_from("<H", data, pe + 20)[0]
+rva = struct.unpack_from("<I", data, opt + 96 + 16)[0]
+def file_offset(r):
+    for i in range(nsec):
+        h = secs + 40 * i
+        vs, va, rs, rp = struct.unpack_from("<IIII", data, h + 8)
+        if va <= r < va + max(vs, rs):
+            return rp + r - va, h
+rsrc, header = file_offset(rva)
+# No resource directory.
+d = bytearray(data); struct.pack_into("<II", d, opt + 96 + 16, 0, 0); open("no-rsrc.exe", "wb").write(d)
+# The first type's directory is the root itself.
+d = bytearray(data); struct.pack_into("<I", d, rsrc + 16 + 4, 0x80000000); open("loop.exe", "wb").write(d)
+# The resource section cut off in the middle.
+open("cut-rsrc.exe", "wb").write(data[:rsrc + 600])
+# A data entry that points far outside the image.
+d = bytearray(data)
+t = rsrc + (struct.unpack_from("<I", d, rsrc + 20)[0] & 0x7FFFFFFF)
+n = rsrc + (struct.unpack_from("<I", d, t + 20)[0] & 0x7FFFFFFF)
+e = rsrc + struct.unpack_from("<I", d, n + 20)[0]
+struct.pack_into("<I", d, e, 0x7FFF0000); open("wild-data.exe", "wb").write(d)
+# A 64-bit image: the optional header's magic says PE32+.
+d = bytearray(data); struct.pack_into("<H", d, opt, 0x20B); open("pe64.exe", "wb").write(d)
+# A section after the resources that is not the relocations.
+d = bytearray(data); struct.pack_into("<II", d, opt + 96 + 40, 0, 0); open("no-reloc-dir.exe", "wb").write(d)
+EOF
+while read -r stub words; do
+  "$ZB" build hf.ini -o "from-$stub" --stub "$stub" --tools "$WIN" > "refused-$stub.txt" 2>&1 &&
+    bad "a build from $stub succeeded"
+  grep -q "$words" "refused-$stub.txt" || bad "build from $stub: no message with \"$words\": $(cat "refused-$stub.txt")"
+  [ ! -e "from-$stub" ] || bad "a build from $stub left an executable"
+  case $stub in zfix-signed.exe|no-reloc-dir.exe) continue ;; esac
+  "$ZB" inspect "$stub" > "inspect-$stub.txt" 2>&1 && bad "inspect of $stub succeeded"
+  grep -q "$words" "inspect-$stub.txt" || bad "inspect of $stub: no message with \"$words\": $(cat "inspect-$stub.txt")"
+done <<'EOF'
+zfix-signed.exe is signed
+text.exe not a Windows executable (no MZ header)
+short-mz.exe truncated: the PE header
+truncated.exe truncated: section .text
+pe64.exe not a 32-bit i386 image
+no-rsrc.exe no resource section
+cut-rsrc.exe truncated: section .rsrc
+loop.exe the resource directory tree loops
+wild-data.exe lies outside the file's sections
+no-reloc-dir.exe section .reloc follows the resource section .rsrc and is not the base relocations
+EOF
+
+# A changed component tree: its archive is packed by the Windows builder only.
+mkdir -p fix/program/kws && printf 'server\r\n' > fix/program/kws/server.conf
+"$ZB" build hf.ini -o component.exe --stub "$WIN/zfix.exe" --tools "$WIN" > component.txt 2>&1 &&
+  bad "a build with a changed component tree succeeded"
+grep -q "the fix changes the web server (kws, 1 files): its archive kwswindows.zip is packed by the Windows zfixbuild.exe only; build this fix with that one" component.txt ||
+  bad "no clear message for a changed component tree: $(cat component.txt)"
+[ ! -e component.exe ] || bad "a refused build left an executable"
+
+[ $fail = 0 ] && echo "native build: all checks passed"
+exit $fail

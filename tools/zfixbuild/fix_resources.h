@@ -1,0 +1,36 @@
+// A fix's resources in a PE image read and written by package/pe_resources.h (portable): what
+// the native builder adds to a copy of the stub and what the native inspect reads back. The
+// Windows builder does the same through the resource API (fix_writer.h, win_resources.h).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "package/pe_resources.h"
+#include "tools/zfixbuild/fix_build.h"
+#include "tools/zfixbuild/fix_report.h"
+
+namespace zfixbuild {
+
+// type/id in language 1033.
+void SetResource(zfix::PeImage* image, const char* type, unsigned id, const std::vector<uint8_t>& bytes);
+// VERSION/1, and FILEENTRY/n with UPDATE/n (when the entry has a payload) for n = 1.. in order.
+void SetFixEntries(zfix::PeImage* image, const BuiltFix& fix);
+// The fix's strings merged into the image's string blocks (language 1033): the other strings of
+// each block stay as they are. False, with *why, when a block is missing or damaged.
+bool SetStrings(zfix::PeImage* image, const std::map<unsigned, std::string>& strings, std::string* why);
+// What inspect shows of a fix (the signature fields aside).
+FixView ViewOf(const zfix::PeImage& image);
+
+// The description's texts are Windows-1252, as the Windows builder reads them on a western
+// system; the string table holds UTF-16. Characters that Windows-1252 lacks come back as '?'.
+std::u16string WideFrom1252(const std::string& text);
+std::string NarrowTo1252(const std::u16string& text);
+
+// The listing that build prints: one line per entry (number, operation, directory, old and new
+// size, payload size, name).
+std::string EntryListing(const BuiltFix& fix);
+
+}  // namespace zfixbuild
