@@ -187,6 +187,14 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::v
              " bytes at " + Hex(rva) + ") lies outside the file's sections";
       return false;
     }
+    // Every resource's bytes are copied: entries that share bytes would let a small file
+    // claim more memory than it holds.
+    if (size > file_.size() - dataBytes_) {
+      *why = "the resources' data add up to more than the " + std::to_string(file_.size()) +
+             "-byte file holds (entries share their bytes)";
+      return false;
+    }
+    dataBytes_ += size;
     PeResource r = *path;
     r.codePage = Get32(data + 8);
     r.data.assign(file_.begin() + at, file_.begin() + at + size);
@@ -270,7 +278,6 @@ bool PeImage::Parse(const std::vector<uint8_t>& file, std::string* why) {
     return false;
   }
   resourceRva_ = Get32(p + optional_ + 96 + 8 * kDirResource);
-  resourceSize_ = Get32(p + optional_ + 96 + 8 * kDirResource + 4);
   resourceSection_ = sections_.size();
   for (size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
@@ -469,17 +476,46 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
       return false;
     }
   }
+  // The new section is written over the old one's place: nothing else may share it.
+  size_t headersEnd = sections_.back().headerAt + kSectionHeader;
+  if (rs.rawPointer < headersEnd || rs.rawPointer < Get32(p + optional_ + 60)) {
+    *why = "the resource section " + rs.name + " starts inside the headers";
+    return false;
+  }
+  uint64_t rsRawEnd = static_cast<uint64_t>(rs.rawPointer) + rs.rawSize;
+  uint64_t rsVirtualEnd = static_cast<uint64_t>(rs.virtualAddress) + std::max(rs.virtualSize, rs.rawSize);
+  for (size_t i = 0; i < sections_.size(); ++i) {
+    const Section& s = sections_[i];
+    if (i == resourceSection_) continue;
+    bool before = i < resourceSection_;
+    bool rawOverlaps = s.rawSize && (before ? static_cast<uint64_t>(s.rawPointer) + s.rawSize > rs.rawPointer
+                                            : s.rawPointer < rsRawEnd);
+    bool virtualOverlaps =
+        before ? static_cast<uint64_t>(s.virtualAddress) + std::max(s.virtualSize, s.rawSize) > rs.virtualAddress
+               : s.virtualAddress < rsVirtualEnd;
+    if (rawOverlaps || virtualOverlaps) {
+      *why = "section " + s.name + " overlaps the resource section " + rs.name;
+      return false;
+    }
+  }
   if (file_.size() > fileEnd) {
     *why = std::to_string(file_.size() - fileEnd) +
            " bytes follow the last section (appended data or a signature): the new layout would lose them";
     return false;
   }
-  // Another directory inside the resource section would be overwritten by the new resources.
+  // Another directory inside the resource section would be overwritten by the new resources;
+  // one outside every section might be covered by the grown one.
   for (unsigned k = 0; k < directories_; ++k) {
     uint32_t at = directory(k, 0);
     if (k == kDirResource || k == kDirSecurity || !at) continue;
-    if (at >= rs.virtualAddress && at - rs.virtualAddress < std::max(rs.virtualSize, rs.rawSize)) {
-      *why = "data directory " + std::to_string(k) + " lies inside the resource section " + rs.name;
+    size_t in = sections_.size();
+    for (size_t i = 0; i < sections_.size(); ++i) {
+      const Section& s = sections_[i];
+      if (at >= s.virtualAddress && at - s.virtualAddress < std::max(s.virtualSize, s.rawSize)) in = i;
+    }
+    if (in == resourceSection_ || in == sections_.size()) {
+      *why = "data directory " + std::to_string(k) + " (at " + Hex(at) + ") lies " +
+             (in == resourceSection_ ? "inside the resource section " + rs.name : std::string("in no section"));
       return false;
     }
   }

@@ -82,10 +82,11 @@ class PeImage {
   uint32_t directories_ = 0;
   std::vector<Section> sections_;
   size_t resourceSection_ = 0;
-  uint32_t resourceRva_ = 0, resourceSize_ = 0;
+  uint32_t resourceRva_ = 0;
   uint32_t timeStamp_ = 0, checksum_ = 0;
   size_t resourceStart_ = 0;     // file offset of the resource directory
   size_t resourceBytesEnd_ = 0;  // where the resource section's readable bytes end (file offset)
+  size_t dataBytes_ = 0;         // the resources' bytes read so far
   std::vector<PeResource> resources_;
 };
 

@@ -8,10 +8,11 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 # The Windows build (mingw-w64, its zlib), Wine and a display for the Windows tests, the native
 # build with its sanitizers and fuzzers (clang, compiler-rt), GoogleTest, the independent decoder
 # of the codec tests (libdynamite), python3 and the cabinet tools of the cabarc tests, xdelta3
-# and bsdiff of the patch benchmark; dpkg-dev fetches minizip from Debian's zlib sources.
+# and bsdiff of the patch benchmark, pefile (the independent reader of the native builder's
+# fixes); dpkg-dev fetches minizip from Debian's zlib sources.
 PKGS="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev \
 wine wine64 wine32:i386 xvfb cmake ninja-build googletest libgtest-dev zlib1g-dev libdynamite-dev \
-clang libclang-rt-14-dev python3 dpkg-dev cabextract gcab xdelta3 bsdiff osslsigncode openssl"
+clang libclang-rt-14-dev python3 python3-pefile dpkg-dev cabextract gcab xdelta3 bsdiff osslsigncode openssl"
 
 missing=""
 for p in $PKGS; do
