@@ -222,6 +222,20 @@ wild-data.exe lies outside the file's sections
 no-reloc-dir.exe section .reloc follows the resource section .rsrc and is not the base relocations
 EOF
 
+# File names: UTF-8 here, Windows-1252 in the fix as the Windows builder reads them; a name
+# that Windows-1252 cannot hold is refused.
+mkdir -p names/base names/fix
+printf 'new\r\n' > "names/fix/$(printf 'na\303\257ve.txt')"
+sed -e 's/^Program=base.program/Program=names\\base/' -e 's/^Program=fix.program/Program=names\\fix/' \
+    -e '/^Data=/d' hf.ini > names.ini
+"$ZB" build names.ini -o names.exe --stub "$WIN/zfix.exe" --tools "$WIN" > names.txt 2>&1 || bad "build with a UTF-8 name: $(cat names.txt)"
+"$ZB" inspect names.exe > names-inspect.txt 2>&1 || bad "inspect of names.exe: $(cat names-inspect.txt)"
+LC_ALL=C grep -q "$(printf 'na\357ve.txt')" names-inspect.txt || bad "the name naïve.txt is not stored in Windows-1252"
+printf 'x' > "names/fix/$(printf '\345\220\215.txt')"
+"$ZB" build names.ini -o names2.exe --stub "$WIN/zfix.exe" --tools "$WIN" > names2.txt 2>&1 &&
+  bad "a build with a name that Windows-1252 lacks succeeded"
+grep -q "has characters that Windows-1252 lacks" names2.txt || bad "no clear message for a name outside Windows-1252: $(cat names2.txt)"
+
 # A changed component tree: its archive is packed by the Windows builder only.
 mkdir -p fix/program/kws && printf 'server\r\n' > fix/program/kws/server.conf
 "$ZB" build hf.ini -o component.exe --stub "$WIN/zfix.exe" --tools "$WIN" > component.txt 2>&1 &&
