@@ -4,6 +4,8 @@
 #include <new>
 
 #include "package/byte_io.h"
+#include "package/fix_format.h"
+#include "package/names.h"
 
 namespace zfix {
 namespace {
@@ -17,6 +19,13 @@ bool ReadLabel(ByteCursor& c, char* label) {
   if (!c.Bytes(label, LABEL_SIZE)) return false;
   label[LABEL_SIZE] = '\0';
   return true;
+}
+
+// A label reaches the release-string tool as one quoted word of its command line: a '"'
+// anywhere in it, the date too, would end that word and add words of the fix's choosing.
+bool QuotableLabel(const char* label, const char* what, std::string* why) {
+  if (IsQuotableText(label)) return true;
+  return Fail(why, std::string(what) + " holds a '\"'");
 }
 
 }  // namespace
@@ -44,6 +53,15 @@ bool ReadFixRecord(const void* data, size_t size, FIXRECORD* rec, std::string* w
   if (h.gdwChecksums > MAX_CHECKFILES)
     return Fail(why, "checksum table of " + std::to_string(h.gdwChecksums) + " records exceeds " +
                          std::to_string(MAX_CHECKFILES));
+  // Readers size tables from these counts (one slot per entry number, plus slot 0): a count
+  // beyond the format's limit would wrap that size or exhaust memory.
+  if (h.dwFileEntries > MAX_FILE_ENTRIES)
+    return Fail(why, std::to_string(h.dwFileEntries) + " file entries exceed " + std::to_string(MAX_FILE_ENTRIES));
+  if (h.dwUpgradeType > 0 && h.dwListedFiles > MAX_FILE_ENTRIES)
+    return Fail(why, "file list of " + std::to_string(h.dwListedFiles) + " records exceeds " +
+                         std::to_string(MAX_FILE_ENTRIES));
+  if (!QuotableLabel(h.canOldLabel, "the base label", why) || !QuotableLabel(h.canNewLabel, "the fix label", why))
+    return false;
   ByteCursor c(data, size);
   c.Skip(FIXHEADER_SIZE);
 
@@ -53,6 +71,7 @@ bool ReadFixRecord(const void* data, size_t size, FIXRECORD* rec, std::string* w
     size_t len;
     if (!c.U32(&r.dwChecksum) || !ReadLabel(c, r.canLabel) || !c.CString(&r.lpFile, &len))
       return Fail(why, "checksum record " + std::to_string(i) + " runs past the end of the record");
+    if (!QuotableLabel(r.canLabel, ("the label of checksum record " + std::to_string(i)).c_str(), why)) return false;
     rec->checksums.push_back(r);
   }
   uint32_t numFiles = NumFiles(h);
@@ -70,6 +89,13 @@ bool ReadFixRecord(const void* data, size_t size, FIXRECORD* rec, std::string* w
   }
   rec->cbUsed = c.Offset();
   return true;
+}
+
+std::vector<const FILELISTRECORD*> ListedByEntry(const FIXRECORD& rec) {
+  std::vector<const FILELISTRECORD*> listed(static_cast<size_t>(rec.header.dwFileEntries) + 1, nullptr);
+  for (const FILELISTRECORD& f : rec.files)
+    if (f.dwFileEntry > 0 && f.dwFileEntry < listed.size()) listed[f.dwFileEntry] = &f;
+  return listed;
 }
 
 std::vector<uint8_t> WriteFixRecord(const FIXRECORD& rec) {

@@ -3,8 +3,9 @@
 // Reading:  FIXRECORD rec; std::string why;
 //           if (!ReadFixRecord(lpRes, dwResSize, &rec, &why)) -> corrupt (log `why`, fail)
 //           rec.header.canOldLabel, rec.header.gdwChecksums, ..., rec.checksums[i], rec.files[i]
-// Every read is checked against the resource size; a record that runs past its end, or a
-// checksum table longer than MAX_CHECKFILES, is refused. Names (lpFile) point into the
+// Every read is checked against the resource size; a record that runs past its end, a
+// checksum table longer than MAX_CHECKFILES, file-entry or file-list counts beyond
+// MAX_FILE_ENTRIES (fix_format.h), or a label holding a '"' is refused. Names (lpFile) point into the
 // resource, which must stay locked while the FIXRECORD is used.
 // Writing (package builder): WriteFixRecord(rec) produces the same layout, so that
 // ReadFixRecord followed by WriteFixRecord gives back the resource byte for byte.
@@ -75,6 +76,12 @@ bool ReadFixHeader(const void* data, size_t size, FIXHEADER* header);
 // Walks header, checksum table and file list. On failure returns false and, when why is
 // given, a short description of what is wrong.
 bool ReadFixRecord(const void* data, size_t size, FIXRECORD* record, std::string* why = nullptr);
+
+// The file-list record of each entry number 1..dwFileEntries, indexed by the number (nullptr
+// where none names it; slot 0 stays empty; records naming 0 or a number beyond dwFileEntries are
+// left out). Of two records naming one entry, the later counts. Call it on a record that
+// ReadFixRecord accepted: its counts are bounded.
+std::vector<const FILELISTRECORD*> ListedByEntry(const FIXRECORD& record);
 
 // Builder side: the record's bytes. dwNameLength is written as stored in each FILELISTRECORD.
 std::vector<uint8_t> WriteFixRecord(const FIXRECORD& record);

@@ -91,6 +91,8 @@ bool IsRegistryLabel(const char* label) {
   return true;
 }
 
+bool IsQuotableText(const char* text) { return text && !std::strchr(text, '"'); }
+
 bool IsBareDrive(const char* path) {
   return path && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\0';
 }

@@ -48,6 +48,10 @@ bool IsLabelDirName(const char* name);
 // and no control character (a line break would start a new line of the file).
 bool IsRegistryLabel(const char* label);
 
+// Text that stands as one double-quoted word of a command line: it holds no '"' (one would end
+// the word and start others).
+bool IsQuotableText(const char* text);
+
 // A drive letter and a colon, nothing else ("C:"): a path that means the drive's current
 // directory, not its root.
 bool IsBareDrive(const char* path);

@@ -278,6 +278,9 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
        base_, target_, "cannot be recorded in PATCH.INI"},
       {"label with a line break in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May\r1, 2020\nProgram=x\n",
        base_, target_, "cannot be recorded in PATCH.INI"},
+      // A label is a quoted word of the release-string tool's command line too.
+      {"label with a quote in its date", std::string(kDescription) + "[Label002]\nLabel=Release 1|May\" 1, 2020\nProgram=x\n",
+       base_, target_, "no '\"'"},
       {"device name in the fix tree", kDescription, base_,
        [&] {
          auto t = target_;

@@ -8,6 +8,7 @@
 
 #include "package/byte_io.h"
 #include "package/file_entry.h"
+#include "package/fix_format.h"
 
 namespace {
 
@@ -141,6 +142,73 @@ TEST(FixRecord, CountsBeyondTheDataAreCorrupt) {
   }
   zfix::FIXRECORD rec;
   EXPECT_FALSE(zfix::ReadFixRecord(nullptr, 1000, &rec));
+}
+
+// Hostile headers: every count is bounded before a reader sizes a table from it (the installer
+// keeps one slot per entry number: 0xFFFFFFFF + 1 wraps to none in 32 bits, 0x40000000 exhausts
+// memory), and no label holds a '"' that would split the release-string tool's quoted words.
+TEST(FixRecord, HostileHeadersAreCorrupt) {
+  struct Case {
+    const char* name;
+    size_t offset;  // of a u32 in the header, or of a byte to set to '"'
+    uint32_t value;
+    bool quote;
+  } cases[] = {
+      {"file entries that wrap the entry table", 212, 0xFFFFFFFFu, false},
+      {"file entries that exhaust memory", 212, 0x40000000u, false},
+      {"file entries one beyond the limit", 212, static_cast<uint32_t>(zfix::MAX_FILE_ENTRIES) + 1, false},
+      {"listed files beyond the limit", 216, 0x40000000u, false},
+      {"quote in the base label's date", 25, 0, true},
+      {"quote in the fix label's release text", 100 + 3, 0, true},
+      {"quote in the fix label's fill", 100 + 90, 0, true},
+      {"quote in a checksum record's label", 232 + 4 + 30, 0, true},
+  };
+  for (const Case& c : cases) {
+    RawRecord raw = Hotfix();
+    std::vector<uint8_t>& b = raw.bytes;
+    if (c.quote)
+      b[c.offset] = '"';
+    else
+      for (int i = 0; i < 4; ++i) b[c.offset + i] = static_cast<uint8_t>(c.value >> (8 * i));
+    zfix::FIXRECORD rec;
+    std::string why;
+    EXPECT_FALSE(zfix::ReadFixRecord(b.data(), b.size(), &rec, &why)) << c.name;
+    EXPECT_FALSE(why.empty()) << c.name;
+  }
+}
+
+TEST(FixRecord, CountsAtTheirLimitsAreAccepted) {
+  RawRecord raw = Hotfix();
+  const uint32_t most = static_cast<uint32_t>(zfix::MAX_FILE_ENTRIES);
+  for (int i = 0; i < 4; ++i) raw.bytes[212 + i] = static_cast<uint8_t>(most >> (8 * i));
+  zfix::FIXRECORD rec;
+  std::string why;
+  ASSERT_TRUE(zfix::ReadFixRecord(raw.bytes.data(), raw.bytes.size(), &rec, &why)) << why;
+  EXPECT_EQ(rec.header.dwFileEntries, most);
+
+  // Without labels the file list follows dwFileEntries; dwListedFiles is not read.
+  RawRecord plain;
+  plain.Header(0, 1, 0xFFFFFFFF, zfix::UPGRADE_NONE);
+  plain.File(zfix::FE_REPLACE, zfix::DIR_PROGRAM, 1, 2, 1, "nzorel.dll");
+  EXPECT_TRUE(zfix::ReadFixRecord(plain.bytes.data(), plain.bytes.size(), &rec, &why)) << why;
+}
+
+TEST(FixRecord, ListedByEntryHasASlotPerEntryNumber) {
+  RawRecord raw;
+  raw.Header(0, 3, 4, zfix::UPGRADE_HOTFIX);
+  raw.File(zfix::FE_REPLACE, zfix::DIR_PROGRAM, 1, 2, 2, "a.dll");
+  raw.File(zfix::FE_REPLACE, zfix::DIR_PROGRAM, 1, 2, 0, "zero.dll");
+  raw.File(zfix::FE_REPLACE, zfix::DIR_PROGRAM, 1, 2, 4, "beyond.dll");
+  raw.File(zfix::FE_REPLACE, zfix::DIR_PROGRAM, 1, 2, 2, "b.dll");
+  zfix::FIXRECORD rec;
+  ASSERT_TRUE(zfix::ReadFixRecord(raw.bytes.data(), raw.bytes.size(), &rec));
+  std::vector<const zfix::FILELISTRECORD*> listed = zfix::ListedByEntry(rec);
+  ASSERT_EQ(listed.size(), 4u);
+  EXPECT_EQ(listed[0], nullptr);
+  EXPECT_EQ(listed[1], nullptr);
+  ASSERT_NE(listed[2], nullptr);
+  EXPECT_STREQ(listed[2]->lpFile, "b.dll");
+  EXPECT_EQ(listed[3], nullptr);
 }
 
 TEST(FixRecord, TheLargestCheckFileTableIsAccepted) {
