@@ -1,4 +1,4 @@
-// The folders of the installer depend on each other in one direction (README.md, "Layers"):
+// The folders of the installer depend on each other in one direction (docs/contributing.md, "Layers"):
 // every #include of their sources names a file of the same layer or one below. Each folder
 // between the installer's glue and the wizard has a layer of its own, so no two of them can
 // call each other. tests/, tools/, product/, bench/ and fuzz/ may include anything; nothing of
