@@ -9,10 +9,11 @@ HERE=$(cd "$(dirname "$0")/.." && pwd)
 # build with its sanitizers and fuzzers (clang, compiler-rt), GoogleTest, the independent decoder
 # of the codec tests (libdynamite), python3 and the cabinet tools of the cabarc tests, xdelta3
 # and bsdiff of the patch benchmark, pefile (the independent reader of the native builder's
-# fixes); dpkg-dev fetches minizip from Debian's zlib sources.
+# fixes), libgcab (the native builder's cabinets); dpkg-dev fetches minizip from Debian's zlib
+# sources.
 PKGS="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev \
 wine wine64 wine32:i386 xvfb cmake ninja-build googletest libgtest-dev zlib1g-dev libdynamite-dev \
-clang libclang-rt-14-dev python3 python3-pefile dpkg-dev cabextract gcab xdelta3 bsdiff osslsigncode openssl"
+clang libclang-rt-14-dev python3 python3-pefile dpkg-dev cabextract gcab libgcab-dev xdelta3 bsdiff osslsigncode openssl"
 
 missing=""
 for p in $PKGS; do
@@ -28,8 +29,8 @@ if [ -n "$missing" ]; then
   apt-get install -y --no-install-recommends -o APT::Default-Release=bookworm $missing
 fi
 
-# minizip sources for the Windows build come from Debian's zlib source package (unzip for the
-# installer, zip for the builder's zip archives).
+# minizip sources come from Debian's zlib source package (unzip for the installer, zip for both
+# builders' zip archives).
 MZ="$HERE/third_party/minizip"
 if [ ! -f "$MZ/unzip.c" ] || [ ! -f "$MZ/zip.c" ]; then
   work=$(mktemp -d)

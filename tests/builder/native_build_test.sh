@@ -7,8 +7,11 @@
 #     SOURCE_DATE_EPOCH, which sets the PE time stamp; without it the stub's stays);
 #   - osslsigncode signs the fix, the signature verifies, inspect says it is signed;
 #   - a signed, damaged or foreign stub is refused with a message naming what is wrong, and no
-#     executable is left behind; so is a changed component tree, which only the Windows builder
-#     packs.
+#     executable is left behind;
+#   - a fix in which every component tree changes carries each as its archive (cabinets through
+#     libgcab, the zip through minizip), which unpacks with cabextract, gcab and unzip into the
+#     fix's tree, with the member names, order, times and attributes of the Windows builder's
+#     archives; two builds are the same bytes.
 # usage: native_build_test.sh WORKDIR ZFIXBUILD WIN_BIN_DIR   (exit 77: skipped, no stub)
 set -u
 W=$1 ZB=$2 WIN=$3
@@ -236,13 +239,165 @@ printf 'x' > "names/fix/$(printf '\345\220\215.txt')"
   bad "a build with a name that Windows-1252 lacks succeeded"
 grep -q "has characters that Windows-1252 lacks" names2.txt || bad "no clear message for a name outside Windows-1252: $(cat names2.txt)"
 
-# A changed component tree: its archive is packed by the Windows builder only.
-mkdir -p fix/program/kws && printf 'server\r\n' > fix/program/kws/server.conf
-"$ZB" build hf.ini -o component.exe --stub "$WIN/zfix.exe" --tools "$WIN" > component.txt 2>&1 &&
-  bad "a build with a changed component tree succeeded"
-grep -q "the fix changes the web server (kws, 1 files): its archive kwswindows.zip is packed by the Windows zfixbuild.exe only; build this fix with that one" component.txt ||
-  bad "no clear message for a changed component tree: $(cat component.txt)"
-[ ! -e component.exe ] || bad "a refused build left an executable"
+# Component trees: a fix in which every one changes carries each as one archive, packed as the
+# Windows builder packs it (cabinets with cabarc's members in its walk order, the script
+# library's templates below template\, the zip with minizip); each unpacks with cabextract,
+# gcab and unzip into the fix's tree, byte for byte, and two builds are the same bytes. Member
+# times are the files' local times (a zone nine hours from UTC here).
+TZ=JST-9; export TZ
+C=comp
+mkdir -p $C/base/program/jvm/bin $C/base/program/kws $C/base/program/osgi/shared/eclipse/plugins \
+         $C/base/data/halvex/html/ckeditor $C/base/data/halvex/js/dojo-1.16.5 $C/base/data/halvex/template/dojo-1.16.5
+for f in program/jvm/bin/java.dll program/kws/server.xml program/osgi/shared/eclipse/plugins/core.jar \
+         data/halvex/html/ckeditor/ckeditor.js data/halvex/js/dojo-1.16.5/dojo.js data/halvex/template/dojo-1.16.5/page.html; do
+  echo "base $f" > $C/base/$f
+done
+cp -r $C/base $C/fix
+F=$C/fix/program D=$C/fix/data
+mkdir -p $F/jvm/lib/ext $F/kws/conf $F/kws/bin $F/osgi/shared/eclipse/plugins/com.zorel.ui \
+         $D/halvex/html/ckeditor/lang $D/halvex/js/dojo-1.16.5/dijit $D/halvex/template/dojo-1.16.5/sub
+head -c 100000 /dev/urandom > $F/jvm/lib/rt.jar  # several cabinet blocks, incompressible
+seq 1 20000 > $F/jvm/lib/ext/numbers.txt
+: > $F/jvm/lib/empty.properties
+for n in Zeta.txt alpha.txt _under.txt release; do echo "$n" > $F/jvm/$n; done
+echo accented > "$F/jvm/lib/$(printf 'na\303\257ve.txt')"  # UTF-8 here, Windows-1252 in the fix
+echo changed >> $F/jvm/bin/java.dll
+head -c 40000 /dev/urandom > $F/kws/bin/kws.exe
+seq 1 3000 > $F/kws/conf/server.conf
+echo changed >> $F/kws/server.xml
+echo '<plugin/>' > $F/osgi/shared/eclipse/plugins/com.zorel.ui/plugin.xml
+echo changed >> $F/osgi/shared/eclipse/plugins/core.jar
+echo lang > $D/halvex/html/ckeditor/lang/de.js
+echo changed >> $D/halvex/html/ckeditor/ckeditor.js
+echo form > $D/halvex/js/dojo-1.16.5/dijit/form.js
+echo sub > $D/halvex/template/dojo-1.16.5/sub/x.html
+echo changed >> $D/halvex/template/dojo-1.16.5/page.html
+find $C/fix -type f -exec touch -d '2026-03-01 10:20:31 UTC' {} +
+touch -d '1975-06-01 12:00 UTC' $F/jvm/alpha.txt  # before 1980: 1980-01-01 00:00
+touch -d '2026-07-14 23:59:59 UTC' $F/kws/bin/kws.exe  # the next day in local time
+chmod a-w $F/jvm/release  # read-only in the cabinet too
+sed -e 's/^Program=base.program/Program=comp\\base\\program/' -e 's/^Data=base.data/Data=comp\\base\\data/' \
+    -e 's/^Program=fix.program/Program=comp\\fix\\program/' -e 's/^Data=fix.data/Data=comp\\fix\\data/' hf.ini > comp.ini
+comp_build() {  # OUT [options...]
+  out=$1; shift
+  start=$(date +%s.%N)
+  "$ZB" build comp.ini -o "$out" --stub "$WIN/zfix.exe" --tools "$WIN" "$@" > "$out.txt" 2>&1 ||
+    bad "zfixbuild build $out (components): $(cat "$out.txt")"
+  echo "build of $out (every component tree changed): $(awk "BEGIN { printf \"%.2f\", $(date +%s.%N) - $start }") s"
+}
+comp_build comp.exe
+comp_build comp-again.exe --jobs 1
+cmp -s comp.exe comp-again.exe || bad "two builds of a fix with components differ"
+while read -r line; do
+  grep -q -F -- "$line" comp.exe.txt || bad "build does not say \"$line\": $(cat comp.exe.txt)"
+done <<'LINES'
+component script library: 4 files in halvex\js\dojo-1.16.5\hlv-dojo.cab
+component OSGi plug-ins: 2 files in osgi\shared\eclipse\plugins\osgi_plugins.cab
+component web server: 3 files in kws\kwswindows.zip
+component editor: 2 files in halvex\html\ckeditor\ckeditor.cab
+component JVM: 9 files in jvm\jvm.cab
+comp.exe: 5 files
+LINES
+
+# The archives as the installer gets them: the entries' payloads, decoded.
+mkdir -p archives
+"$ZB" inspect comp.exe --json > comp.json 2> comp.err || bad "inspect --json of comp.exe: $(cat comp.err)"
+"$PY" - comp.exe comp.json > payloads.txt 2>&1 <<'PYTHON' || bad "the fix's entries: $(cat payloads.txt)"
+import json, sys, pefile
+j = json.load(open(sys.argv[2]))
+want = {"halvex\\js\\dojo-1.16.5\\hlv-dojo.cab": ("script library", 2), "jvm\\jvm.cab": ("JVM", 1),
+        "osgi\\shared\\eclipse\\plugins\\osgi_plugins.cab": ("OSGi plug-ins", 1), "kws\\kwswindows.zip": ("web server", 1),
+        "halvex\\html\\ckeditor\\ckeditor.cab": ("editor", 2)}
+got = {e["name"]: (e.get("component"), e["dwDir"]) for e in j["entries"]}
+assert got == want, got
+pe = pefile.PE(sys.argv[1])
+for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    if str(t.name) == "UPDATE":
+        for n in t.directory.entries:
+            d = n.directory.entries[0].data.struct
+            name = j["entries"][n.id - 1]["name"].split("\\")[-1]
+            open("archives/" + name + ".payload", "wb").write(pe.get_data(d.OffsetToData, d.Size))
+PYTHON
+for a in jvm.cab kwswindows.zip osgi_plugins.cab ckeditor.cab hlv-dojo.cab; do
+  "$ZB" explode archives/$a.payload archives/$a > explode.txt 2>&1 || bad "explode $a: $(cat explode.txt)"
+done
+
+# They unpack into the fix's trees (the script library's templates below template\).
+mkdir -p expect/dojo
+cp -rp $F/jvm expect/jvm && cp -rp $F/kws expect/kws && cp -rp $F/osgi/shared/eclipse/plugins expect/osgi &&
+  cp -rp $D/halvex/html/ckeditor expect/ckeditor && cp -rp $D/halvex/js/dojo-1.16.5/. expect/dojo/ &&
+  cp -rp $D/halvex/template/dojo-1.16.5 expect/dojo/template || bad "cannot copy the expected trees"
+while read -r a tree; do
+  mkdir -p out/cabextract/$tree out/gcab/$tree
+  cabextract -q -d out/cabextract/$tree archives/$a > x.txt 2>&1 || bad "cabextract $a: $(cat x.txt)"
+  gcab -x -C out/gcab/$tree archives/$a > x.txt 2>&1 || bad "gcab -x $a: $(cat x.txt)"
+  diff -r expect/$tree out/cabextract/$tree > x.txt 2>&1 || bad "cabextract's $a differs from the fix's tree: $(cat x.txt)"
+  diff -r expect/$tree out/gcab/$tree > x.txt 2>&1 || bad "gcab's $a differs from the fix's tree: $(cat x.txt)"
+done <<'ARCHIVES'
+jvm.cab jvm
+osgi_plugins.cab osgi
+ckeditor.cab ckeditor
+hlv-dojo.cab dojo
+ARCHIVES
+mkdir -p out/unzip/kws
+unzip -q archives/kwswindows.zip -d out/unzip/kws > x.txt 2>&1 || bad "unzip kwswindows.zip: $(cat x.txt)"
+diff -r expect/kws out/unzip/kws > x.txt 2>&1 || bad "unzip's kwswindows.zip differs from the fix's tree: $(cat x.txt)"
+
+# Names, order, times and attributes as the Windows builder's archives have them.
+"$PY" - archives "$F" > members.txt 2>&1 <<'PYTHON' || bad "archive members: $(cat members.txt)"
+import os, struct, sys, time, zipfile
+A, P = sys.argv[1], sys.argv[2]
+def dos(path):
+    t = time.localtime(os.stat(path).st_mtime)
+    if t.tm_year < 1980:
+        return 0x21, 0
+    return (t.tm_year - 1980) << 9 | t.tm_mon << 5 | t.tm_mday, t.tm_hour << 11 | t.tm_min << 5 | t.tm_sec // 2
+def cab(name):
+    d = open(os.path.join(A, name), "rb").read()
+    assert d[:4] == b"MSCF"
+    nfolders, nfiles, flags, setid = struct.unpack_from("<HHHH", d, 26)
+    assert flags == 0 and setid == 0, (flags, setid)
+    assert struct.unpack_from("<H", d, 36 + 6)[0] == 1, "not MSZIP"
+    pos, out = struct.unpack_from("<I", d, 16)[0], []
+    for _ in range(nfiles):
+        size, off, folder, date, tm, attr = struct.unpack_from("<IIHHHH", d, pos)
+        end = d.index(b"\0", pos + 16)
+        out.append((d[pos + 16:end].decode("utf-8" if attr & 0x80 else "ascii"), date, tm, attr))
+        pos = end + 1
+    return out
+jvm = cab("jvm.cab")
+# cabarc -r -p n jvm.cab * in the tree: a folder's files first, then its subfolders, each by
+# upper-cased name.
+names = [m[0] for m in jvm]
+assert names == ["alpha.txt", "release", "Zeta.txt", "_under.txt", "bin\\java.dll", "lib\\empty.properties",
+                 "lib\\na\u00efve.txt", "lib\\rt.jar", "lib\\ext\\numbers.txt"], names
+for n, date, tm, attr in jvm:
+    assert (date, tm) == dos(os.path.join(P, "jvm", *n.split("\\"))), (n, hex(date), hex(tm))
+    want = 0x20 | (0x01 if n == "release" else 0) | (0x80 if "\u00ef" in n else 0)
+    assert attr == want, (n, hex(attr))
+assert [m[0] for m in cab("hlv-dojo.cab")] == ["dojo.js", "dijit\\form.js", "template\\page.html", "template\\sub\\x.html"]
+assert [m[0] for m in cab("ckeditor.cab")] == ["ckeditor.js", "lang\\de.js"]
+assert [m[0] for m in cab("osgi_plugins.cab")] == ["core.jar", "com.zorel.ui\\plugin.xml"]
+# The zip: members by upper-cased path, deflated, '/' between folders, local DOS times.
+z = zipfile.ZipFile(os.path.join(A, "kwswindows.zip"))
+assert z.namelist() == ["bin/kws.exe", "conf/server.conf", "server.xml"], z.namelist()
+for i in z.infolist():
+    assert i.compress_type == zipfile.ZIP_DEFLATED and i.create_system == 0, i
+    d, t = dos(os.path.join(P, "kws", *i.filename.split("/")))
+    assert i.date_time == ((d >> 9) + 1980, d >> 5 & 15, d & 31, t >> 11, t >> 5 & 63, (t & 31) * 2), (i.filename, i.date_time)
+assert z.getinfo("bin/kws.exe").date_time[:3] == (2026, 7, 15), "not local time"
+PYTHON
+unset TZ
+
+# Two files that would share one name in the script library's cabinet (one in the version
+# directory's template folder, one among the templates) are refused, not one of them lost.
+mkdir -p $D/halvex/js/dojo-1.16.5/template && echo other > $D/halvex/js/dojo-1.16.5/template/PAGE.html
+"$ZB" build comp.ini -o comp-clash.exe --stub "$WIN/zfix.exe" --tools "$WIN" > comp-clash.txt 2>&1 &&
+  bad "a build whose script library cabinet would hold one name twice succeeded"
+grep -q -i "two files would have the name template.page.html in hlv-dojo.cab" comp-clash.txt ||
+  bad "no clear message for two members of one name: $(cat comp-clash.txt)"
+[ ! -e comp-clash.exe ] || bad "a refused build left an executable"
+chmod -R u+w $C expect
 
 [ $fail = 0 ] && echo "native build: all checks passed"
 exit $fail

@@ -258,6 +258,27 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
   return ok;
 }
 
+// A new folder below the temporary directory, for the component trees' archives; removed with
+// everything in it.
+struct WorkFolder {
+  std::string path;
+  bool Make(std::string* why) {
+    const char* temp = std::getenv("TMPDIR");
+    std::string base = temp && *temp ? temp : "/tmp";
+    std::string name = base + "/zfixbuild-XXXXXX";
+    if (!mkdtemp(&name[0])) {
+      *why = "cannot make a work folder in " + base + ": " + std::strerror(errno);
+      return false;
+    }
+    path = name;
+    return true;
+  }
+  ~WorkFolder() {
+    std::error_code ec;
+    if (!path.empty()) fs::remove_all(path, ec);
+  }
+};
+
 }  // namespace
 
 int CmdBuild(int argc, char** argv) {
@@ -316,8 +337,11 @@ int CmdBuild(int argc, char** argv) {
   for (size_t k = 0; k < d.older.size(); ++k)
     if (!ReadTrees(folder, d.older[k].trees, &older[k], &why)) return Fail(why);
 
+  // The component trees' archives are made in a folder of their own, read while the fix is
+  // derived and removed afterwards.
   std::vector<std::string> components;
-  if (!PackComponents(tools, std::string(), &base, &target, &components, &why)) return Fail(why);
+  WorkFolder work;
+  if (!work.Make(&why) || !PackComponents(tools, work.path, &base, &target, &components, &why)) return Fail(why);
 
   BuiltFix fix;
   std::vector<std::string> notes;

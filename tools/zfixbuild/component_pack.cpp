@@ -13,8 +13,11 @@
 
 #include "package/component_archives.h"
 #include "package/file_entry.h"
-#ifdef _WIN32
 #include "zip.h"
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include "tools/zfixbuild/cabinet_native.h"
 #endif
 
 namespace zfixbuild {
@@ -23,6 +26,12 @@ namespace {
 
 // The script library's version directory is held by the installer in 21 bytes.
 const size_t kVersionLimit = 21;
+
+#ifdef _WIN32
+const char kSlash[] = "\\";
+#else
+const char kSlash[] = "/";
+#endif
 
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -147,6 +156,11 @@ void DosTime(uint32_t unixTime, uLong* dosDate) {
   if (FileTimeToLocalFileTime(&ft, &local)) FileTimeToDosDateTime(&local, &date, &time);
   *dosDate = ((uLong)date << 16) | time;
 }
+#else
+// The local time's DOS date and time, as FileTimeToLocalFileTime and FileTimeToDosDateTime give
+// them on Windows: the same time gives the same bytes.
+void DosTime(uint32_t unixTime, uLong* dosDate) { *dosDate = DosDateTime(unixTime); }
+#endif
 
 // A zip with minizip's writer: deflated members, '/' between folders.
 bool PackZip(const std::vector<const Member*>& members, const std::string& path, std::string* why) {
@@ -183,8 +197,6 @@ bool PackZip(const std::vector<const Member*>& members, const std::string& path,
   return ok;
 }
 
-#endif
-
 void Drop(Tree* tree, const std::map<std::string, Member>& members) {
   tree->erase(std::remove_if(tree->begin(), tree->end(),
                              [&](const TreeFile& f) {
@@ -212,19 +224,10 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
            " characters; the installer takes at most " + std::to_string(kVersionLimit - 1);
     return false;
   }
-#ifndef _WIN32
-  // Cabinets are made by cabarc.exe, a Windows program, and the zip archive takes its member
-  // times from the Win32 time API: the native builder carries unchanged component trees only.
-  (void)tools;
-  (void)work;
-  (void)archive;
-  *why = std::string("the fix changes the ") + c.what + " (" + c.tree + ", " + std::to_string(list.size()) +
-         " files): its archive " + c.archive +
-         " is packed by the Windows zfixbuild.exe only; build this fix with that one";
-  return false;
-#else
-  std::string out = work + "\\" + c.archive;
+  std::string out = work + kSlash + c.archive;
   bool ok;
+  uint64_t size = 0;
+#ifdef _WIN32
   if (c.zip) {
     ok = PackZip(list, out, why);
   } else if (c.templates) {
@@ -242,14 +245,33 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
     *why = "no archive was written at " + out;
     return false;
   }
+  size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+#else
+  // No cabarc.exe to run here: the cabinet gets the members that cabarc would take from the
+  // tree (or from the script library's staging folder), written through libgcab.
+  (void)tools;
+  if (c.zip) {
+    ok = PackZip(list, out, why);
+  } else {
+    std::vector<CabinetMember> cabinet;
+    for (const Member* m : list) cabinet.push_back({m->file->path, m->stored, m->file->time});
+    ok = WriteCabinet(cabinet, out, why);
+  }
+  if (!ok) return false;
+  struct stat st;
+  if (stat(out.c_str(), &st) != 0) {
+    *why = "no archive was written at " + out;
+    return false;
+  }
+  size = static_cast<uint64_t>(st.st_size);
+#endif
   archive->name = zfix::ComponentEntryName(c, version);
   archive->dir = c.dir;
   archive->path = out;
-  archive->size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+  archive->size = size;
   archive->time = 0;
   for (const Member* m : list) archive->time = std::max(archive->time, m->file->time);
   return true;
-#endif
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Component trees travel whole: the JVM, the web server, the OSGi plug-ins, the editor and the
 // script library are replaced by the installer's updaters from one archive each, so their files
-// are never listed one by one. Archives are packed by the Windows builder only (cabinets by the
-// carried cabarc.exe); the native builder takes the unchanged trees out and refuses a changed one.
+// are never listed one by one. The Windows builder packs cabinets with the carried cabarc.exe, the
+// native one writes the same members through libgcab (cabinet_native.h); both write the zip
+// archive with minizip.
 #pragma once
 
 #include <string>
