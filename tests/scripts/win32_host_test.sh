@@ -10,7 +10,7 @@ fails=0 passes=0
 check() {  # NAME WINE-BODY EXPECTED-EXIT EXPECTED-OUTPUT (a prefix; "" for none)
   mkdir -p "$scratch/$1"
   printf '#!/bin/sh\n%s\n' "$2" > "$scratch/$1/wine"; chmod +x "$scratch/$1/wine"
-  out=$(PATH="$scratch/$1:$PATH" sh "$script" "the native tests run" 2>&1); rc=$?
+  out=$(PATH="$scratch/$1:$PATH" ZFIX_BINFMT_DIR="${BINFMT:-$scratch/binfmt-none}" sh "$script" "the native tests run" 2>&1); rc=$?
   lines=$(printf '%s' "$out" | grep -c '')
   case "$out" in
   "$4"*) ok=yes ;;
@@ -28,5 +28,12 @@ check no32 'echo "/usr/bin/wine: 40: exec: /usr/lib/wine/wine: Exec format error
   "win32: this host runs no 32-bit x86 code (Wine's 32-bit loader: Exec format error), so no Windows program can run: the native tests run"
 check broken 'echo "wine: could not load kernel32.dll" >&2; exit 1' 1 \
   "win32: Wine's 32-bit loader does not start here (wine: could not load kernel32.dll)"
+# A host whose 32-bit programs run through qemu-i386 registered in binfmt_misc.
+mkdir -p "$scratch/binfmt"
+printf 'enabled\ninterpreter /usr/bin/qemu-i386-static\nflags: OCF\n' > "$scratch/binfmt/qemu-i386"
+BINFMT="$scratch/binfmt" check emulated 'echo wine-8.0; exit 0' 1 \
+  "win32: this host runs 32-bit x86 code only through an emulator (qemu-i386 in binfmt_misc)"
+printf 'disabled\ninterpreter /usr/bin/qemu-i386-static\n' > "$scratch/binfmt/qemu-i386"
+BINFMT="$scratch/binfmt" check emulator-disabled 'echo wine-8.0; exit 0' 0 ''
 echo "$passes passed, $fails failed"
 [ "$fails" = 0 ]
