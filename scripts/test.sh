@@ -15,6 +15,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 if [ "$win32" = yes ]; then
   ctest --test-dir build/win --output-on-failure || status=1
 else
-  echo "Windows suite (build/win): not run on this host, which runs no 32-bit x86 code"
+  echo "Windows suite (build/win): not run on this host (see the win32: line above)"
 fi
 exit $status
