@@ -205,6 +205,151 @@ bool SplitGap(const uint8_t* oldBytes, const uint8_t* newBytes, const PatchRegio
   return true;
 }
 
+// Costs of a gap's path, in eighths of a compressed byte (about): a compared byte that differs is
+// a literal among the zero bytes around it; inserted and deleted bytes travel as they are, which
+// the codec packs somewhat; each run of them ends a record and opens the next.
+constexpr int32_t kDifferingCost = 8;
+constexpr int32_t kRawCost = 6;
+constexpr int32_t kRunCost = 8 * static_cast<int32_t>(kRecordCost);
+// The diagonals and cells (new bytes times diagonals) that one gap's alignment may use: 16 MB
+// of back pointers, a few hundredths of a second. A wider gap (one side much longer than the
+// other) comes out no smaller aligned this way on real binaries (bench/real_pair_bench.sh), and
+// the cells of all gaps of a file are bounded by those of one gap and kCellsPerByte per byte
+// of the two files.
+constexpr int64_t kMaxGapDiagonals = 2048;
+constexpr uint64_t kMaxGapCells = uint64_t{16} << 20;
+constexpr uint64_t kCellsPerByte = 32;
+
+// Where a cell's three costs came from (bits of one byte per cell).
+constexpr uint8_t kCompareFromInsert = 1, kCompareFromDelete = 2;  // else from a compared step
+constexpr uint8_t kInsertExtends = 4, kInsertAfterDelete = 8;      // else opened after a compared step
+constexpr uint8_t kDeleteExtends = 16, kDeleteAfterInsert = 32;
+
+// The cheapest path through a gap between two matches of the chain, by those costs: a rebuilt
+// binary moves code by a few bytes at one instruction and back at another, and changes
+// addresses everywhere, so its gaps hold stretches with no exact match long enough for the
+// chain that are still mostly equal on a diagonal near those of the matches. The path starts on
+// the diagonal of the match before the gap and ends on the one after it; its regions (compared
+// bytes, then the run of inserted or deleted bytes that ends each) are appended to *out. Returns
+// false, appending nothing, when the gap is too large for the band or for what is left of
+// *cellBudget (which it reduces by the cells it uses), or has one side empty.
+bool AlignGap(const uint8_t* oldBytes, const uint8_t* newBytes, const PatchRegion& gap, int64_t band,
+              uint64_t* cellBudget, std::vector<PatchRegion>* out) {
+  const int64_t n = gap.newLength, m = gap.oldLength;
+  if (n == 0 || m == 0 || band == 0) return false;
+  if (n == m) {
+    // A path that leaves the diagonal must come back to it, through at least one run of each
+    // kind: when the diagonal costs no more than that, it is the cheapest path.
+    int64_t cost = 0;
+    for (int64_t i = 0; i < n && cost <= 2 * (kRunCost + kRawCost); ++i)
+      cost += oldBytes[gap.oldOffset + i] != newBytes[gap.newOffset + i] ? kDifferingCost : 0;
+    if (cost <= 2 * (kRunCost + kRawCost)) {
+      out->push_back(gap);
+      return true;
+    }
+  }
+  // Diagonals relative to the gap (old position = new position + d), from the start's (0) and
+  // the end's (m - n), widened by the band; cell (j, k) is new position j on diagonal dLo + k.
+  const int64_t dLo = std::min<int64_t>(0, m - n) - band, dHi = std::max<int64_t>(0, m - n) + band;
+  const int64_t width = dHi - dLo + 1;
+  const uint64_t cells = static_cast<uint64_t>(n + 1) * static_cast<uint64_t>(width);
+  if (width > kMaxGapDiagonals || cells > kMaxGapCells || cells > *cellBudget) return false;
+  *cellBudget -= cells;
+  constexpr int32_t kInf = INT32_MAX / 4;
+  // Per row: the cheapest path to each cell whose last step compared, inserted or deleted.
+  std::vector<int32_t> cmp(width), ins(width), del(width), pc(width, kInf), pi(width, kInf), pd(width, kInf);
+  std::vector<uint8_t> from(static_cast<size_t>((n + 1) * width), 0);
+  for (int64_t j = 0; j <= n; ++j) {
+    uint8_t* f = &from[static_cast<size_t>(j * width)];
+    for (int64_t k = 0; k < width; ++k) {
+      int64_t o = j + dLo + k;
+      cmp[k] = ins[k] = del[k] = kInf;
+      if (o < 0 || o > m) continue;
+      if (j == 0 && o == 0) cmp[k] = 0;
+      if (j > 0 && o > 0) {  // compared step from (j - 1, o - 1): the same diagonal, row before
+        int32_t best = pc[k];
+        uint8_t w = 0;
+        if (pi[k] < best) best = pi[k], w = kCompareFromInsert;
+        if (pd[k] < best) best = pd[k], w = kCompareFromDelete;
+        if (best < kInf) {
+          cmp[k] = best + (oldBytes[gap.oldOffset + o - 1] != newBytes[gap.newOffset + j - 1] ? kDifferingCost : 0);
+          f[k] = w;
+        }
+      }
+      // Inserted new byte j - 1 at old position o: from (j - 1, o), diagonal one up. None at the
+      // old file's start: an insertion there would end a revert.
+      if (j > 0 && k + 1 < width && gap.oldOffset + o > 0) {
+        int32_t extend = pi[k + 1] + kRawCost;
+        int32_t afterCompare = pc[k + 1] + kRunCost + kRawCost, afterDelete = pd[k + 1] + kRunCost + kRawCost;
+        if (extend <= std::min(afterCompare, afterDelete)) {
+          ins[k] = std::min(extend, kInf);
+          f[k] |= kInsertExtends;
+        } else if (afterDelete < afterCompare) {
+          ins[k] = std::min(afterDelete, kInf);
+          f[k] |= kInsertAfterDelete;
+        } else {
+          ins[k] = std::min(afterCompare, kInf);
+        }
+      }
+    }
+    // Deleted old byte o - 1 at new position j: from (j, o - 1), diagonal one down, this row.
+    for (int64_t k = 1; k < width; ++k) {
+      int64_t o = j + dLo + k;
+      if (o < 1 || o > m) continue;
+      int32_t extend = del[k - 1] + kRawCost;
+      int32_t afterCompare = cmp[k - 1] + kRunCost + kRawCost, afterInsert = ins[k - 1] + kRunCost + kRawCost;
+      if (extend <= std::min(afterCompare, afterInsert)) {
+        del[k] = std::min(extend, kInf);
+        f[k] |= kDeleteExtends;
+      } else if (afterInsert < afterCompare) {
+        del[k] = std::min(afterInsert, kInf);
+        f[k] |= kDeleteAfterInsert;
+      } else {
+        del[k] = std::min(afterCompare, kInf);
+      }
+    }
+    pc.swap(cmp);
+    pi.swap(ins);
+    pd.swap(del);
+  }
+  // Back from the end cell (n, m) to the start (0, 0), the steps in reverse.
+  int64_t j = n, k = m - n - dLo;
+  int state = 0;  // 0 compared, 1 inserted, 2 deleted
+  if (pi[k] < pc[k]) state = 1;
+  if (pd[k] < std::min(pc[k], pi[k])) state = 2;
+  if (std::min({pc[k], pi[k], pd[k]}) >= kInf) return false;
+  std::vector<uint8_t> steps;
+  while (j > 0 || j + dLo + k > 0) {
+    uint8_t f = from[static_cast<size_t>(j * width + k)];
+    steps.push_back(static_cast<uint8_t>(state));
+    if (state == 0) {
+      state = (f & kCompareFromInsert) ? 1 : (f & kCompareFromDelete) ? 2 : 0;
+      --j;
+    } else if (state == 1) {
+      state = (f & kInsertExtends) ? 1 : (f & kInsertAfterDelete) ? 2 : 0;
+      --j;
+      ++k;
+    } else {
+      state = (f & kDeleteExtends) ? 2 : (f & kDeleteAfterInsert) ? 1 : 0;
+      --k;
+    }
+  }
+  std::reverse(steps.begin(), steps.end());
+  // Regions: compared steps up to the end of the run of raw steps after them.
+  uint32_t oldAt = gap.oldOffset, newAt = gap.newOffset;
+  size_t s = 0;
+  while (s < steps.size()) {
+    PatchRegion r{oldAt, newAt, 0, 0};
+    for (; s < steps.size() && steps[s] == 0; ++s) ++r.oldLength, ++r.newLength;
+    uint8_t run = s < steps.size() ? steps[s] : 0;
+    for (; s < steps.size() && steps[s] == run && run != 0; ++s) run == 1 ? ++r.newLength : ++r.oldLength;
+    oldAt += r.oldLength;
+    newAt += r.newLength;
+    out->push_back(r);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, const uint8_t* newBytes, size_t newSize,
@@ -232,10 +377,15 @@ std::vector<PatchRegion> AlignFiles(const uint8_t* oldBytes, size_t oldSize, con
     if (r.oldLength || r.newLength) regions.push_back(r);
   };
   uint32_t oldAt = 0, newAt = 0;
+  std::vector<PatchRegion> path;
+  uint64_t cellBudget = kMaxGapCells + kCellsPerByte * (uint64_t{oldSize} + newSize);
   for (const Match& m : chain) {
     if (m.oldPos > oldAt || m.newPos > newAt) {
       PatchRegion r{oldAt, newAt, m.oldPos - oldAt, m.newPos - newAt}, parts[3];
-      if (r.oldLength != r.newLength && SplitGap(oldBytes, newBytes, r, parts)) {
+      path.clear();
+      if (AlignGap(oldBytes, newBytes, r, options.band, &cellBudget, &path)) {
+        for (const PatchRegion& part : path) add(part);
+      } else if (r.oldLength != r.newLength && SplitGap(oldBytes, newBytes, r, parts)) {
         for (const PatchRegion& part : parts)
           if (part.oldLength || part.newLength) add(part);
       } else {

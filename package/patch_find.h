@@ -12,8 +12,12 @@
 // regions; a changed region stays on its diagonal through short runs of equal bytes, whose XOR
 // is zero and compresses to almost nothing, instead of paying a record header for each. Short
 // matches off the diagonals of the matches around them are dropped where comparing their bytes
-// costs less than the jumps, and a gap between two diagonals is split where the fewest compared
-// bytes differ.
+// costs less than the jumps. Each gap between the chain's matches is aligned byte by byte within
+// a band of diagonals around those of the matches at its ends, at the least estimated cost of
+// differing compared bytes, bytes sent as they are and records: a rebuilt binary's code moves
+// by a few bytes at one instruction and back at the next while every address in it changes,
+// which leaves no exact match long enough to follow. A gap too large for that is split between
+// its two diagonals where the fewest compared bytes differ.
 //
 // The stream never holds a record that the appliers would take for the end of the list: no
 // region inserts bytes at offset 0 of the old file (the revert would stop there), and no region
@@ -40,6 +44,9 @@ struct PatchFindOptions {
   // diagonals is weighed against comparing its bytes, and those up to the next match, on the
   // diagonal before it. The estimate is rough: a lower value keeps more such matches.
   uint32_t excursionCost = 8;
+  // Diagonals beyond those of the matches around a gap that its byte-by-byte alignment may
+  // take; 0 leaves each gap on the diagonals of its matches.
+  uint32_t band = 64;
 };
 
 // The match search depth (ImplodeOptions::searchDepth) that patch streams are compressed with.
@@ -49,12 +56,12 @@ struct PatchFindOptions {
 constexpr unsigned kPatchSearchDepth = 64;
 
 // The alignments that the package builder tries on a changed file, keeping the one whose patch
-// stream compresses smallest (bench/patch_bench.sh: shorter matches win on one of the two
-// pairs of files).
+// stream compresses smallest (longer matches win on rebuilt PE images, bench/real_pair_bench.sh,
+// and lose badly on one of the pairs of bench/patch_bench.sh).
 inline std::vector<PatchFindOptions> PatchAlignments() {
-  PatchFindOptions shorterMatches;
-  shorterMatches.minMatch = 10;
-  return {PatchFindOptions(), shorterMatches};
+  PatchFindOptions longerMatches;
+  longerMatches.minMatch = 24;
+  return {PatchFindOptions(), longerMatches};
 }
 
 // One changed region of the alignment (offsets and lengths as in a patch record).

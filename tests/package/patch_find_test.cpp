@@ -40,6 +40,22 @@ Bytes Rebuilt(const Bytes& old, unsigned seed) {
   return b;
 }
 
+// The bytes with one in eight changed, as the addresses of a rebuilt binary are: no exact
+// match of 8 bytes or more is left.
+Bytes Scattered(Bytes b) {
+  for (size_t i = 3; i < b.size(); i += 8) b[i] ^= 0x40;
+  return b;
+}
+
+// Bytes that differ where the regions compare old and new.
+size_t DifferingCompared(const Bytes& oldFile, const Bytes& newFile, const std::vector<zfix::PatchRegion>& regions) {
+  size_t n = 0;
+  for (const zfix::PatchRegion& r : regions)
+    for (uint32_t i = 0; i < std::min(r.oldLength, r.newLength); ++i)
+      n += oldFile[r.oldOffset + i] != newFile[r.newOffset + i];
+  return n;
+}
+
 void ExpectRoundTrip(const Bytes& oldFile, const Bytes& newFile, const char* what) {
   Bytes stream;
   uint32_t count = 0;
@@ -75,6 +91,14 @@ TEST(PatchFind, StreamsTurnOldIntoNewAndBack) {
       {"new file empty", base, {}},
       {"tiny old file", {7}, Random(100, 6)},
       {"runs of zeros", Cat({Bytes(5000, 0), base, Bytes(5000, 0)}), Cat({Bytes(4000, 0), base, Bytes(7000, 0)})},
+      {"shifted at the start through changed bytes", base, Cat({Random(3, 12), Scattered(base)})},
+      {"shrunk at the start through changed bytes", base, Scattered(Slice(base, 3, base.size() - 3))},
+      {"changed everywhere, too long to align byte by byte", Random(300000, 13),
+       [] {
+         Bytes b = Random(300000, 13);
+         b.insert(b.begin() + 150000, 5, 9);
+         return Scattered(b);
+       }()},
   };
   for (const Case& c : cases) ExpectRoundTrip(c.oldFile, c.newFile, c.what);
 }
@@ -123,8 +147,9 @@ TEST(PatchFind, FollowsShiftedContent) {
 }
 
 // A changed block that also grew (no exact match inside it to follow) is compared on the old
-// diagonal up to the insertion and on the new one after it: the inserted bytes travel as one
-// pure insertion at their own place instead of shifting every compared byte after them.
+// diagonal up to the insertion and on the new one after it: the inserted bytes travel as they
+// are at their own place (the tail of the region that compares the bytes before them) instead
+// of shifting every compared byte after them.
 TEST(PatchFind, GrownBlockIsSplitAtTheInsertion) {
   Bytes before = Random(4000, 20), block = Random(600, 21), after = Random(4000, 22);
   Bytes changed = block;
@@ -135,7 +160,8 @@ TEST(PatchFind, GrownBlockIsSplitAtTheInsertion) {
   std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(oldFile.data(), oldFile.size(), newFile.data(), newFile.size());
   bool insertionInPlace = false;
   for (const zfix::PatchRegion& r : regions)
-    if (r.oldLength == 0 && r.newLength == 50 && r.newOffset == 4000 + 250 && r.oldOffset == 4000 + 250)
+    if (r.oldOffset + r.oldLength == 4000 + 250 && r.newOffset + r.newLength == 4000 + 300 &&
+        r.newLength == r.oldLength + 50)
       insertionInPlace = true;
   EXPECT_TRUE(insertionInPlace);
   ExpectRoundTrip(oldFile, newFile, "grown block");
@@ -190,12 +216,34 @@ TEST(PatchFind, StretchAfterAShortMatchFollowsTheMove) {
   ExpectRoundTrip(oldFile, newFile, "moved and back");
 }
 
+// Code moved by a few bytes at one place and back at another, with every address in it changed:
+// no exact match is long enough to anchor the move, yet the stretch is compared where it moved
+// to, with an insertion and a deletion around it, and not on the diagonal of the blocks around
+// it, where nearly every byte of it differs.
+TEST(PatchFind, MoveWithoutExactMatchesIsFollowed) {
+  Bytes a = Random(4000, 50), moved = Random(3000, 51), c = Random(4000, 52);
+  Bytes oldFile = Cat({a, moved, c});
+  Bytes newFile = Cat({a, Scattered(Slice(moved, 0, 1000)), Bytes{7, 7, 7}, Scattered(Slice(moved, 1000, 1000)),
+                       Scattered(Slice(moved, 2003, 997)), c});
+  for (const zfix::PatchFindOptions& options : zfix::PatchAlignments()) {
+    std::vector<zfix::PatchRegion> regions =
+        zfix::AlignFiles(oldFile.data(), oldFile.size(), newFile.data(), newFile.size(), options);
+    // One byte in eight of the 3,000 differs where it moved to.
+    EXPECT_LT(DifferingCompared(oldFile, newFile, regions), 400u) << "min match " << options.minMatch;
+  }
+  ExpectRoundTrip(oldFile, newFile, "moved without exact matches");
+}
+
 TEST(PatchFind, NoRecordEndsTheRevertAtTheStart) {
   Bytes base = Random(2000, 10);
-  Bytes grown = Cat({Random(40, 11), base});
-  std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(base.data(), base.size(), grown.data(), grown.size());
-  ASSERT_FALSE(regions.empty());
-  for (const zfix::PatchRegion& r : regions) EXPECT_FALSE(r.oldOffset == 0 && r.oldLength == 0);
+  // Inserted bytes at the start, before an exact match or before changed bytes that the
+  // alignment compares byte by byte.
+  for (const Bytes& grown : {Cat({Random(40, 11), base}), Cat({Random(3, 12), Scattered(base)})}) {
+    std::vector<zfix::PatchRegion> regions = zfix::AlignFiles(base.data(), base.size(), grown.data(), grown.size());
+    ASSERT_FALSE(regions.empty());
+    for (const zfix::PatchRegion& r : regions) EXPECT_FALSE(r.oldOffset == 0 && r.oldLength == 0);
+    ExpectRoundTrip(base, grown, "inserted at the start");
+  }
 }
 
 }  // namespace
