@@ -516,6 +516,9 @@ TEST(Description, MistakesAreNamed) {
       {edit(with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", "Title=Custom: 9.0"), "License=license.txt\n",
             "License=license.txt\nFixKind=Custom Fix\n"),
        "four-part version"},
+      // Marked as UTF-8 by its byte-order mark: a character that Windows-1252 lacks, bytes that are not UTF-8.
+      {"\xEF\xBB\xBF" + with("HF21\n", "HF21 \xE5\x90\x8D\n"), "Windows-1252"},
+      {"\xEF\xBB\xBF" + with("HF21\n", "HF21 \xE9\n"), "not UTF-8"},
   };
   for (const Case& c : cases) {
     zfixbuild::Description d;
@@ -523,6 +526,17 @@ TEST(Description, MistakesAreNamed) {
     EXPECT_FALSE(zfixbuild::ParseDescription(c.text, &d, &why)) << c.because;
     EXPECT_NE(why.find(c.because), std::string::npos) << why;
   }
+}
+
+// A description with a UTF-8 byte-order mark is UTF-8; without one it is Windows-1252, as the
+// Windows builder reads it on the release systems.
+TEST(Description, ByteOrderMarkMeansUtf8) {
+  std::string utf8 = "\xEF\xBB\xBF" + std::string(kDescription);
+  utf8.replace(utf8.find("HF21\n"), 5, "HF21 Caf\xC3\xA9\n");
+  EXPECT_EQ(Parsed(utf8).title, "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21 Caf\xE9");
+  std::string ansi = kDescription;
+  ansi.replace(ansi.find("HF21\n"), 5, "HF21 Caf\xE9\n");
+  EXPECT_EQ(Parsed(ansi).title, "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21 Caf\xE9");
 }
 
 TEST(StringBlock, SixteenCountedStringsRoundTrip) {
