@@ -308,7 +308,12 @@ int CmdBuild(int argc, char** argv) {
   if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
   for (const std::string& line : components) std::printf("%s\n", line.c_str());
   for (const std::string& note : notes) std::fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
-  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);
+  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) {
+    // No executable is left behind, not an older one either: it would pass for this fix.
+    struct stat st;
+    if (lstat(out.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(out.c_str());
+    return Fail(why);
+  }
 
   std::string listing = EntryListing(fix);
   std::fputs(listing.c_str(), stdout);
