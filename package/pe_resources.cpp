@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace zfix {
 
@@ -14,9 +15,11 @@ constexpr size_t kOptionalHeader = 24;  // signature + file header
 constexpr size_t kSectionHeader = 40;
 constexpr uint16_t kMachineI386 = 0x14C;
 constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr unsigned kDirResource = 2, kDirSecurity = 4, kDirRelocations = 5;
+constexpr unsigned kDirResource = 2, kDirSecurity = 4, kDirRelocations = 5, kDirDebug = 6;
 constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint32_t kDataAlignment = 8;  // each resource's bytes start on this boundary
+constexpr size_t kMaxTableEntries = 0xFFFF;  // a directory table counts its entries in 16 bits
+constexpr size_t kDebugEntry = 28;           // IMAGE_DEBUG_DIRECTORY
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) {
@@ -102,6 +105,9 @@ uint32_t PeChecksum(const uint8_t* data, size_t size, size_t checksumAt) {
 
 bool PeImage::Mapped(uint32_t rva, uint32_t size, size_t* fileOffset) const {
   for (const Section& s : sections_) {
+    // A section without stored bytes holds no data, not even an empty run: its raw pointer
+    // need not lie in the file.
+    if (!s.rawSize) continue;
     uint32_t readable = s.virtualSize ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
     if (rva >= s.virtualAddress && rva - s.virtualAddress <= readable && size <= readable - (rva - s.virtualAddress)) {
       *fileOffset = s.rawPointer + (rva - s.virtualAddress);
@@ -111,7 +117,7 @@ bool PeImage::Mapped(uint32_t rva, uint32_t size, size_t* fileOffset) const {
   return false;
 }
 
-bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::vector<uint32_t>* seen,
+bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::set<uint32_t>* seen,
                             std::vector<uint32_t>* onPath, std::string* why) {
   size_t start = resourceStart_;
   size_t limit = resourceBytesEnd_ - start;  // bytes of the resource section from its directory on
@@ -119,7 +125,7 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::v
     *why = "the resource directory tree loops: the directory at offset " + Hex(offset) + " contains itself";
     return false;
   }
-  if (std::find(seen->begin(), seen->end(), offset) != seen->end()) {
+  if (seen->count(offset)) {
     *why = "the resource directory at offset " + Hex(offset) + " is reached twice";
     return false;
   }
@@ -127,8 +133,8 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::v
     *why = "the resource directory at offset " + Hex(offset) + " lies outside the resource section";
     return false;
   }
-  seen->push_back(offset);
-  onPath->push_back(offset);
+  seen->insert(offset);
+  onPath->push_back(offset);  // at most three deep
   const uint8_t* table = file_.data() + start + offset;
   size_t count = static_cast<size_t>(Get16(table + 12)) + Get16(table + 14);
   if ((limit - offset - 16) / 8 < count) {
@@ -198,13 +204,9 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::v
     PeResource r = *path;
     r.codePage = Get32(data + 8);
     r.data.assign(file_.begin() + at, file_.begin() + at + size);
-    auto it = std::lower_bound(resources_.begin(), resources_.end(), r, EntryLess);
-    if (it != resources_.end() && !EntryLess(r, *it)) {
-      *why = "resource " + r.type.Display() + "/" + r.name.Display() + " language " + std::to_string(r.language) +
-             " appears twice";
-      return false;
-    }
-    resources_.insert(it, std::move(r));
+    // Sorted once the whole tree is read: inserting each in order would take time that grows
+    // with the square of the entries of a hostile file.
+    resources_.push_back(std::move(r));
   }
   onPath->pop_back();
   return true;
@@ -223,6 +225,12 @@ bool PeImage::Parse(const std::vector<uint8_t>& file, std::string* why) {
   if (pe > size || size - pe < kOptionalHeader) {
     *why =
         "truncated: the PE header at " + Hex(pe) + " lies past the end of the " + std::to_string(size) + "-byte file";
+    return false;
+  }
+  // The checksum is summed in 16-bit words from the file's start, its own field counted as zero:
+  // that field must be a pair of whole words.
+  if (pe % 2) {
+    *why = "the PE header at " + Hex(pe) + " lies on an odd offset";
     return false;
   }
   if (Get32(p + pe) != 0x00004550) {
@@ -298,8 +306,18 @@ bool PeImage::Parse(const std::vector<uint8_t>& file, std::string* why) {
   resourceStart_ = rs.rawPointer + (resourceRva_ - rs.virtualAddress);
   resourceBytesEnd_ = static_cast<size_t>(rs.rawPointer) + readable;
   PeResource path;
-  std::vector<uint32_t> seen, onPath;
-  return ReadDirectory(0, 0, &path, &seen, &onPath, why);
+  std::set<uint32_t> seen;
+  std::vector<uint32_t> onPath;
+  if (!ReadDirectory(0, 0, &path, &seen, &onPath, why)) return false;
+  std::stable_sort(resources_.begin(), resources_.end(), EntryLess);
+  auto twice = std::adjacent_find(resources_.begin(), resources_.end(),
+                                  [](const PeResource& a, const PeResource& b) { return !EntryLess(a, b); });
+  if (twice != resources_.end()) {
+    *why = "resource " + twice->type.Display() + "/" + twice->name.Display() + " language " +
+           std::to_string(twice->language) + " appears twice";
+    return false;
+  }
+  return true;
 }
 
 const PeResource* PeImage::Find(const ResName& type, const ResName& name, uint16_t language) const {
@@ -463,6 +481,12 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
     *why = "the resource directory does not start its section " + rs.name + ": cannot replace the section";
     return false;
   }
+  // The sections behind it move by the difference of the stored sizes.
+  if (rs.rawPointer % fileAlignment || rs.rawSize % fileAlignment) {
+    *why = "the resource section " + rs.name + " (" + Hex(rs.rawSize) + " bytes at " + Hex(rs.rawPointer) +
+           ") is not aligned to the file alignment " + Hex(fileAlignment) + ": the sections after it would be too";
+    return false;
+  }
   uint64_t fileEnd = 0;
   for (size_t i = 0; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
@@ -534,6 +558,100 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
     if (!relocations) {
       *why = "section " + s.name + " follows the resource section " + rs.name +
              " and is not the base relocations: it cannot be moved to make room";
+      return false;
+    }
+  }
+  // The relocations move and the resources change, but nothing would tell the code: an address
+  // that the image holds of either would point at the old place. Every address that the loader
+  // relocates, and every relocated page, must lie before the resource section.
+  uint32_t relocAt = directory(kDirRelocations, 0), relocSize = directory(kDirRelocations, 1);
+  uint32_t imageBase = Get32(p + optional_ + 28);
+  size_t relocFile = 0;
+  if (relocAt && relocSize && !Mapped(relocAt, relocSize, &relocFile)) {
+    *why = "the base relocations (" + std::to_string(relocSize) + " bytes at " + Hex(relocAt) +
+           ") lie outside the file's sections";
+    return false;
+  }
+  for (uint32_t pos = 0; relocAt && pos < relocSize;) {
+    const uint8_t* block = p + relocFile + pos;
+    uint32_t page = relocSize - pos >= 8 ? Get32(block) : 0, blockSize = relocSize - pos >= 8 ? Get32(block + 4) : 0;
+    if (blockSize < 8 || blockSize > relocSize - pos || blockSize % 2) {
+      *why = "the base relocations are damaged (the block at " + Hex(relocAt + pos) + ")";
+      return false;
+    }
+    if (page >= rs.virtualAddress) {
+      *why = "base relocations for the page at " + Hex(page) + " lie at or past the resource section " + rs.name +
+             ", which is rewritten and moves what follows it";
+      return false;
+    }
+    for (uint32_t k = 8; k < blockSize; k += 2) {
+      uint16_t fixup = Get16(block + k);
+      unsigned type = fixup >> 12;
+      uint32_t at = page + (fixup & 0xFFF);
+      if (type == 0) continue;  // padding
+      size_t valueAt = 0;
+      if (type != 3 || at >= rs.virtualAddress || !Mapped(at, 4, &valueAt)) {
+        *why = "a base relocation (type " + std::to_string(type) + " at " + Hex(at) +
+               ") is not a 32-bit address in the stored bytes before the resource section " + rs.name;
+        return false;
+      }
+      uint32_t value = Get32(p + valueAt);
+      if (value >= imageBase && value - imageBase >= rs.virtualAddress) {
+        *why = "the address at " + Hex(at) + " points at " + Hex(value - imageBase) +
+               ", at or past the start of the resource section " + rs.name +
+               ", which is rewritten and moves what follows it";
+        return false;
+      }
+    }
+    pos += blockSize;
+  }
+  uint32_t debugAt = directory(kDirDebug, 0), debugSize = directory(kDirDebug, 1);
+  size_t debugFile = 0;
+  if (debugAt && debugSize && !Mapped(debugAt, debugSize, &debugFile)) {
+    *why = "the debug directory (" + std::to_string(debugSize) + " bytes at " + Hex(debugAt) +
+           ") lies outside the file's sections";
+    return false;
+  }
+  for (uint32_t k = 0; debugAt && debugSize - k >= kDebugEntry && k < debugSize; k += kDebugEntry) {
+    uint32_t address = Get32(p + debugFile + k + 20), stored = Get32(p + debugFile + k + 24);
+    if ((address && address >= rs.virtualAddress) || (stored && stored >= rs.rawPointer)) {
+      *why = "debug data (at " + Hex(address) + ", stored at " + Hex(stored) +
+             ") lies at or past the resource section " + rs.name + ", which is rewritten and moves what follows it";
+      return false;
+    }
+  }
+  // Each table counts its entries in 16 bits: the root (types), each type's (names), each
+  // name's (languages).
+  {
+    size_t types = 0, names = 0, languages = 0;
+    for (size_t i = 0; i <= resources_.size(); ++i) {
+      bool end = i == resources_.size();
+      bool newType = end || i == 0 || !(resources_[i].type == resources_[i - 1].type);
+      bool newName = newType || !(resources_[i].name == resources_[i - 1].name);
+      if (i > 0 && newName && languages > kMaxTableEntries) {
+        *why = "the resource directory of " + resources_[i - 1].type.Display() + "/" +
+               resources_[i - 1].name.Display() + " would have " + std::to_string(languages) +
+               " entries; a table holds at most 65535";
+        return false;
+      }
+      if (i > 0 && newType && names > kMaxTableEntries) {
+        *why = "the resource directory of type " + resources_[i - 1].type.Display() + " would have " +
+               std::to_string(names) + " entries; a table holds at most 65535";
+        return false;
+      }
+      if (end) break;
+      if (newType) {
+        ++types;
+        names = 0;
+      }
+      if (newName) {
+        ++names;
+        languages = 0;
+      }
+      ++languages;
+    }
+    if (types > kMaxTableEntries) {
+      *why = "the resource directory would have " + std::to_string(types) + " types; a table holds at most 65535";
       return false;
     }
   }

@@ -12,11 +12,14 @@
 // ascending, at every level), puts it where the old one was, moves the base relocations behind
 // it when they follow, and fixes the section table, the image size, the data directory and the
 // checksum. It refuses an image it cannot rewrite safely (another section after the
-// resources, data after the last section, a certificate table, a COFF symbol table).
+// resources, data after the last section, a certificate table, a COFF symbol table, a
+// resource section off the file alignment, a relocated address or debug data at or past the
+// resources, a directory table of more than 65,535 entries).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,7 +76,7 @@ class PeImage {
     uint32_t virtualSize, virtualAddress, rawSize, rawPointer;
     size_t headerAt;  // file offset of its section header
   };
-  bool ReadDirectory(uint32_t offset, int level, PeResource* path, std::vector<uint32_t>* seen,
+  bool ReadDirectory(uint32_t offset, int level, PeResource* path, std::set<uint32_t>* seen,
                      std::vector<uint32_t>* onPath, std::string* why);
   bool Mapped(uint32_t rva, uint32_t size, size_t* fileOffset) const;
 

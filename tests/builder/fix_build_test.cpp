@@ -329,6 +329,49 @@ TEST_F(FixBuild, RefusesWhatTheInstallerCouldNotUse) {
   }
 }
 
+// Names that are one file on Windows (its file names ignore case) are refused in every tree, named
+// both: the fix would carry two entries for one file, and an index of the tree would keep one.
+TEST_F(FixBuild, RefusesTwoFilesThatAreOneOnWindows) {
+  auto plus = [](zfixbuild::Tree t, const TreeFile& f) {
+    t.push_back(f);
+    return t;
+  };
+  struct Case {
+    const char* what;
+    zfixbuild::Tree base, target, older;
+    const char* first;
+    const char* second;
+  } cases[] = {
+      {"target", base_, plus(target_, File("zorel.ini", zfix::DIR_PROGRAM, Text("x"), 0)), older_[0], "ZOREL.INI",
+       "zorel.ini"},
+      {"base", plus(base_, File("Same.TXT", zfix::DIR_PROGRAM, Text("x"), 0)), target_, older_[0], "same.txt",
+       "Same.TXT"},
+      {"older label", base_, target_, plus(older_[0], File("POMVI.DLL", zfix::DIR_PROGRAM, Text("x"), 0)), "pomvi.dll",
+       "POMVI.DLL"},
+      {"Windows-1252 letters", base_,
+       plus(plus(target_, File("caf\xE9.txt", zfix::DIR_DATA, Text("x"), 0)),
+            File("CAF\xC9.TXT", zfix::DIR_DATA, Text("y"), 0)),
+       older_[0], "caf\xE9.txt", "CAF\xC9.TXT"},
+  };
+  zfixbuild::Description d = Parsed(kDescription);
+  for (const Case& c : cases) {
+    zfixbuild::BuiltFix fix;
+    std::string why;
+    std::vector<std::string> notes;
+    EXPECT_FALSE(zfixbuild::BuildFix(d, c.base, c.target, {c.older}, &fix, &why, &notes)) << c.what;
+    EXPECT_NE(why.find(std::string("\"") + c.first + "\""), std::string::npos) << c.what << ": " << why;
+    EXPECT_NE(why.find(std::string("\"") + c.second + "\""), std::string::npos) << c.what << ": " << why;
+    EXPECT_NE(why.find("the same file on Windows"), std::string::npos) << c.what << ": " << why;
+  }
+  // One name in two directories is two files.
+  zfixbuild::BuiltFix fix;
+  std::string why;
+  std::vector<std::string> notes;
+  EXPECT_TRUE(zfixbuild::BuildFix(d, base_, plus(target_, File("zorel.ini", zfix::DIR_DATA, Text("x"), 0)), older_,
+                                  &fix, &why, &notes))
+      << why;
+}
+
 // Trees read from disk only while the fix needs them give the same fix; a file that cannot be
 // read any more stops the build.
 TEST_F(FixBuild, FilesOnDiskAreReadWhenNeeded) {
@@ -473,6 +516,9 @@ TEST(Description, MistakesAreNamed) {
       {edit(with("Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21", "Title=Custom: 9.0"), "License=license.txt\n",
             "License=license.txt\nFixKind=Custom Fix\n"),
        "four-part version"},
+      // Marked as UTF-8 by its byte-order mark: a character that Windows-1252 lacks, bytes that are not UTF-8.
+      {"\xEF\xBB\xBF" + with("HF21\n", "HF21 \xE5\x90\x8D\n"), "Windows-1252"},
+      {"\xEF\xBB\xBF" + with("HF21\n", "HF21 \xE9\n"), "not UTF-8"},
   };
   for (const Case& c : cases) {
     zfixbuild::Description d;
@@ -480,6 +526,17 @@ TEST(Description, MistakesAreNamed) {
     EXPECT_FALSE(zfixbuild::ParseDescription(c.text, &d, &why)) << c.because;
     EXPECT_NE(why.find(c.because), std::string::npos) << why;
   }
+}
+
+// A description with a UTF-8 byte-order mark is UTF-8; without one it is Windows-1252, as the
+// Windows builder reads it on the release systems.
+TEST(Description, ByteOrderMarkMeansUtf8) {
+  std::string utf8 = "\xEF\xBB\xBF" + std::string(kDescription);
+  utf8.replace(utf8.find("HF21\n"), 5, "HF21 Caf\xC3\xA9\n");
+  EXPECT_EQ(Parsed(utf8).title, "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21 Caf\xE9");
+  std::string ansi = kDescription;
+  ansi.replace(ansi.find("HF21\n"), 5, "HF21 Caf\xE9\n");
+  EXPECT_EQ(Parsed(ansi).title, "Release 14.5.1FP1 -> Release 14.5.1FP1 HF21 Caf\xE9");
 }
 
 TEST(StringBlock, SixteenCountedStringsRoundTrip) {

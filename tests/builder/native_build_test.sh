@@ -135,6 +135,37 @@ assert len(fix.DIRECTORY_ENTRY_BASERELOC) == len(stub.DIRECTORY_ENTRY_BASERELOC)
 assert fix.FILE_HEADER.TimeDateStamp == stub.FILE_HEADER.TimeDateStamp, "time stamp is not the stub's"
 EOF
 
+# The loader's order in every resource directory table of the fix: named entries first, in the
+# order of their names in uppercase UTF-16 (as the system compares them), then ids ascending; the
+# table's counts split the two.
+"$PY" - HF21.exe > order.txt 2>&1 <<'EOF' || bad "resource order: $(cat order.txt)"
+import sys, pefile
+pe = pefile.PE(sys.argv[1])
+base = pe.OPTIONAL_HEADER.DATA_DIRECTORY[2].VirtualAddress
+def name_of(e):
+    at = base + (e.struct.Name & 0x7FFFFFFF)
+    return pe.get_data(at + 2, 2 * pe.get_word_at_rva(at)).decode("utf-16-le", "surrogatepass")
+def upper(s):
+    return [ord(c.upper()) if len(c.upper()) == 1 and ord(c.upper()) < 0x10000 else ord(c) for c in s]
+tables = 0
+def check(d, where):
+    global tables
+    tables += 1
+    named = [e for e in d.entries if e.struct.Name & 0x80000000]
+    ids = [e.struct.Name for e in d.entries if not e.struct.Name & 0x80000000]
+    counts = (d.struct.NumberOfNamedEntries, d.struct.NumberOfIdEntries)
+    assert counts == (len(named), len(ids)), (where, "counts", counts, len(named), len(ids))
+    assert all(e.struct.Name & 0x80000000 for e in d.entries[:len(named)]), (where, "an id before a name")
+    keys = [upper(name_of(e)) for e in named]
+    assert all(a <= b for a, b in zip(keys, keys[1:])), (where, [name_of(e) for e in named])
+    assert all(a < b for a, b in zip(ids, ids[1:])), (where, ids)
+    for e in d.entries:
+        if e.struct.OffsetToData & 0x80000000:
+            check(e.directory, where + [name_of(e) if e.struct.Name & 0x80000000 else e.struct.Name])
+check(pe.DIRECTORY_ENTRY_RESOURCE, [])
+assert tables > 10, tables
+EOF
+
 # Same inputs, same bytes: again, on one thread, with SOURCE_DATE_EPOCH (twice).
 touch license.txt
 build again.exe
@@ -398,6 +429,37 @@ grep -q -i "two files would have the name template.page.html in hlv-dojo.cab" co
   bad "no clear message for two members of one name: $(cat comp-clash.txt)"
 [ ! -e comp-clash.exe ] || bad "a refused build left an executable"
 chmod -R u+w $C expect
+
+# inspect --json of a fix with a non-ASCII name: ASCII JSON, the name escaped as its character.
+"$ZB" inspect names.exe --json > names.json 2> names-json.err || bad "inspect --json of names.exe: $(cat names-json.err)"
+"$PY" - names.json > names-json.txt 2>&1 <<'EOF' || bad "inspect --json with a non-ASCII name: $(cat names-json.txt)"
+import json, sys
+raw = open(sys.argv[1], "rb").read()
+j = json.loads(raw.decode("utf-8"))
+assert max(raw) < 0x80, "bytes past ASCII"
+assert "na\u00efve.txt" in [e.get("name") for e in j["entries"]], [e.get("name") for e in j["entries"]]
+EOF
+
+# Names that are one file on Windows: two that differ only in case, named both; a name holding
+# a '\' (a folder separator there).
+mkdir -p case/base case/fix
+printf 'a\r\n' > case/base/readme.txt
+printf 'b\r\n' > case/fix/readme.txt
+printf 'c\r\n' > case/fix/README.TXT
+sed -e 's/^Program=base.program/Program=case\\base/' -e 's/^Program=fix.program/Program=case\\fix/' -e '/^Data=/d' hf.ini > case.ini
+"$ZB" build case.ini -o case.exe --stub "$WIN/zfix.exe" --tools "$WIN" > case.txt 2>&1 &&
+  bad "a build with readme.txt and README.TXT succeeded"
+grep -q '"README.TXT" and "readme.txt" of the target tree are the same file on Windows' case.txt ||
+  bad "no clear message for readme.txt and README.TXT: $(cat case.txt)"
+rm case/fix/README.TXT && printf 'd\r\n' > 'case/fix/sub\x.txt'
+"$ZB" build case.ini -o case.exe --stub "$WIN/zfix.exe" --tools "$WIN" > case2.txt 2>&1 &&
+  bad "a build with a file named sub\\x.txt succeeded"
+grep -q 'sub.x.txt is no plain file name on Windows' case2.txt || bad "no clear message for sub\\x.txt: $(cat case2.txt)"
+
+# A failed build removes an older executable at its output: it would pass for this fix.
+printf 'an older build\n' > stale.exe
+"$ZB" build hf.ini -o stale.exe --stub no-reloc-dir.exe --tools "$WIN" > stale.txt 2>&1 && bad "a build from no-reloc-dir.exe succeeded"
+[ ! -e stale.exe ] || bad "a failed build left the older stale.exe in place: $(cat stale.txt)"
 
 [ $fail = 0 ] && echo "native build: all checks passed"
 exit $fail

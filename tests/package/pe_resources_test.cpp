@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,23 @@ const Damage kDamages[] = {
      "runs past the resource section"},
     {"data past its section", [](std::vector<uint8_t>& b) { SmallPe::Put32(b, SmallPe::kDataEntry + 4, 0x1000); },
      "lies outside the file's sections"},
+    // The checksum's field would start in the middle of a 16-bit word.
+    {"PE header on an odd offset",
+     [](std::vector<uint8_t>& b) {
+       b.insert(b.begin() + SmallPe::kPe, 0);
+       b.erase(b.begin() + 0x1FF);  // padding after the section table
+       SmallPe::Put32(b, 0x3C, SmallPe::kPe + 1);
+     },
+     "odd offset"},
+    // A section without stored bytes (and a pointer far past the file) holds no data, not even none.
+    {"empty data in a section without stored bytes",
+     [](std::vector<uint8_t>& b) {
+       SmallPe::Put32(b, SmallPe::kSections + 16, 0);
+       SmallPe::Put32(b, SmallPe::kSections + 20, 0x7FFFFFF0);
+       SmallPe::Put32(b, SmallPe::kDataEntry, 0x1000);
+       SmallPe::Put32(b, SmallPe::kDataEntry + 4, 0);
+     },
+     "lies outside the file's sections"},
 };
 
 TEST(PeResourcesTest, RefusesDamagedImagesNamingTheDamage) {
@@ -192,6 +210,51 @@ TEST(PeResourcesTest, RefusesATableReachedTwice) {
   EXPECT_NE(why.find("is reached twice"), std::string::npos) << why;
 }
 
+// Entries stored in descending order, so that each one read belongs before all read so far: a
+// reader that inserted each into a sorted list would take minutes over these 262,141.
+TEST(PeResourcesTest, ReadsManyEntriesInDescendingOrder) {
+  PeImage image;
+  std::string why;
+  ASSERT_TRUE(image.Parse(SmallPe::Make(), &why)) << why;
+  for (unsigned name = 1; name <= 4; ++name)
+    for (unsigned language = 1; language <= 0xFFFF; ++language)
+      image.Set(Res(ResName(10), ResName(name), static_cast<uint16_t>(language), {}));
+  std::vector<uint8_t> ascending = WriteOrDie(image);
+  std::vector<uint8_t> descending = ascending;
+  // Every table's entries reversed.
+  std::vector<size_t> tables = {0};
+  while (!tables.empty()) {
+    size_t t = SmallPe::kRsrcRaw + tables.back();
+    tables.pop_back();
+    size_t count = static_cast<size_t>(descending[t + 12] | descending[t + 13] << 8) +
+                   (descending[t + 14] | descending[t + 15] << 8);
+    for (size_t i = 0; i < count / 2; ++i)
+      std::swap_ranges(descending.begin() + t + 16 + 8 * i, descending.begin() + t + 24 + 8 * i,
+                       descending.begin() + t + 16 + 8 * (count - 1 - i));
+    for (size_t i = 0; i < count; ++i) {
+      uint32_t target = Get32(descending, t + 20 + 8 * i);
+      if (target & 0x80000000u) tables.push_back(target & 0x7FFFFFFF);
+    }
+  }
+  ASSERT_NE(descending, ascending);
+  PeImage again;
+  ASSERT_TRUE(again.Parse(descending, &why)) << why;
+  ASSERT_EQ(again.Resources().size(), 4u * 0xFFFF + 1);
+  EXPECT_EQ(again.Resources()[1].type, ResName(10));  // after the string block (type 6)
+  EXPECT_EQ(again.Resources()[1].name, ResName(1));
+  EXPECT_EQ(again.Resources()[1].language, 1);
+  EXPECT_EQ(again.Resources().back().name, ResName(4));
+  EXPECT_EQ(again.Resources().back().language, 0xFFFF);
+  // The same entries in the same order: written as before, but for the checksum.
+  std::vector<uint8_t> out = WriteOrDie(again);
+  ASSERT_EQ(out.size(), ascending.size());
+  EXPECT_TRUE(std::equal(out.begin() + SmallPe::kRsrcRaw, out.end(), ascending.begin() + SmallPe::kRsrcRaw));
+
+  // The same entry twice is still refused.
+  SmallPe::Put32(descending, SmallPe::kRsrcRaw + 16, Get32(descending, SmallPe::kRsrcRaw + 24));
+  EXPECT_FALSE(again.Parse(descending, &why));
+}
+
 TEST(PeResourcesTest, RefusesToRewriteWhatItCannotMoveOrWouldLose) {
   const struct {
     const char* what;
@@ -212,6 +275,46 @@ TEST(PeResourcesTest, RefusesToRewriteWhatItCannotMoveOrWouldLose) {
        "COFF symbol table"},
       {"odd alignment", [](std::vector<uint8_t>& b) { SmallPe::Put32(b, SmallPe::kOptional + 36, 0x300); },
        "unusual alignment"},
+      // The moved relocations would land off the file alignment.
+      {"resources' stored size off the file alignment",
+       [](std::vector<uint8_t>& b) { SmallPe::Put32(b, SmallPe::kSections + 40 + 16, 0x1F0); },
+       "not aligned to the file alignment"},
+      {"resources' stored bytes starting off the file alignment",
+       [](std::vector<uint8_t>& b) {
+         std::copy_backward(b.begin() + SmallPe::kRsrcRaw, b.begin() + SmallPe::kRsrcRaw + 0x100,
+                            b.begin() + SmallPe::kRsrcRaw + 0x110);
+         SmallPe::Put32(b, SmallPe::kSections + 40 + 16, 0x1F0);
+         SmallPe::Put32(b, SmallPe::kSections + 40 + 20, SmallPe::kRsrcRaw + 0x10);
+       },
+       "not aligned to the file alignment"},
+      // Code or data that points into the resources or past them would point at the old places.
+      {"relocations of a page in the resources",
+       [](std::vector<uint8_t>& b) { SmallPe::Put32(b, SmallPe::kRelocRaw, SmallPe::kRsrcRva); },
+       "base relocations for the page at 0x2000"},
+      {"relocations of a page past the resources",
+       [](std::vector<uint8_t>& b) { SmallPe::Put32(b, SmallPe::kRelocRaw, SmallPe::kRelocRva); },
+       "base relocations for the page at 0x3000"},
+      {"an address of the resources in the code",
+       [](std::vector<uint8_t>& b) { SmallPe::Put32(b, 0x201, 0x400000 + SmallPe::kRsrcRva + 0x10); },
+       "points at 0x2010"},
+      {"an address of the relocations in the code",
+       [](std::vector<uint8_t>& b) { SmallPe::Put32(b, 0x201, 0x400000 + SmallPe::kRelocRva); }, "points at 0x3000"},
+      {"debug data at an address in the resources",
+       [](std::vector<uint8_t>& b) {
+         SmallPe::Put32(b, SmallPe::kSections + 8, 0x100);  // .text holds the debug directory
+         SmallPe::Put32(b, SmallPe::kDirectories + 8 * 6, 0x1010);
+         SmallPe::Put32(b, SmallPe::kDirectories + 8 * 6 + 4, 28);
+         SmallPe::Put32(b, 0x210 + 20, SmallPe::kRsrcRva + 0x40);
+       },
+       "debug data"},
+      {"debug data stored in the resources",
+       [](std::vector<uint8_t>& b) {
+         SmallPe::Put32(b, SmallPe::kSections + 8, 0x100);
+         SmallPe::Put32(b, SmallPe::kDirectories + 8 * 6, 0x1010);
+         SmallPe::Put32(b, SmallPe::kDirectories + 8 * 6 + 4, 28);
+         SmallPe::Put32(b, 0x210 + 24, SmallPe::kRsrcRaw + 0x40);
+       },
+       "debug data"},
   };
   for (const auto& c : cases) {
     std::vector<uint8_t> b = SmallPe::Make();
@@ -223,6 +326,18 @@ TEST(PeResourcesTest, RefusesToRewriteWhatItCannotMoveOrWouldLose) {
     EXPECT_FALSE(image.Write(&out, &why)) << c.what;
     EXPECT_NE(why.find(c.message), std::string::npos) << c.what << ": " << why;
   }
+}
+
+// A table's counts are 16-bit: languages 0 to 65535 of one name are one entry too many.
+TEST(PeResourcesTest, RefusesToWriteATableOfMoreThan65535Entries) {
+  PeImage image;
+  std::string why;
+  ASSERT_TRUE(image.Parse(SmallPe::Make(), &why)) << why;
+  for (unsigned language = 0; language <= 0xFFFF; ++language)
+    image.Set(Res(ResName(10), ResName(1), static_cast<uint16_t>(language), {}));
+  std::vector<uint8_t> out;
+  EXPECT_FALSE(image.Write(&out, &why));
+  EXPECT_NE(why.find("65536 entries"), std::string::npos) << why;
 }
 
 }  // namespace

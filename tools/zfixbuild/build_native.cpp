@@ -17,6 +17,7 @@
 
 #include "package/fix_format.h"
 #include "package/implode.h"
+#include "package/names.h"
 #include "package/pe_resources.h"
 #include "tools/zfixbuild/commands.h"
 #include "tools/zfixbuild/component_pack.h"
@@ -74,31 +75,6 @@ std::string ExeFolder(const char* argv0) {
   return Folder(ec ? FullPath(argv0) : self.string());
 }
 
-// A file name as the Windows builder reads it (Windows-1252, the ANSI code page of the release
-// systems) from its UTF-8 form here. False for a name that is not UTF-8 or has a character that
-// Windows-1252 lacks: the installer would write another name.
-bool AnsiName(const std::string& utf8, std::string* ansi) {
-  ansi->clear();
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
-    if (extra > 3 || utf8.size() - i <= extra) return false;
-    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char t = static_cast<unsigned char>(utf8[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      cp = cp << 6 | (t & 0x3F);
-    }
-    i += extra + 1;
-    if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || cp > 0xFFFF)
-      return false;  // overlong, or past 16 bits
-    std::string narrow = NarrowTo1252(std::u16string(1, static_cast<char16_t>(cp)));
-    if (narrow == "?" && cp != '?') return false;
-    *ansi += narrow;
-  }
-  return true;
-}
-
 // Every regular file below root (links are not followed), in name order, named relative to
 // root with '\' between folders; the content stays on disk until the fix needs it.
 bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tree* tree, std::string* why) {
@@ -133,13 +109,21 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
       return false;
     }
     if (S_ISLNK(st.st_mode)) continue;
+    // A '\' in a name here is a folder separator on Windows: "a\b.txt" would be installed as b.txt in a.
+    std::string ansi;
+    if (AnsiFromUtf8(name, &ansi) && !zfix::IsPlainName(ansi.c_str())) {
+      *why = "the file name " + path +
+             " is no plain file name on Windows (a '\\', a character that Windows refuses, a trailing dot or "
+             "blank, or a device name)";
+      return false;
+    }
     if (S_ISDIR(st.st_mode)) {
       if (!ReadTree(root, rel, dir, tree, why)) return false;
       continue;
     }
     if (!S_ISREG(st.st_mode)) continue;
     TreeFile f;
-    if (!AnsiName(rel, &f.name)) {
+    if (!AnsiFromUtf8(rel, &f.name)) {
       *why = "the file name " + path + " is not UTF-8 or has characters that Windows-1252 lacks";
       return false;
     }
@@ -348,7 +332,12 @@ int CmdBuild(int argc, char** argv) {
   if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
   for (const std::string& line : components) std::printf("%s\n", line.c_str());
   for (const std::string& note : notes) std::fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
-  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) return Fail(why);
+  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) {
+    // No executable is left behind, not an older one either: it would pass for this fix.
+    struct stat st;
+    if (lstat(out.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(out.c_str());
+    return Fail(why);
+  }
 
   std::string listing = EntryListing(fix);
   std::fputs(listing.c_str(), stdout);

@@ -1,5 +1,6 @@
 #include "tools/zfixbuild/description.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "package/fix_record.h"
 #include "package/names.h"
 #include "package/version_text.h"
+#include "tools/zfixbuild/fix_resources.h"
 
 namespace zfixbuild {
 
@@ -105,8 +107,26 @@ bool IniText::Has(const std::string& section, const std::string& key) const {
 bool IniText::HasSection(const std::string& section) const { return sections_.count(Upper(section)) != 0; }
 
 bool ParseDescription(const std::string& text, Description* d, std::string* why) {
-  IniText ini(text);
   *d = Description();
+  // A byte-order mark says UTF-8; without one the text is Windows-1252, as the Windows builder
+  // reads it on the release systems. Either way the fix carries Windows-1252.
+  std::string ansi = text;
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    size_t line = 1;
+    for (size_t start = 3; start <= text.size(); ++line) {
+      size_t end = std::min(text.find('\n', start), text.size());
+      std::string part;
+      if (!AnsiFromUtf8(text.substr(start, end - start), &part)) {
+        *why = "line " + std::to_string(line) +
+               " is not UTF-8 or has characters that Windows-1252 lacks (the description starts with a UTF-8 "
+               "byte-order mark)";
+        return false;
+      }
+      start = end + 1;
+    }
+    AnsiFromUtf8(text.substr(3), &ansi);
+  }
+  IniText ini(ansi);
   if (!ini.HasSection("Fix")) {
     *why = "the description has no [Fix] section";
     return false;

@@ -43,6 +43,42 @@ const char* DirWord(uint32_t dir) {
   }
 }
 
+// A name as Windows compares file names: without regard to case, letters of Windows-1252 too,
+// and either separator.
+std::string WindowsFolded(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z')
+      u = static_cast<unsigned char>(u - 'a' + 'A');
+    else if (u >= 0xE0 && u <= 0xFE && u != 0xF7)
+      u = static_cast<unsigned char>(u - 0x20);  // à..þ
+    else if (u == 0x9A || u == 0x9C || u == 0x9E)
+      u = static_cast<unsigned char>(u - 0x10);  // š œ ž
+    else if (u == 0xFF)
+      u = 0x9F;  // ÿ
+    else if (u == '/')
+      u = '\\';
+    c = static_cast<char>(u);
+  }
+  return out;
+}
+
+// False, with *why naming both, when two files of the tree are one file on Windows: the fix
+// would carry two entries for it, and the tree's index would keep one of them.
+bool OneFileEach(const Tree& tree, const std::string& which, std::string* why) {
+  std::map<std::string, const TreeFile*> seen;
+  for (const TreeFile& f : tree) {
+    auto it = seen.emplace(std::to_string(zfix::EffectiveDir(f.dir)) + "|" + WindowsFolded(f.name), &f);
+    if (!it.second) {
+      *why = std::string(DirWord(f.dir)) + " files \"" + it.first->second->name + "\" and \"" + f.name + "\" of the " +
+             which + " are the same file on Windows (its file names ignore case)";
+      return false;
+    }
+  }
+  return true;
+}
+
 std::map<std::string, const TreeFile*> Index(const Tree& tree) {
   std::map<std::string, const TreeFile*> index;
   for (const TreeFile& f : tree) index[Key(f.dir, f.name)] = &f;
@@ -294,6 +330,10 @@ bool BuildFix(const Description& d, const Tree& base, const Tree& target, const 
   for (const Tree& t : older)
     for (const TreeFile& f : t)
       if (!CheckFile(f, why)) return false;
+  if (!OneFileEach(base, "base tree", why) || !OneFileEach(target, "target tree", why)) return false;
+  for (size_t k = 0; k < older.size(); ++k)
+    if (!OneFileEach(older[k], k < d.older.size() ? "tree of \"" + d.older[k].label + "\"" : "older tree", why))
+      return false;
 
   // Labels whose backup directories coincide would mix their backup copies.
   std::vector<std::string> labels = {d.fixLabel, d.baseLabel};

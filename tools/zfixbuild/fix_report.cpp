@@ -7,6 +7,7 @@
 #include "package/file_entry.h"
 #include "package/fix_format.h"
 #include "package/fix_record.h"
+#include "tools/zfixbuild/fix_resources.h"
 
 namespace zfixbuild {
 
@@ -18,15 +19,18 @@ std::string Hex(uint32_t v) {
   return buf;
 }
 
+// A JSON string of Windows-1252 text: ASCII only, every other character escaped as its code
+// point (JSON is UTF-8, and bytes past 0x7F alone are not).
 std::string JsonText(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
-    } else if (c < 0x20) {
+    } else if (c < 0x20 || c >= 0x7F) {
       char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      std::snprintf(buf, sizeof buf, "\\u%04x",
+                    static_cast<unsigned>(WideFrom1252(std::string(1, static_cast<char>(c)))[0]));
       out += buf;
     } else {
       out += static_cast<char>(c);

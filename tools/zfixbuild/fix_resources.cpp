@@ -54,6 +54,28 @@ std::string NarrowTo1252(const std::u16string& text) {
   return out;
 }
 
+bool AnsiFromUtf8(const std::string& utf8, std::string* ansi) {
+  ansi->clear();
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
+    if (extra > 3 || utf8.size() - i <= extra) return false;
+    uint32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+    for (size_t k = 1; k <= extra; ++k) {
+      unsigned char t = static_cast<unsigned char>(utf8[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (t & 0x3F);
+    }
+    i += extra + 1;
+    if ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) || cp > 0xFFFF)
+      return false;  // overlong, or past 16 bits
+    std::string narrow = NarrowTo1252(std::u16string(1, static_cast<char16_t>(cp)));
+    if (narrow == "?" && cp != '?') return false;
+    *ansi += narrow;
+  }
+  return true;
+}
+
 void SetResource(zfix::PeImage* image, const char* type, unsigned id, const std::vector<uint8_t>& bytes) {
   zfix::PeResource r;
   r.type = zfix::ResName(type);

@@ -28,6 +28,10 @@ FixView ViewOf(const zfix::PeImage& image);
 // system; the string table holds UTF-16. Characters that Windows-1252 lacks come back as '?'.
 std::u16string WideFrom1252(const std::string& text);
 std::string NarrowTo1252(const std::u16string& text);
+// Text in UTF-8 as the Windows builder reads it in Windows-1252, the ANSI code page of the
+// release systems (file names of the trees, a description marked as UTF-8). False for text that
+// is not UTF-8 or has a character that Windows-1252 lacks: it would not be what was written.
+bool AnsiFromUtf8(const std::string& utf8, std::string* ansi);
 
 // The listing that build prints: one line per entry (number, operation, directory, old and new
 // size, payload size, name).
