@@ -158,12 +158,14 @@ bool WriteCabinet(std::vector<CabinetMember> members, const std::string& path, s
       gcab_file_set_attributes(member, attributes);
     } else {
       *why = "cannot add " + m.path + " to " + name + ": " + Message(error);
+      error = nullptr;  // freed by Message
     }
     g_object_unref(member);
     g_object_unref(source);
   }
   if (ok && !gcab_cabinet_add_folder(cabinet, folder, &error)) {
     *why = "cannot start the cabinet " + path + ": " + Message(error);
+    error = nullptr;
     ok = false;
   }
   std::string temp = path + ".part";
