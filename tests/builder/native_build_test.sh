@@ -430,6 +430,22 @@ grep -q -i "two files would have the name template.page.html in hlv-dojo.cab" co
 [ ! -e comp-clash.exe ] || bad "a refused build left an executable"
 chmod -R u+w $C expect
 
+# Component trees the installer would fail on or unpack wrongly are refused with a message, no
+# executable left: each row changes a copy of the fix's trees (P its program, D its data folder).
+while IFS='@' read -r setup words; do
+  rm -rf rc && cp -r $C rc && rm -r rc/fix/data/halvex/js/dojo-1.16.5/template && sed 's/comp\\/rc\\/g' comp.ini > rc.ini || bad "cannot copy $C"
+  (P=rc/fix/program D=rc/fix/data; eval "$setup") || bad "cannot set up: $setup"
+  "$ZB" build rc.ini -o rc.exe --stub "$WIN/zfix.exe" --tools "$WIN" > rc.txt 2>&1 && bad "a build after \"$setup\" succeeded"
+  grep -q -F -- "$words" rc.txt || bad "after \"$setup\": no message with \"$words\": $(cat rc.txt)"
+  [ ! -e rc.exe ] || bad "a refused build after \"$setup\" left an executable"
+done <<'ROWS'
+echo x > $P/kws/Server.xml@"kws\Server.xml" and "kws\server.xml" of the target tree are the same file on Windows
+echo x > "$P/kws/$(printf '\303\251.txt')"; echo y > "$P/kws/$(printf '\303\211.txt')"@of the target tree are the same file on Windows
+echo r > $P/kws/readme; mkdir $P/kws/README; echo x > $P/kws/README/x.txt@are a file and a folder of one name on Windows
+echo r > $P/other; mkdir $P/OTHER; echo x > $P/OTHER/x.txt@program file "other" and folder "OTHER\" of the target tree are a file and a folder of one name on Windows
+ROWS
+rm -rf rc
+
 # inspect --json of a fix with a non-ASCII name: ASCII JSON, the name escaped as its character.
 "$ZB" inspect names.exe --json > names.json 2> names-json.err || bad "inspect --json of names.exe: $(cat names-json.err)"
 "$PY" - names.json > names-json.txt 2>&1 <<'EOF' || bad "inspect --json with a non-ASCII name: $(cat names-json.txt)"

@@ -49,7 +49,7 @@ struct Member {
   std::string version;  // the script library's version directory
 };
 
-// The component's files of a tree, by upper-cased file name.
+// The component's files of a tree, by their names as Windows compares them.
 std::map<std::string, Member> MembersOf(const zfix::ComponentArchive& c, const Tree& tree) {
   std::map<std::string, Member> members;
   for (const TreeFile& f : tree) {
@@ -67,7 +67,7 @@ std::map<std::string, Member> MembersOf(const zfix::ComponentArchive& c, const T
         m.stored = rest.substr(slash + 1);
         if (folder == c.templates) m.stored = "template\\" + m.stored;
       }
-      members[Upper(f.name)] = m;
+      members[WindowsFolded(f.name)] = m;
     }
   }
   return members;
@@ -200,8 +200,8 @@ bool PackZip(const std::vector<const Member*>& members, const std::string& path,
 void Drop(Tree* tree, const std::map<std::string, Member>& members) {
   tree->erase(std::remove_if(tree->begin(), tree->end(),
                              [&](const TreeFile& f) {
-                               return zfix::EffectiveDir(f.dir) != zfix::DIR_SYSTEM && members.count(Upper(f.name)) &&
-                                      members.at(Upper(f.name)).file == &f;
+                               return zfix::EffectiveDir(f.dir) != zfix::DIR_SYSTEM && members.count(WindowsFolded(f.name)) &&
+                                      members.at(WindowsFolded(f.name)).file == &f;
                              }),
               tree->end());
 }
@@ -278,6 +278,8 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
 
 bool PackComponents(const std::string& tools, const std::string& work, Tree* base, Tree* target,
                     std::vector<std::string>* lines, std::string* why) {
+  // Two files of one name on Windows would be one member, or one member and one entry.
+  if (!OneFileEach(*base, "base tree", why) || !OneFileEach(*target, "target tree", why)) return false;
   std::vector<TreeFile> archives;
   for (const zfix::ComponentArchive& c : zfix::kComponents) {
     std::map<std::string, Member> before = MembersOf(c, *base), after = MembersOf(c, *target);

@@ -43,8 +43,8 @@ const char* DirWord(uint32_t dir) {
   }
 }
 
-// A name as Windows compares file names: without regard to case, letters of Windows-1252 too,
-// and either separator.
+}  // namespace
+
 std::string WindowsFolded(const std::string& name) {
   std::string out = name;
   for (char& c : out) {
@@ -64,8 +64,6 @@ std::string WindowsFolded(const std::string& name) {
   return out;
 }
 
-// False, with *why naming both, when two files of the tree are one file on Windows: the fix
-// would carry two entries for it, and the tree's index would keep one of them.
 bool OneFileEach(const Tree& tree, const std::string& which, std::string* why) {
   std::map<std::string, const TreeFile*> seen;
   for (const TreeFile& f : tree) {
@@ -76,8 +74,23 @@ bool OneFileEach(const Tree& tree, const std::string& which, std::string* why) {
       return false;
     }
   }
+  // A file of the name of another file's folder: Windows cannot hold both.
+  for (const TreeFile& f : tree) {
+    std::string key = std::to_string(zfix::EffectiveDir(f.dir)) + "|" + WindowsFolded(f.name);
+    size_t start = key.find('|') + 1;
+    for (size_t slash = key.find('\\', start); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
+      auto it = seen.find(key.substr(0, slash));
+      if (it == seen.end()) continue;
+      *why = std::string(DirWord(f.dir)) + " file \"" + it->second->name + "\" and folder \"" +
+             f.name.substr(0, slash - start + 1) + "\" of the " + which +
+             " are a file and a folder of one name on Windows (its file names ignore case)";
+      return false;
+    }
+  }
   return true;
 }
+
+namespace {
 
 std::map<std::string, const TreeFile*> Index(const Tree& tree) {
   std::map<std::string, const TreeFile*> index;

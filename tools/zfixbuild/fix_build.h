@@ -59,4 +59,13 @@ bool BuildFix(const Description& description, const Tree& base, const Tree& targ
 // The number of processors, at least 1: the default number of jobs.
 unsigned DefaultJobs();
 
+// A name as Windows compares file names: without regard to case, letters of Windows-1252 too,
+// and either separator.
+std::string WindowsFolded(const std::string& name);
+
+// False, with *why naming both, when two files of the tree are one file on Windows (the fix
+// would carry two entries for it, and the tree's index would keep one of them), or when a file
+// has the name of another file's folder. which names the tree in the message.
+bool OneFileEach(const Tree& tree, const std::string& which, std::string* why);
+
 }  // namespace zfixbuild
