@@ -421,11 +421,12 @@ PYTHON
 unset TZ
 
 # Two files that would share one name in the script library's cabinet (one in the version
-# directory's template folder, one among the templates) are refused, not one of them lost.
+# directory's template folder, one among the templates) are refused, not one of them lost: any
+# file of that template folder would be moved among the templates.
 mkdir -p $D/halvex/js/dojo-1.16.5/template && echo other > $D/halvex/js/dojo-1.16.5/template/PAGE.html
 "$ZB" build comp.ini -o comp-clash.exe --stub "$WIN/zfix.exe" --tools "$WIN" > comp-clash.txt 2>&1 &&
   bad "a build whose script library cabinet would hold one name twice succeeded"
-grep -q -i "two files would have the name template.page.html in hlv-dojo.cab" comp-clash.txt ||
+grep -q -F 'halvex\js\dojo-1.16.5\template\PAGE.html would be unpacked among the templates' comp-clash.txt ||
   bad "no clear message for two members of one name: $(cat comp-clash.txt)"
 [ ! -e comp-clash.exe ] || bad "a refused build left an executable"
 chmod -R u+w $C expect
@@ -443,6 +444,10 @@ echo x > $P/kws/Server.xml@"kws\Server.xml" and "kws\server.xml" of the target t
 echo x > "$P/kws/$(printf '\303\251.txt')"; echo y > "$P/kws/$(printf '\303\211.txt')"@of the target tree are the same file on Windows
 echo r > $P/kws/readme; mkdir $P/kws/README; echo x > $P/kws/README/x.txt@are a file and a folder of one name on Windows
 echo r > $P/other; mkdir $P/OTHER; echo x > $P/OTHER/x.txt@program file "other" and folder "OTHER\" of the target tree are a file and a folder of one name on Windows
+rm -r $D/halvex/template/dojo-1.16.5@has no file below halvex\template\dojo-1.16.5
+mkdir -p $D/halvex/js/dojo-1.16.5/template/x; echo t > $D/halvex/js/dojo-1.16.5/template/x/y.html@halvex\js\dojo-1.16.5\template\x\y.html would be unpacked among the templates
+echo t > $D/halvex/js/dojo-1.16.5/template@halvex\js\dojo-1.16.5\template would be unpacked among the templates
+mv $D/halvex/js/dojo-1.16.5 $D/halvex/js/Dojo-1.16.5; mv $D/halvex/template/dojo-1.16.5 $D/halvex/template/Dojo-1.16.5@version directory Dojo-1.16.5 does not begin with "dojo-"
 ROWS
 rm -rf rc
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -49,8 +50,11 @@ struct Member {
   std::string version;  // the script library's version directory
 };
 
-// The component's files of a tree, by their names as Windows compares them.
-std::map<std::string, Member> MembersOf(const zfix::ComponentArchive& c, const Tree& tree) {
+// The component's files of a tree, by their names as Windows compares them. *problem (when given)
+// receives the first reason why the installer would not find the script library or would unpack
+// it wrongly, should it be packed.
+std::map<std::string, Member> MembersOf(const zfix::ComponentArchive& c, const Tree& tree,
+                                        std::string* problem = nullptr) {
   std::map<std::string, Member> members;
   for (const TreeFile& f : tree) {
     if (zfix::EffectiveDir(f.dir) != c.dir) continue;
@@ -65,6 +69,18 @@ std::map<std::string, Member> MembersOf(const zfix::ComponentArchive& c, const T
         if (!StartsWith(rest, zfix::kVersionPrefix) || slash == std::string::npos) continue;
         m.version = rest.substr(0, slash);
         m.stored = rest.substr(slash + 1);
+        // The installer finds the version directory by its exact prefix.
+        if (problem && problem->empty() &&
+            m.version.compare(0, std::strlen(zfix::kVersionPrefix), zfix::kVersionPrefix) != 0) {
+          *problem = std::string("the ") + c.what + "'s version directory " + m.version + " does not begin with \"" +
+                     zfix::kVersionPrefix + "\" (" + f.name + "); the installer looks for exactly that";
+        }
+        // The installer moves the cabinet's template folder into the templates' tree.
+        if (problem && problem->empty() && folder == c.tree &&
+            (Upper(m.stored) == "TEMPLATE" || StartsWith(m.stored, "template\\"))) {
+          *problem = f.name + " would be unpacked among the templates: the installer moves the " + c.what +
+                     "'s template folder to " + c.templates + "\\" + m.version + " (put it below that folder)";
+        }
         if (folder == c.templates) m.stored = "template\\" + m.stored;
       }
       members[WindowsFolded(f.name)] = m;
@@ -200,7 +216,8 @@ bool PackZip(const std::vector<const Member*>& members, const std::string& path,
 void Drop(Tree* tree, const std::map<std::string, Member>& members) {
   tree->erase(std::remove_if(tree->begin(), tree->end(),
                              [&](const TreeFile& f) {
-                               return zfix::EffectiveDir(f.dir) != zfix::DIR_SYSTEM && members.count(WindowsFolded(f.name)) &&
+                               return zfix::EffectiveDir(f.dir) != zfix::DIR_SYSTEM &&
+                                      members.count(WindowsFolded(f.name)) &&
                                       members.at(WindowsFolded(f.name)).file == &f;
                              }),
               tree->end());
@@ -218,6 +235,12 @@ bool PackComponent(const zfix::ComponentArchive& c, const std::string& tools, co
              m.second.version + "); the installer replaces one";
       return false;
     }
+  }
+  if (c.templates &&
+      std::none_of(list.begin(), list.end(), [](const Member* m) { return StartsWith(m->stored, "template\\"); })) {
+    *why = std::string("the ") + c.what + " " + c.tree + "\\" + version + " has no file below " + c.templates + "\\" +
+           version + "; the installer moves that folder into place once the older versions are gone";
+    return false;
   }
   if (c.templates && version.size() >= kVersionLimit) {
     *why = std::string("the ") + c.what + "'s version directory " + version + " has " + std::to_string(version.size()) +
@@ -282,8 +305,13 @@ bool PackComponents(const std::string& tools, const std::string& work, Tree* bas
   if (!OneFileEach(*base, "base tree", why) || !OneFileEach(*target, "target tree", why)) return false;
   std::vector<TreeFile> archives;
   for (const zfix::ComponentArchive& c : zfix::kComponents) {
-    std::map<std::string, Member> before = MembersOf(c, *base), after = MembersOf(c, *target);
+    std::string problem;
+    std::map<std::string, Member> before = MembersOf(c, *base), after = MembersOf(c, *target, &problem);
     if (Differ(before, after)) {
+      if (!problem.empty()) {
+        *why = problem;
+        return false;
+      }
       if (after.empty()) {
         *why = std::string("the fix removes the ") + c.what + " (" + c.tree +
                "); a component tree can only be replaced, not removed";
