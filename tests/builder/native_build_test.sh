@@ -433,6 +433,8 @@ chmod -R u+w $C expect
 
 # Component trees the installer would fail on or unpack wrongly are refused with a message, no
 # executable left: each row changes a copy of the fix's trees (P its program, D its data folder).
+A200=$(printf '%200s' | tr ' ' a) B60=$(printf '%60s' | tr ' ' b) B55=$(printf '%55s' | tr ' ' b)
+many() { mkdir "$1" && (cd "$1" && seq 1 65536 | xargs touch); }  # FOLDER: 65,536 empty files
 while IFS='@' read -r setup words; do
   rm -rf rc && cp -r $C rc && rm -r rc/fix/data/halvex/js/dojo-1.16.5/template && sed 's/comp\\/rc\\/g' comp.ini > rc.ini || bad "cannot copy $C"
   (P=rc/fix/program D=rc/fix/data; eval "$setup") || bad "cannot set up: $setup"
@@ -448,6 +450,9 @@ rm -r $D/halvex/template/dojo-1.16.5@has no file below halvex\template\dojo-1.16
 mkdir -p $D/halvex/js/dojo-1.16.5/template/x; echo t > $D/halvex/js/dojo-1.16.5/template/x/y.html@halvex\js\dojo-1.16.5\template\x\y.html would be unpacked among the templates
 echo t > $D/halvex/js/dojo-1.16.5/template@halvex\js\dojo-1.16.5\template would be unpacked among the templates
 mv $D/halvex/js/dojo-1.16.5 $D/halvex/js/Dojo-1.16.5; mv $D/halvex/template/dojo-1.16.5 $D/halvex/template/Dojo-1.16.5@version directory Dojo-1.16.5 does not begin with "dojo-"
+mkdir $P/jvm/$A200; echo x > $P/jvm/$A200/$B60@of jvm.cab has 261 bytes; the installer takes names of at most 255
+mkdir $P/kws/$A200; echo x > $P/kws/$A200/$B55@of kwswindows.zip has 256 bytes; the installer takes names of at most 255
+many $P/jvm/many@jvm.cab would hold 65545 files; a cabinet holds at most 65535
 ROWS
 rm -rf rc
 

@@ -17,6 +17,10 @@ namespace {
 
 // libgcab writes one folder, and a folder counts its 32 KB blocks in 16 bits.
 const uint64_t kFolderLimit = 65535ull * 32768;
+// The header counts the cabinet's files in 16 bits, and libgcab does not refuse more.
+const size_t kMemberLimit = 65535;
+// FDI takes member names of at most this many bytes.
+const size_t kNameLimit = 255;
 
 // An upper-cased UTF-16 unit as NTFS's upcase table has it, for the characters of Windows-1252.
 char16_t UpcaseUnit(char16_t c) {
@@ -118,6 +122,11 @@ bool WriteCabinet(std::vector<CabinetMember> members, const std::string& path, s
   bool ok = true;
   uint64_t total = 0;
   GError* error = nullptr;
+  if (members.size() > kMemberLimit) {
+    *why = name + " would hold " + std::to_string(members.size()) + " files; a cabinet holds at most " +
+           std::to_string(kMemberLimit);
+    ok = false;
+  }
   for (size_t i = 0; ok && i < members.size(); ++i) {
     const CabinetMember& m = members[i];
     // cabarc takes a folder's files once each, whatever their case; two members of one name
@@ -125,6 +134,13 @@ bool WriteCabinet(std::vector<CabinetMember> members, const std::string& path, s
     if (i > 0 && WalkCompare(UpcasedParts(members[i - 1].stored), UpcasedParts(m.stored)) == 0) {
       *why = "two files would have the name " + Utf8(WideFrom1252(m.stored)) + " in " + name + ": " +
              members[i - 1].path + " and " + m.path;
+      ok = false;
+      break;
+    }
+    std::string stored = Utf8(WideFrom1252(m.stored));
+    if (stored.size() > kNameLimit) {
+      *why = "the member " + stored + " of " + name + " has " + std::to_string(stored.size()) +
+             " bytes; the installer takes names of at most " + std::to_string(kNameLimit);
       ok = false;
       break;
     }
@@ -143,7 +159,7 @@ bool WriteCabinet(std::vector<CabinetMember> members, const std::string& path, s
     }
     uint32_t dos = DosDateTime(m.time);
     GFile* source = g_file_new_for_path(m.path.c_str());
-    GCabFile* member = gcab_file_new_with_file(Utf8(WideFrom1252(m.stored)).c_str(), source);
+    GCabFile* member = gcab_file_new_with_file(stored.c_str(), source);
     ok = gcab_folder_add_file(folder, member, FALSE, nullptr, &error);
     if (ok) {
       // Set after adding: adding takes the file's own time and attributes.

@@ -43,6 +43,9 @@ bool StartsWith(const std::string& text, const std::string& start) {
   return text.size() > start.size() && Upper(text.substr(0, start.size())) == Upper(start);
 }
 
+// The installer's zip reader takes member names of at most this many bytes.
+const size_t kZipNameLimit = 255;
+
 // A file of a component with its path inside the archive.
 struct Member {
   const TreeFile* file;
@@ -190,6 +193,13 @@ bool PackZip(const std::vector<const Member*>& members, const std::string& path,
   for (const Member* m : members) {
     std::string name = m->stored;
     std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.size() > kZipNameLimit) {
+      *why = "the member " + name + " of " + path.substr(path.find_last_of(kSlash) + 1) + " has " +
+             std::to_string(name.size()) + " bytes; the installer takes names of at most " +
+             std::to_string(kZipNameLimit);
+      ok = false;
+      break;
+    }
     zip_fileinfo info = {};
     DosTime(m->file->time, &info.dosDate);
     ok = ReadAll(m->file->path, &bytes) &&
