@@ -11,7 +11,11 @@
 #   - a fix in which every component tree changes carries each as its archive (cabinets through
 #     libgcab, the zip through minizip), which unpacks with cabextract, gcab and unzip into the
 #     fix's tree, with the member names, order, times and attributes of the Windows builder's
-#     archives; two builds are the same bytes.
+#     archives; two builds are the same bytes;
+#   - component trees the installer would fail on or unpack wrongly (names that are one file,
+#     or a file and a folder, on Windows; a script library without templates, with files in its
+#     own template folder or a version directory not named dojo-; names or member counts past
+#     what the installer or a cabinet holds) are refused, naming what is wrong.
 # usage: native_build_test.sh WORKDIR ZFIXBUILD WIN_BIN_DIR   (exit 77: skipped, no stub)
 set -u
 W=$1 ZB=$2 WIN=$3
