@@ -22,6 +22,7 @@
 #include "tools/zfixbuild/fix_report.h"
 #include "tools/zfixbuild/fix_resources.h"
 #include "tools/zfixbuild/fix_writer.h"
+#include "tools/zfixbuild/file_bytes.h"
 #include "tools/zfixbuild/pe_signature.h"
 #include "tools/zfixbuild/string_block.h"
 #include "tools/zfixbuild/win_resources.h"
@@ -33,18 +34,6 @@ namespace {
 int Fail(const std::string& text) {
   fprintf(stderr, "zfixbuild: %s\n", text.c_str());
   return 1;
-}
-
-bool ReadBytes(const std::string& path, std::vector<uint8_t>* data) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  data->clear();
-  uint8_t buf[1 << 16];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
-  bool ok = !ferror(f);
-  fclose(f);
-  return ok;
 }
 
 std::string Folder(const std::string& path) {

@@ -23,6 +23,7 @@
 #include "tools/zfixbuild/component_pack.h"
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/fix_build.h"
+#include "tools/zfixbuild/file_bytes.h"
 #include "tools/zfixbuild/fix_report.h"
 #include "tools/zfixbuild/fix_resources.h"
 #include "tools/zfixbuild/pe_signature.h"
@@ -37,18 +38,6 @@ namespace {
 int Fail(const std::string& text) {
   std::fprintf(stderr, "zfixbuild: %s\n", text.c_str());
   return 1;
-}
-
-bool ReadBytes(const std::string& path, std::vector<uint8_t>* data) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  data->clear();
-  uint8_t buf[1 << 16];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
 }
 
 std::string FullPath(const std::string& path) {

@@ -18,6 +18,7 @@
 #include "package/explode.h"
 #include "package/implode.h"
 #include "tools/zfixbuild/commands.h"
+#include "tools/zfixbuild/file_bytes.h"
 
 namespace {
 
@@ -26,18 +27,6 @@ const char kUsage[] =
     "       zfixbuild inspect FIX.exe [--json]\n"
     "       zfixbuild implode IN OUT [--dict 1024|2048|4096] [--ascii] [--greedy] [--depth N] [--smallest]\n"
     "       zfixbuild explode IN OUT\n";
-
-bool ReadFile(const char* path, std::vector<uint8_t>* data) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  data->clear();
-  uint8_t buf[1 << 16];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->insert(data->end(), buf, buf + n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& data) {
   FILE* f = std::fopen(path, "wb");
@@ -77,7 +66,7 @@ int CmdImplode(int argc, char** argv) {
     }
   }
   std::vector<uint8_t> in;
-  if (!ReadFile(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
+  if (!zfixbuild::ReadBytes(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
   if (in.size() > zfix::kMaxImplodeInput) return Fail(std::string(argv[2]) + " is 2 GB or larger");
   if (!smallest) {
     if (!WriteFile(argv[3], zfix::MakeCompressedResource(in.data(), in.size(), opt)))
@@ -106,7 +95,7 @@ const char* StatusText(unsigned status) {
 int CmdExplode(int argc, char** argv) {
   if (argc != 4) return Fail(std::string("explode needs IN and OUT\n") + kUsage);
   std::vector<uint8_t> in;
-  if (!ReadFile(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
+  if (!zfixbuild::ReadBytes(argv[2], &in)) return Fail(std::string("cannot read ") + argv[2]);
   if (in.size() < 4) return Fail(std::string(argv[2]) + ": damaged: shorter than its 4-byte size");
   uint32_t size = zfix::GetLe32(in.data());
   std::vector<uint8_t> out(size);
