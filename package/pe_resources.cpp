@@ -671,6 +671,8 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
         sections_[resourceSection_ + 1].virtualAddress;
 
   uint32_t virtualSize = static_cast<uint32_t>(section.size());
+  out->clear();
+  out->reserve(rs.rawPointer + newRaw + (file_.size() - oldRawEnd));  // no copy on the way
   out->assign(file_.begin(), file_.begin() + rs.rawPointer);
   section.resize(newRaw, 0);
   out->insert(out->end(), section.begin(), section.end());

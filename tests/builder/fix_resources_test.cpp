@@ -60,7 +60,7 @@ TEST(FixResourcesTest, FixEntriesAndCarriedFilesAreReadBackByInspect) {
   e.entry = {};
   e.payload = {9, 9};
   fix.entries.push_back(e);
-  SetFixEntries(&image, fix);
+  SetFixEntries(&image, &fix);
   SetResource(&image, zfix::RESTYPE_LICENSEENTRY, 1, {7});
   std::vector<uint8_t> out;
   std::string why;

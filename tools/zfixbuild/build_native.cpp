@@ -188,7 +188,7 @@ bool SourceDateEpoch(bool* set, uint32_t* stamp, std::string* why) {
 }
 
 bool WriteFix(const std::string& out, const std::string& stub, const std::string& tools, const std::string& folder,
-              const Description& d, const BuiltFix& fix, std::string* why) {
+              const Description& d, BuiltFix* fix, std::string* why) {
   zfix::PeImage image;
   if (!ReadImage(stub, "stub", &image, why)) return false;
   bool epochSet = false;
@@ -209,7 +209,7 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
     SetResource(&image, zfix::RESTYPE_TOOLENTRY, 1, jar);
   }
   std::string reason;
-  if (!SetStrings(&image, fix.strings, &reason)) {
+  if (!SetStrings(&image, fix->strings, &reason)) {
     *why = "the stub " + stub + " " + reason;
     return false;
   }
@@ -321,14 +321,15 @@ int CmdBuild(int argc, char** argv) {
   if (!BuildFix(d, base, target, older, &fix, &why, &notes, jobs)) return Fail(why);
   for (const std::string& line : components) std::printf("%s\n", line.c_str());
   for (const std::string& note : notes) std::fprintf(stderr, "zfixbuild: note: %s\n", note.c_str());
-  if (!WriteFix(out, stub, tools, folder, d, fix, &why)) {
+  // The listing first: writing the fix moves the payloads into the image.
+  std::string listing = EntryListing(fix);
+  if (!WriteFix(out, stub, tools, folder, d, &fix, &why)) {
     // No executable is left behind, not an older one either: it would pass for this fix.
     struct stat st;
     if (lstat(out.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(out.c_str());
     return Fail(why);
   }
 
-  std::string listing = EntryListing(fix);
   std::fputs(listing.c_str(), stdout);
   std::printf("wrote %s: %u files\n", out.c_str(), static_cast<unsigned>(fix.entries.size()));
   return 0;

@@ -76,22 +76,23 @@ bool AnsiFromUtf8(const std::string& utf8, std::string* ansi) {
   return true;
 }
 
-void SetResource(zfix::PeImage* image, const char* type, unsigned id, const std::vector<uint8_t>& bytes) {
+void SetResource(zfix::PeImage* image, const char* type, unsigned id, std::vector<uint8_t> bytes) {
   zfix::PeResource r;
   r.type = zfix::ResName(type);
   r.name = zfix::ResName(id);
   r.language = zfix::RESOURCE_LANGUAGE;
-  r.data = bytes;
+  r.data = std::move(bytes);
   image->Set(std::move(r));
 }
 
-void SetFixEntries(zfix::PeImage* image, const BuiltFix& fix) {
-  SetResource(image, zfix::RESTYPE_VERSION, 1, fix.version);
-  for (size_t i = 0; i < fix.entries.size(); ++i) {
-    const BuiltEntry& e = fix.entries[i];
+void SetFixEntries(zfix::PeImage* image, BuiltFix* fix) {
+  SetResource(image, zfix::RESTYPE_VERSION, 1, fix->version);
+  for (size_t i = 0; i < fix->entries.size(); ++i) {
+    BuiltEntry& e = fix->entries[i];
     unsigned n = static_cast<unsigned>(i + 1);
     SetResource(image, zfix::RESTYPE_FILEENTRY, n, zfix::WriteFileEntry(e.name.c_str(), e.entry));
-    if (!e.payload.empty()) SetResource(image, zfix::RESTYPE_UPDATE, n, e.payload);
+    if (!e.payload.empty()) SetResource(image, zfix::RESTYPE_UPDATE, n, std::move(e.payload));
+    e.payload = {};
   }
 }
 

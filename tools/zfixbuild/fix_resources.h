@@ -15,9 +15,11 @@
 namespace zfixbuild {
 
 // type/id in language 1033.
-void SetResource(zfix::PeImage* image, const char* type, unsigned id, const std::vector<uint8_t>& bytes);
+void SetResource(zfix::PeImage* image, const char* type, unsigned id, std::vector<uint8_t> bytes);
 // VERSION/1, and FILEENTRY/n with UPDATE/n (when the entry has a payload) for n = 1.. in order.
-void SetFixEntries(zfix::PeImage* image, const BuiltFix& fix);
+// The payloads move into the image (a release's fix holds hundreds of megabytes of them): the
+// fix's entries are left without.
+void SetFixEntries(zfix::PeImage* image, BuiltFix* fix);
 // The fix's strings merged into the image's string blocks (language 1033): the other strings of
 // each block stay as they are. False, with *why, when a block is missing or damaged.
 bool SetStrings(zfix::PeImage* image, const std::map<unsigned, std::string>& strings, std::string* why);
