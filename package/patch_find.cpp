@@ -212,10 +212,10 @@ constexpr int32_t kDifferingCost = 8;
 constexpr int32_t kRawCost = 6;
 constexpr int32_t kRunCost = 8 * static_cast<int32_t>(kRecordCost);
 // The diagonals and cells (new bytes times diagonals) that one gap's alignment may use: 16 MB
-// of back pointers, about a tenth of a second (0.1-0.17 s measured for 15.5 M cells). A wider gap (one side much longer than the
-// other) comes out no smaller aligned this way on real binaries (bench/real_pair_bench.sh), and
-// the cells of all gaps of a file are bounded by those of one gap and kCellsPerByte per byte
-// of the two files.
+// of back pointers, about a tenth of a second (0.09 s measured for 15.5 M cells). A wider gap
+// (one side much longer than the other) comes out no smaller aligned this way on real binaries
+// (bench/real_pair_bench.sh), and the cells of all gaps of a file are bounded by those of one
+// gap and kCellsPerByte per byte of the two files.
 constexpr int64_t kMaxGapDiagonals = 2048;
 constexpr uint64_t kMaxGapCells = uint64_t{16} << 20;
 constexpr uint64_t kCellsPerByte = 32;
@@ -257,64 +257,81 @@ bool AlignGap(const uint8_t* oldBytes, const uint8_t* newBytes, const PatchRegio
   *cellBudget -= cells;
   constexpr int32_t kInf = INT32_MAX / 4;
   // Per row: the cheapest path to each cell whose last step compared, inserted or deleted.
-  std::vector<int32_t> cmp(width), ins(width), del(width), pc(width, kInf), pi(width, kInf), pd(width, kInf);
+  std::vector<int32_t> cmpRow(width), insRow(width), delRow(width), pcRow(width, kInf), piRow(width, kInf),
+      pdRow(width, kInf);
   std::vector<uint8_t> from(static_cast<size_t>((n + 1) * width), 0);
+  // Each row is worked in passes over its cells, the costs of one kind of step first and then
+  // where they came from: passes that write no bytes of the back pointers become vector code.
+  // Cells outside the gap's old side (o < 0 or o > m) cost kInf.
+  // (The rows through plain pointers: a byte stored through f might otherwise be taken to
+  // change where a vector keeps its elements.)
+  const uint8_t* oldGap = oldBytes + gap.oldOffset;
+  const uint8_t* newGap = newBytes + gap.newOffset;
   for (int64_t j = 0; j <= n; ++j) {
+    int32_t *cmp = cmpRow.data(), *ins = insRow.data(), *del = delRow.data();
+    const int32_t *pc = pcRow.data(), *pi = piRow.data(), *pd = pdRow.data();
     uint8_t* f = &from[static_cast<size_t>(j * width)];
-    for (int64_t k = 0; k < width; ++k) {
-      int64_t o = j + dLo + k;
-      cmp[k] = ins[k] = del[k] = kInf;
-      if (o < 0 || o > m) continue;
-      if (j == 0 && o == 0) cmp[k] = 0;
-      if (j > 0 && o > 0) {  // compared step from (j - 1, o - 1): the same diagonal, row before
-        int32_t best = pc[k];
-        uint8_t w = 0;
-        if (pi[k] < best) best = pi[k], w = kCompareFromInsert;
-        if (pd[k] < best) best = pd[k], w = kCompareFromDelete;
-        if (best < kInf) {
-          cmp[k] = best + (oldBytes[gap.oldOffset + o - 1] != newBytes[gap.newOffset + j - 1] ? kDifferingCost : 0);
-          f[k] = w;
-        }
+    // The row's cells with 0 <= o <= m, and those with 1 <= o <= m.
+    const int64_t kLo = std::max<int64_t>(0, -j - dLo), kHi = std::min<int64_t>(width - 1, m - j - dLo);
+    const int64_t kPast0 = std::max<int64_t>(kLo, 1 - j - dLo);
+    std::fill(cmp, cmp + width, kInf);
+    std::fill(ins, ins + width, kInf);
+    std::fill(del, del + width, kInf);
+    if (j == 0) {
+      cmp[-dLo] = 0;  // the start, o = 0
+    } else {
+      // Compared step from (j - 1, o - 1): the same diagonal, row before.
+      const uint8_t newByte = newGap[j - 1];
+      for (int64_t k = kPast0; k <= kHi; ++k) {
+        int32_t best = std::min(std::min(pc[k], pi[k]), pd[k]);
+        int32_t step = best + (oldGap[j + dLo + k - 1] != newByte ? kDifferingCost : 0);
+        cmp[k] = best < kInf ? step : kInf;
+      }
+      for (int64_t k = kPast0; k <= kHi; ++k) {
+        uint8_t w = pi[k] < pc[k] ? kCompareFromInsert : 0;
+        w = pd[k] < std::min(pc[k], pi[k]) ? kCompareFromDelete : w;
+        f[k] = std::min(std::min(pc[k], pi[k]), pd[k]) < kInf ? w : 0;
       }
       // Inserted new byte j - 1 at old position o: from (j - 1, o), diagonal one up. None at the
       // old file's start: an insertion there would end a revert.
-      if (j > 0 && k + 1 < width && gap.oldOffset + o > 0) {
+      const int64_t insFirst = gap.oldOffset > 0 ? kLo : kPast0, insLast = std::min(kHi, width - 2);
+      for (int64_t k = insFirst; k <= insLast; ++k) {
+        int32_t extend = pi[k + 1] + kRawCost;
+        int32_t opened = std::min(pc[k + 1], pd[k + 1]) + kRunCost + kRawCost;
+        ins[k] = std::min(std::min(extend, opened), kInf);
+      }
+      for (int64_t k = insFirst; k <= insLast; ++k) {
         int32_t extend = pi[k + 1] + kRawCost;
         int32_t afterCompare = pc[k + 1] + kRunCost + kRawCost, afterDelete = pd[k + 1] + kRunCost + kRawCost;
-        if (extend <= std::min(afterCompare, afterDelete)) {
-          ins[k] = std::min(extend, kInf);
-          f[k] |= kInsertExtends;
-        } else if (afterDelete < afterCompare) {
-          ins[k] = std::min(afterDelete, kInf);
-          f[k] |= kInsertAfterDelete;
-        } else {
-          ins[k] = std::min(afterCompare, kInf);
-        }
+        bool extends = extend <= std::min(afterCompare, afterDelete);
+        bool afterDeleting = !extends && afterDelete < afterCompare;
+        f[k] |= extends ? kInsertExtends : afterDeleting ? kInsertAfterDelete : 0;
       }
     }
-    // Deleted old byte o - 1 at new position j: from (j, o - 1), diagonal one down, this row.
-    for (int64_t k = 1; k < width; ++k) {
-      int64_t o = j + dLo + k;
-      if (o < 1 || o > m) continue;
+    // Deleted old byte o - 1 at new position j: from (j, o - 1), diagonal one down, this row: its
+    // costs follow one another along the row (no deletion reaches the row's first cell).
+    const int64_t delFirst = std::max<int64_t>(1, kPast0);
+    int32_t running = kInf;
+    for (int64_t k = delFirst; k <= kHi; ++k) {
+      int32_t opened = std::min(cmp[k - 1], ins[k - 1]) + kRunCost + kRawCost;
+      running = std::min(std::min(running + kRawCost, opened), kInf);
+      del[k] = running;
+    }
+    for (int64_t k = delFirst; k <= kHi; ++k) {
       int32_t extend = del[k - 1] + kRawCost;
       int32_t afterCompare = cmp[k - 1] + kRunCost + kRawCost, afterInsert = ins[k - 1] + kRunCost + kRawCost;
-      if (extend <= std::min(afterCompare, afterInsert)) {
-        del[k] = std::min(extend, kInf);
-        f[k] |= kDeleteExtends;
-      } else if (afterInsert < afterCompare) {
-        del[k] = std::min(afterInsert, kInf);
-        f[k] |= kDeleteAfterInsert;
-      } else {
-        del[k] = std::min(afterCompare, kInf);
-      }
+      bool extends = extend <= std::min(afterCompare, afterInsert);
+      bool afterInserting = !extends && afterInsert < afterCompare;
+      f[k] |= extends ? kDeleteExtends : afterInserting ? kDeleteAfterInsert : 0;
     }
-    pc.swap(cmp);
-    pi.swap(ins);
-    pd.swap(del);
+    pcRow.swap(cmpRow);
+    piRow.swap(insRow);
+    pdRow.swap(delRow);
   }
   // Back from the end cell (n, m) to the start (0, 0), the steps in reverse.
   int64_t j = n, k = m - n - dLo;
   int state = 0;  // 0 compared, 1 inserted, 2 deleted
+  const int32_t *pc = pcRow.data(), *pi = piRow.data(), *pd = pdRow.data();  // the last row
   if (pi[k] < pc[k]) state = 1;
   if (pd[k] < std::min(pc[k], pi[k])) state = 2;
   if (std::min({pc[k], pi[k], pd[k]}) >= kInf) return false;
