@@ -167,7 +167,7 @@ bool AddCompressedFile(zfix::PeImage* image, const char* type, const std::string
     *why = path + ": the compressed file does not decode to the file";
     return false;
   }
-  SetResource(image, type, 1, payload);
+  SetResource(image, type, 1, std::move(payload));
   return true;
 }
 
@@ -206,7 +206,7 @@ bool WriteFix(const std::string& out, const std::string& stub, const std::string
       *why = "cannot read " + Resolve(folder, d.tool);
       return false;
     }
-    SetResource(&image, zfix::RESTYPE_TOOLENTRY, 1, jar);
+    SetResource(&image, zfix::RESTYPE_TOOLENTRY, 1, std::move(jar));
   }
   std::string reason;
   if (!SetStrings(&image, fix->strings, &reason)) {
