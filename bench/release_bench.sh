@@ -13,14 +13,16 @@
 # The unattended install and revert of our fix and NSIS's silent install under Wine are not
 # measured yet (they need a host that runs 32-bit x86 code, scripts/win32-host.sh): the last line
 # says so.
-# The last lines are
+# Memory is given in MiB (the maximum resident set), sizes in MB (10^6 bytes). The last lines are
 #   fix size vs NSIS: X.XXx                        (our fix over NSIS's installer)
 #   patch size vs xdelta3 on the real pair: X.XXx  (our payloads over xdelta3's patches)
+#   patch size vs bsdiff on the real pair: X.XXx   (the same over bsdiff's)
 #   install speed vs NSIS: X.XXx                   (NSIS's install time over ours)
 # usage: bench/release_bench.sh BUILD_DIR [WORK_DIR]
 #   BUILD_DIR: the Windows build (bin/zfix.exe, the carried tools, product/); the native builder
 #   is HOST_BUILD/bin/zfixbuild (default: build/host of this checkout). WORK_DIR (default
-#   BUILD_DIR/bench-release) needs about 4 GB; the trees stay there for later runs.
+#   BUILD_DIR/bench-release) needs about 4 GB; the trees stay there for later runs. Installing
+#   what is missing needs root.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 B=$(cd "$1" && pwd)
@@ -28,6 +30,7 @@ WORK=${2:-$B/bench-release}
 HOST=${HOST_BUILD:-$ROOT/build/host}
 ZB=$HOST/bin/zfixbuild
 N=$(nproc)
+[ "$N" -le 64 ] || N=64  # the builder's most workers
 [ -x "$ZB" ] || { echo "release_bench: no native builder at $ZB (scripts/build.sh builds it)" >&2; exit 1; }
 [ -f "$B/bin/zfix.exe" ] && [ -d "$B/product" ] || { echo "release_bench: no Windows build at $B" >&2; exit 1; }
 
@@ -39,6 +42,7 @@ command -v bsdiff >/dev/null || missing="$missing bsdiff"
 [ -x /usr/bin/time ] || missing="$missing time"
 if [ -n "$missing" ]; then
   echo "== installing$missing"
+  apt-get update >/dev/null || true  # a fresh machine may have no package lists yet
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing >/dev/null
 fi
 
@@ -63,7 +67,8 @@ Program=fix
 Data=fix-data
 EOF
 
-# The change, file by file: changed, added, removed (paths relative to the program directory).
+# The change, file by file: changed, added, removed (paths relative to the program directory,
+# one a line).
 python3 - <<'PY'
 import filecmp, os
 def files(tree):
@@ -77,6 +82,8 @@ size = lambda tree, paths: sum(os.path.getsize(tree + "/" + p) for p in paths)
 print("base: %d files, %.1f MB; fix: %d files, %.1f MB" % (len(base), size("base", base) / 1e6, len(fix), size("fix", fix) / 1e6))
 print("changed %d (%.1f MB in the fix), added %d, removed %d, unchanged %d" % (
     len(changed), size("fix", changed) / 1e6, len(fix - base), len(base - fix), len(base & fix) - len(changed)))
+if not changed:
+    raise SystemExit("release_bench: no file changes between the trees")
 PY
 
 calc() { awk "BEGIN { printf \"%.2f\", $1 }"; }
@@ -88,13 +95,17 @@ build() {  # build JOBS: FIX-JOBS.exe, build-JOBS.txt, time-JOBS.txt ("SECONDS M
     --tools "$B/bin" --jobs "$1" > "build-$1.txt" 2>&1 ||
     { echo "release_bench: the build on $1 worker(s) failed:" >&2; tail -n 5 "build-$1.txt" >&2; exit 1; }
   read -r s kb < "time-$1.txt"
-  echo "build on $1 worker(s): $s s, peak memory $(calc "$kb / 1024") MB"
+  echo "build on $1 worker(s): $s s, peak memory $(calc "$kb / 1024") MiB"
 }
 build 1
-[ "$N" -gt 1 ] && build "$N"
-cmp -s fix-1.exe "fix-$N.exe" && same=yes || same=NO
 fix_size=$(stat -c %s fix-1.exe)
-echo "fix: $(mb "$fix_size") MB ($fix_size bytes); the builds on 1 and $N worker(s) are the same bytes: $same"
+if [ "$N" -gt 1 ]; then
+  build "$N"
+  cmp -s fix-1.exe "fix-$N.exe" && same=yes || same=NO
+  echo "fix: $(mb "$fix_size") MB ($fix_size bytes); the builds on 1 and $N workers are the same bytes: $same"
+else
+  echo "fix: $(mb "$fix_size") MB ($fix_size bytes)"
+fi
 
 echo "== NSIS (makensis, LZMA, solid)"
 python3 - "$(cd "$WORK/fix" && pwd -P)" <<'PY' > release.nsi
@@ -105,13 +116,13 @@ print('Unicode false\nSetCompressor /SOLID /FINAL lzma\nSetCompressorDictSize 64
 print('OutFile "nsis-fixpack.exe"\nInstallDir "C:\\ZOREL"\nRequestExecutionLevel admin\nSilentInstall normal')
 print("Section")
 dirs = {}
-for p in open("changed.list").read().split() + open("added.list").read().split():
+for p in open("changed.list").read().splitlines() + open("added.list").read().splitlines():
     dirs.setdefault(p.rpartition("/")[0], []).append(p)
 for d in sorted(dirs):
     print('  SetOutPath "$INSTDIR%s"' % ("\\" + win(d) if d else ""))
     for p in dirs[d]:
         print('  File "%s/%s"' % (fix, p))
-for p in open("removed.list").read().split():
+for p in open("removed.list").read().splitlines():
     print('  Delete "$INSTDIR\\%s"' % win(p))
 print("SectionEnd")
 PY
@@ -119,24 +130,39 @@ PY
   { echo "release_bench: makensis failed:" >&2; tail -n 5 makensis.txt >&2; exit 1; }
 read -r s kb < time-nsis.txt
 nsis_size=$(stat -c %s nsis-fixpack.exe)
-echo "NSIS installer: $(mb "$nsis_size") MB ($nsis_size bytes), made in $s s, peak memory $(calc "$kb / 1024") MB"
+echo "NSIS installer: $(mb "$nsis_size") MB ($nsis_size bytes), made in $s s, peak memory $(calc "$kb / 1024") MiB"
 
 echo "== xdelta3 -9 and bsdiff of the changed files"
-mkdir -p patches
+rm -rf patches && mkdir patches
+# Each patch is named by the file's line in changed.list.
 # shellcheck disable=SC2016
-tr '\n' '\0' < changed.list | xargs -0 -n 1 -P "$N" sh -c '
-  out="patches/$(printf "%s" "$1" | tr / _)"
-  xdelta3 -9 -S djw -f -e -s "base/$1" "fix/$1" "$out.xd3" && bsdiff "base/$1" "fix/$1" "$out.bsdiff" &&
-  xdelta3 -9 -S djw -f -e "fix/$1" "$out.alone"' sh
+awk '{ printf "%d\t%s\n", NR, $0 }' changed.list | tr '\n' '\0' | xargs -0 -n 1 -P "$N" sh -c '
+  k=${1%%	*} f=${1#*	}
+  xdelta3 -9 -S djw -f -e -s "base/$f" "fix/$f" "patches/$k.xd3" && bsdiff "base/$f" "fix/$f" "patches/$k.bsdiff" &&
+  xdelta3 -9 -S djw -f -e "fix/$f" "patches/$k.alone"' sh
 xd_sum=$(cat patches/*.xd3 | wc -c)
 bs_sum=$(cat patches/*.bsdiff | wc -c)
 alone_sum=$(cat patches/*.alone | wc -c)  # how much the old files help xdelta3 at all
-# Our payloads of the changed files, from the build's lines (entry, operation, directory, old
-# size -> new size, payload SIZE, name): the program directory's entries whose name is in changed.list.
-ours_sum=$(awk 'NR == FNR { want[$0] = 1; next }
-  $2 ~ /^FE_/ && $3 == "DIR_PROGRAM" && $7 == "payload" { name = $9; for (i = 10; i <= NF; i++) name = name " " $i;
-    gsub(/\\/, "/", name); if (name in want) sum += $8 }
-  END { print sum + 0 }' changed.list build-1.txt)
+# Our payloads of the changed files, from the build's listing: "N FE_OP DIR_PROGRAM OLD -> NEW
+# payload SIZE NAME", the name in Windows-1252 with backslashes. Every changed file must be found.
+ours_sum=$(python3 - <<'PY'
+import re, sys
+want = set(open("changed.list", encoding="utf-8").read().splitlines())
+line = re.compile(rb"^ *\d+ FE_\w+ +DIR_PROGRAM +\d+ -> +\d+ +payload +(\d+) +(.*?)\r?$")
+total, found = 0, set()
+for raw in open("build-1.txt", "rb"):
+    m = line.match(raw.rstrip(b"\n"))
+    if m:
+        name = m.group(2).decode("cp1252").replace("\\", "/")
+        if name in want:
+            total += int(m.group(1))
+            found.add(name)
+missing = want - found
+if missing:
+    sys.exit("release_bench: %d changed files are not in the builder's listing, %s among them" % (len(missing), sorted(missing)[0]))
+print(total)
+PY
+)
 echo "changed files' payloads: ours $(mb "$ours_sum") MB, xdelta3 $(mb "$xd_sum") MB, bsdiff $(mb "$bs_sum") MB"
 echo "changed files compressed alone (xdelta3 -9 without the old file): $(mb "$alone_sum") MB"
 

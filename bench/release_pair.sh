@@ -19,9 +19,11 @@ if [ -f pair.done ]; then cat pair.done; exit 0; fi
 
 APT=$WORK/apt
 mkdir -p "$APT/lists/partial" "$APT/cache/archives/partial" deb
-cat > "$APT/sources.list" <<'EOF'
-deb http://deb.debian.org/debian trixie main
-deb http://deb.debian.org/debian sid main
+KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
+[ -f "$KEYRING" ] || { echo "release_pair: no $KEYRING (package debian-archive-keyring)" >&2; exit 1; }
+cat > "$APT/sources.list" <<EOF
+deb [signed-by=$KEYRING] http://deb.debian.org/debian trixie main
+deb [signed-by=$KEYRING] http://deb.debian.org/debian sid main
 EOF
 set -- -o Dir::Etc::SourceList="$APT/sources.list" -o Dir::Etc::SourceParts=/dev/null \
   -o Dir::State::Lists="$APT/lists" -o Dir::Cache="$APT/cache" -o APT::Architectures::=amd64 -o APT::Architectures::=i386
@@ -30,6 +32,9 @@ suite_version() { s=$1; shift; apt-cache "$@" madison libwine:i386 2>/dev/null |
 old=$(suite_version trixie "$@") new=$(suite_version sid "$@")
 [ -n "$old" ] && [ -n "$new" ] || { echo "release_pair: libwine:i386 is not in both trixie and sid" >&2; exit 1; }
 [ "$old" != "$new" ] || { echo "release_pair: trixie and sid have the same build of libwine:i386 ($old)" >&2; exit 1; }
+# Two builds of one upstream release, as the figures assume: the version up to "~" or "-".
+[ "${old%%[~-]*}" = "${new%%[~-]*}" ] ||
+  { echo "release_pair: trixie's libwine:i386 $old and sid's $new are not builds of one release" >&2; exit 1; }
 (cd deb && apt-get "$@" download "libwine:i386=$old" "libwine:i386=$new" >"$APT/download.log" 2>&1) ||
   { echo "release_pair: cannot download libwine:i386 $old and $new:" >&2; tail -n 5 "$APT/download.log" >&2; exit 1; }
 
