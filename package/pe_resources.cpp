@@ -341,8 +341,10 @@ namespace {
 
 // The resource section's bytes for resources in directory order, placed at rva: the directory
 // tables (root, types' tables, names' tables), the data entries, the name strings, then each
-// resource's bytes on an 8-byte boundary.
-std::vector<uint8_t> LayOut(const std::vector<PeResource>& resources, uint32_t rva) {
+// resource's bytes on an 8-byte boundary. They are appended to *out, which first gets room for
+// `after` more bytes, so that what the caller appends next moves nothing (a release's resources
+// run to hundreds of megabytes). Returns the section's size.
+size_t LayOut(const std::vector<PeResource>& resources, uint32_t rva, size_t after, std::vector<uint8_t>* out) {
   // Tables: the root, one per type, one per type and name.
   struct Table {
     std::vector<size_t> children;  // tables below, or for a name's table the resources
@@ -393,14 +395,17 @@ std::vector<uint8_t> LayOut(const std::vector<PeResource>& resources, uint32_t r
     dataAt[i] = at;
     at += resources[i].data.size();
   }
-  std::vector<uint8_t> out(at, 0);
+  const size_t base = out->size();
+  out->reserve(base + at + after);
+  out->resize(base + at, 0);
+  uint8_t* section = out->data() + base;
 
   auto nameField = [&](const ResName& n) {
     return n.isId ? static_cast<uint32_t>(n.id) : kHighBit | static_cast<uint32_t>(strings[n.text]);
   };
   auto writeTable = [&](size_t offset, const std::vector<const ResName*>& entryNames,
                         const std::vector<uint32_t>& targets) {
-    uint8_t* t = out.data() + offset;
+    uint8_t* t = section + offset;
     size_t named = 0;
     for (const ResName* n : entryNames) named += n->isId ? 0 : 1;
     Put16(t + 12, static_cast<uint32_t>(named));
@@ -440,18 +445,18 @@ std::vector<uint8_t> LayOut(const std::vector<PeResource>& resources, uint32_t r
     writeTable(t.offset, entryNames, targets);
   }
   for (size_t i = 0; i < resources.size(); ++i) {
-    uint8_t* e = out.data() + dataEntries + 16 * i;
+    uint8_t* e = section + dataEntries + 16 * i;
     Put32(e, rva + static_cast<uint32_t>(dataAt[i]));
     Put32(e + 4, static_cast<uint32_t>(resources[i].data.size()));
     Put32(e + 8, resources[i].codePage);
-    std::copy(resources[i].data.begin(), resources[i].data.end(), out.begin() + dataAt[i]);
+    std::copy(resources[i].data.begin(), resources[i].data.end(), section + dataAt[i]);
   }
   for (const std::u16string* s : stringOrder) {
-    uint8_t* t = out.data() + strings[*s];
+    uint8_t* t = section + strings[*s];
     Put16(t, static_cast<uint32_t>(s->size()));
     for (size_t k = 0; k < s->size(); ++k) Put16(t + 2 + 2 * k, (*s)[k]);
   }
-  return out;
+  return at;
 }
 
 }  // namespace
@@ -656,26 +661,25 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
     }
   }
 
-  std::vector<uint8_t> section = LayOut(resources_, rs.virtualAddress);
-  uint64_t newRaw = AlignUp(section.size(), fileAlignment);
+  // The image up to the resource section, the new section, its padding, what followed the old one.
   uint64_t oldRawEnd = static_cast<uint64_t>(rs.rawPointer) + rs.rawSize;
+  size_t tail = static_cast<size_t>(file_.size() - oldRawEnd);
+  out->assign(file_.begin(), file_.begin() + rs.rawPointer);
+  size_t sectionSize = LayOut(resources_, rs.virtualAddress, fileAlignment + tail, out);
+  uint64_t newRaw = AlignUp(sectionSize, fileAlignment);
   if (newRaw > 0x7FFFFFFF || file_.size() - rs.rawSize + newRaw > 0xFFFFFFFFu) {
-    *why = "the resources (" + std::to_string(section.size()) + " bytes) do not fit in a 32-bit image";
+    *why = "the resources (" + std::to_string(sectionSize) + " bytes) do not fit in a 32-bit image";
     return false;
   }
   int64_t rawShift = static_cast<int64_t>(newRaw) - rs.rawSize;
   int64_t vaShift = 0;
   if (resourceSection_ + 1 < sections_.size())
     vaShift =
-        static_cast<int64_t>(AlignUp(static_cast<uint64_t>(rs.virtualAddress) + section.size(), sectionAlignment)) -
+        static_cast<int64_t>(AlignUp(static_cast<uint64_t>(rs.virtualAddress) + sectionSize, sectionAlignment)) -
         sections_[resourceSection_ + 1].virtualAddress;
 
-  uint32_t virtualSize = static_cast<uint32_t>(section.size());
-  out->clear();
-  out->reserve(rs.rawPointer + newRaw + (file_.size() - oldRawEnd));  // no copy on the way
-  out->assign(file_.begin(), file_.begin() + rs.rawPointer);
-  section.resize(newRaw, 0);
-  out->insert(out->end(), section.begin(), section.end());
+  uint32_t virtualSize = static_cast<uint32_t>(sectionSize);
+  out->resize(rs.rawPointer + newRaw, 0);
   out->insert(out->end(), file_.begin() + oldRawEnd, file_.end());
   uint8_t* q = out->data();
 
