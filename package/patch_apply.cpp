@@ -211,4 +211,15 @@ PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t*
   return ApplyFileUpdate(entry, revert, payload, payloadSize, &source, &sink, gauge);
 }
 
+bool PatchWorksBothWays(const FILEENTRY& entry, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,
+                        const std::vector<uint8_t>& newBytes) {
+  std::vector<uint8_t> up, back;
+  return ApplyFileUpdate(entry, false, stream.data(), stream.size(), oldBytes.data(), oldBytes.size(), &up) ==
+             PatchOutcome::Applied &&
+         up == newBytes &&
+         ApplyFileUpdate(entry, true, stream.data(), stream.size(), newBytes.data(), newBytes.size(), &back) ==
+             PatchOutcome::Applied &&
+         back == oldBytes;
+}
+
 }  // namespace zfix

@@ -69,4 +69,10 @@ PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t*
                              const uint8_t* installed, size_t installedSize, std::vector<uint8_t>* out,
                              PatchGauge* gauge = nullptr);
 
+// Whether a patch stream (entry: FE_PATCH with its sizes and record count) gives the new file
+// from the old one and the old one back from the new: the package builder's check before it
+// keeps a patch.
+bool PatchWorksBothWays(const FILEENTRY& entry, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,
+                        const std::vector<uint8_t>& newBytes);
+
 }  // namespace zfix

@@ -166,18 +166,6 @@ bool Compress(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* payload, 
 
 namespace {
 
-// The patch stream must give the new file from the old one and the old one back from the new.
-bool PatchWorksBothWays(const zfix::FILEENTRY& e, const std::vector<uint8_t>& stream, const std::vector<uint8_t>& oldBytes,
-                        const std::vector<uint8_t>& newBytes) {
-  std::vector<uint8_t> up, back;
-  return zfix::ApplyFileUpdate(e, false, stream.data(), stream.size(), oldBytes.data(), oldBytes.size(), &up) ==
-             zfix::PatchOutcome::Applied &&
-         up == newBytes &&
-         zfix::ApplyFileUpdate(e, true, stream.data(), stream.size(), newBytes.data(), newBytes.size(), &back) ==
-             zfix::PatchOutcome::Applied &&
-         back == oldBytes;
-}
-
 // The entry of a new or changed file; *same says that the file is unchanged (no entry). Each
 // file is read once.
 bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& after, bool wholeOnly, BuiltEntry* out,
@@ -230,7 +218,7 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   zfix::FILEENTRY p = e;
   p.dwOperation = zfix::FE_PATCH;
   p.dwPatchCount = count;
-  if (!PatchWorksBothWays(p, stream, oldBytes, newBytes)) return true;  // whole file instead
+  if (!zfix::PatchWorksBothWays(p, stream, oldBytes, newBytes)) return true;  // whole file instead
   e = p;
   out->payload.swap(patch);
   out->streamSize = stream.size();
