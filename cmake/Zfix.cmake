@@ -40,8 +40,16 @@ endif()
 set(ZFIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 
 if(WIN32 AND CMAKE_CROSSCOMPILING)
-  # Every Windows test runs through build/win/wine-run: the build tree's own 64-bit prefix,
+  # Every Windows test runs through <tree>/wine-run: the build tree's own 64-bit prefix,
   # the test display, and HOME/TMPDIR inside the build tree.
+  # Each tree names its own loader: Debian's `wine` starts the 32-bit loader whenever wine32 is
+  # installed, which the 64-bit twin must not depend on (some hosts run no 32-bit code).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(ZFIX_WINE_LOADER /usr/lib/wine/wine64)
+  else()
+    set(ZFIX_WINE_LOADER wine)
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-loader "${ZFIX_WINE_LOADER}\n")
   set(ZFIX_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${ZFIX_WINE_RUN} @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

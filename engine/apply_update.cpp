@@ -26,7 +26,9 @@ public:
     explicit TempFile(FILE* f) : f_(f), crc_(crc32(0L, Z_NULL, 0)) {}
     void Write(const uint8_t* bytes, size_t n) override
     {
-        if (n && fwrite(bytes, 1, n, f_) != n)
+        if (n == 0)  /* crc32 of a null buffer is its start value: all counted so far would be lost */
+            return;
+        if (fwrite(bytes, 1, n, f_) != n)
             failed_ = true;
         crc_ = crc32(crc_, bytes, (uInt)n);
     }
@@ -138,7 +140,9 @@ void ReplayUpgradeFile(const zfix::FILEENTRY* lpEntry, const std::vector<GaugeCa
     }
 }
 
-BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected)
+BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected, unsigned long dwExpectedSize)
 {
-    return dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || dwFound == 0;
+    /* A found checksum of 0 is an empty result: it stands for the file only where nothing was to be
+       written, else an empty or reset temporary file would replace a whole file. */
+    return dwFound == dwExpected || dwExpected == 0 || dwExpected == 0xFFFFFFFFu || (dwFound == 0 && dwExpectedSize == 0);
 }

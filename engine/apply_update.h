@@ -23,9 +23,10 @@ BOOL UpgradeFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, c
 BOOL RevertFile(FILE* lpInstalled, const char* lpInstalledName, FILE* lpTemp, const BYTE* lpPayload,
                 DWORD dwPayloadSize, const zfix::FILEENTRY* lpEntry, unsigned long* pdwWritten);
 
-/* The final check of a temporary file's content: its checksum is the expected one, or either is
-   one that passes unchecked (0, and 0xFFFFFFFF for the expected one). */
-BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected);
+/* The final check of a temporary file's content: its checksum is the expected one, or the
+   expected one is missing (0 or 0xFFFFFFFF), or it is 0 where nothing was to be written
+   (dwExpectedSize 0: zfix::ExpectedOutputSize). */
+BOOL PassesFinalCheck(unsigned long dwFound, unsigned long dwExpected, unsigned long dwExpectedSize);
 
 /* A call the file gauge received: a range when bRange, else a position. */
 struct GaugeCall {

@@ -17,6 +17,7 @@
 #include "installer/paths.h"
 #include "installer/decompress_buffer.h"
 #include "package/file_entry.h"
+#include "package/patch_apply.h"
 #include "resources/resource.h"
 #include "installer/gauge.h"
 #include "installer/window.h"
@@ -441,7 +442,7 @@ Step TempFileStep(Target* t, FILE* lpInstalled, const Payload& payload, BOOL* pb
     }
     if (lpInstalled)
         fclose(lpInstalled);
-    const BOOL bPasses = PassesFinalCheck(dwFound, dwExpected);
+    const BOOL bPasses = PassesFinalCheck(dwFound, dwExpected, zfix::ExpectedOutputSize(*fe, giMode != MODE_UPGRADE));
     const BOOL bComponent = ContainsAny(t->canFileName, kHandedToUpdaters);
     BOOL bStamped = FALSE;
     if (bOk && bPasses && !bComponent)

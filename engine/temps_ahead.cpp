@@ -87,7 +87,8 @@ bool NewContent(const TempJob& job, std::vector<uint8_t>* content, std::vector<G
     if (zfix::ApplyFileUpdate(fe, false, payload.data(), payload.size(), installed.data(), installed.size(), content,
                               &recorded) != zfix::PatchOutcome::Applied)
         return false;
-    return PassesFinalCheck(zfix::Crc32(content->data(), content->size()), fe.dwNewChecksum) != FALSE;
+    return PassesFinalCheck(zfix::Crc32(content->data(), content->size()), fe.dwNewChecksum,
+                            zfix::ExpectedOutputSize(fe, false)) != FALSE;
 }
 
 /* The temporary file with the content and the entry's time; a file cut short is removed again. */

@@ -89,9 +89,22 @@ static BOOL SearchOnPath(const char* lpName, char* lpFull, DWORD size)
     return n > 0 && n < size;
 }
 
+/* The installer updates a 64-bit product, so it must run on 64-bit Windows. The product is a
+   32-bit image and knows that by running under WOW64. Its 64-bit twin, the build that runs the
+   Windows tests on hosts without 32-bit code, knows it by being a 64-bit process, which WOW64
+   never holds; the log says the same for both. */
+static BOOL OnWindows64(void)
+{
+#ifdef _WIN64
+    return TRUE;
+#else
+    return IsWow64();
+#endif
+}
+
 BOOL FindZorelProgram(void)
 {
-    if (!IsWow64()) {
+    if (!OnWindows64()) {
         const char* text = "This is an upgrade for Halvex 64bit. Exiting...\n";
         if (gwOptions & OPTIONS_NOUSER)
             WriteLog(text, 0);

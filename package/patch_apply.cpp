@@ -189,6 +189,11 @@ bool InstalledFileFits(const FILEENTRY& entry, bool revert, uint32_t size, uint3
   return size == entry.dwOldSize && checksum == entry.dwOldChecksum;
 }
 
+uint32_t ExpectedOutputSize(const FILEENTRY& entry, bool revert) {
+  if (!revert) return entry.dwNewSize;
+  return entry.dwOperation == FE_REPLACE ? 0 : entry.dwOldSize;
+}
+
 PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t* payload, size_t payloadSize,
                              PatchSource* installed, PatchSink* out, PatchGauge* gauge) {
   if (entry.dwOperation != FE_PATCH && entry.dwOperation != FE_REPLACE) return PatchOutcome::Refused;

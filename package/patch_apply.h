@@ -31,6 +31,9 @@ class PatchSource {
   virtual size_t Read(uint8_t* buffer, size_t n) = 0;
 };
 
+// Receives the output in order. A region that writes nothing (a pure deletion on upgrade, a pure
+// insertion on revert) arrives as a write of 0 bytes whose pointer may be null: a sink must leave
+// its state as it is then (zlib's crc32 returns its start value 0 for a null buffer).
 class PatchSink {
  public:
   virtual ~PatchSink() = default;
@@ -63,6 +66,11 @@ bool InstalledFileFits(const FILEENTRY& entry, bool revert, uint32_t size, uint3
 // for FE_REPLACE.
 PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t* payload, size_t payloadSize,
                              PatchSource* installed, PatchSink* out, PatchGauge* gauge = nullptr);
+
+// How many bytes ApplyFileUpdate writes for an entry when the result is right: the new size on
+// upgrade, the old size on revert, and nothing for the revert of FE_REPLACE, whose installed
+// release comes back from its backup copy instead.
+uint32_t ExpectedOutputSize(const FILEENTRY& entry, bool revert);
 
 // The same over memory: the output bytes.
 PatchOutcome ApplyFileUpdate(const FILEENTRY& entry, bool revert, const uint8_t* payload, size_t payloadSize,

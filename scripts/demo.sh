@@ -1,13 +1,18 @@
 #!/bin/sh
 # The demo: installs what is missing, builds, lays a sample installation of the product into the
 # build tree's Wine prefix, installs a hotfix on it through the UI robot, page by page, and
-# reverts it unattended, comparing the installation with the two trees after each step.
+# reverts it unattended, comparing the installation with the two trees after each step. It runs
+# the product (build/win) where the host runs 32-bit code, and its 64-bit twin (build/win64) where
+# it does not.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 sh "$ROOT/scripts/install-deps.sh"
-sh "$ROOT/scripts/win32-host.sh" "the demo needs the installer to run and stops here" || exit 1
+if sh "$ROOT/scripts/win32-host.sh" "the demo runs the 64-bit twin of the Windows programs (build/win64)"; then
+  B="$ROOT/build/win"; echo "demo: the product's programs (build/win, i686)"
+else
+  B="$ROOT/build/win64"; echo "demo: the 64-bit twin's programs (build/win64, x86_64)"
+fi
 sh "$ROOT/scripts/build.sh"
-B="$ROOT/build/win"
 RUN="$B/wine-run"
 sh "$ROOT/scripts/wine-env.sh" up "$B"
 trap 'sh "$ROOT/scripts/wine-env.sh" down "$B"' EXIT

@@ -4,7 +4,8 @@
 #     wineserver for the test run, and warms Wine up. down: stops both.
 set -u
 cmd=$1; B=$(cd "$2" && pwd)
-RUN="$B/wine-run"
+# The tree's own loader (build/win: `wine`; its 64-bit twin build/win64: the 64-bit loader).
+WINE=$(cat "$B/wine-loader" 2>/dev/null || echo wine)
 export WINEPREFIX="$B/wineprefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d;winedbg.exe=d"
 export HOME="$B/wine-home" XDG_DATA_HOME="$B/wine-home/.local/share" TMPDIR="$B/wine-tmp"
@@ -26,14 +27,14 @@ up)
   export DISPLAY=$(cat "$B/wine-display")
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: creating prefix $WINEPREFIX"
-    wine wineboot -i >/dev/null 2>&1
+    $WINE wineboot -i >/dev/null 2>&1
     # Without a window manager every closed window would wait 2 s for the X server.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    $WINE reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
   fi
   setsid wineserver -p </dev/null >/dev/null 2>&1
-  wine cmd /c exit 0 >/dev/null 2>&1
+  $WINE cmd /c exit 0 >/dev/null 2>&1
   echo "wine-env: prefix $WINEPREFIX, display $DISPLAY"
   ;;
 down)

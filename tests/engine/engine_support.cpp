@@ -224,9 +224,9 @@ void EngineTest::ExpectNoTempFiles()
     });
 }
 
-int RunUnattended(const std::string& fix, const std::string& dir)
+int RunUnattended(const std::string& fix, const std::string& dir, const std::string& arguments)
 {
-    robot::Program program("\"" + fix + "\" nouser", dir);
+    robot::Program program("\"" + fix + "\" " + arguments, dir);
     // A failed unattended run waits on its failure page for the user: the page is closed as soon as
     // it shows, so that a failure costs seconds rather than the whole time limit.
     for (int waited = 0; waited < 120000; waited += 250) {

@@ -53,8 +53,9 @@ protected:
     static std::string system_;   /* the system directory the installer uses */
 };
 
-/* Runs the fix unattended within the time limit; its exit code (-1: it did not end). */
-int RunUnattended(const std::string& fix, const std::string& dir);
+/* Runs the fix unattended (arguments after its path: "nouser", or "nouser revert LABEL") within
+   the time limit; its exit code (-1: it did not end). */
+int RunUnattended(const std::string& fix, const std::string& dir, const std::string& arguments = "nouser");
 /* Drives the wizard through licence, directories and identification to the progress page;
    beforeUpgrade runs after the verification, before Next starts the upgrade. */
 void StartWizardUpgrade(robot::Program& program, const std::function<void()>& beforeUpgrade = nullptr);

@@ -3,9 +3,11 @@
 // and through the wizard, compared byte for byte with the fix's trees.
 #include "engine_test.h"
 
+#include "package/explode.h"
 #include "package/file_entry.h"
 #include "resources/resource.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -410,4 +412,138 @@ TEST_F(EngineTest, HotfixRevertsAndRefusesAFileChangedOnTheWay)
     ExpectLogLines(log, {"CreateUpgradedFiles: RevertFile returned ERROR for file nzorel.dll", "Failed"});
     // Nothing of that run was committed.
     EXPECT_FALSE(Contains(log.substr(log.rfind("RevertFile returned ERROR")), "RenameTempFiles: Starting"));
+}
+
+namespace {
+
+/* Bytes that no patch can describe more briefly than themselves. */
+std::string Noise(uint32_t seed, size_t n)
+{
+    std::string s(n, '\0');
+    for (char& c : s) {
+        seed = seed * 1103515245u + 12345u;
+        c = (char)(seed >> 16);
+    }
+    return s;
+}
+
+/* An implode stream written without the project's encoder: binary literals only, then the end
+   marker (length code 15, all seven code bits 0, with its eight extra bits set: length 519).
+   Any valid stream is a payload, not only the builder's choice of matches. */
+std::string LiteralOnlyImplode(const std::string& data)
+{
+    std::string out = {'\0', '\6'};  // binary literals, a 4 KB window
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](uint32_t value, int n) {
+        bits |= value << count;
+        for (count += n; count >= 8; count -= 8, bits >>= 8)
+            out += (char)(bits & 0xFF);
+    };
+    for (unsigned char c : data) {
+        put(0, 1);
+        put(c, 8);
+    }
+    put(1, 1);
+    put(0, 7);
+    put(0xFF, 8);
+    if (count > 0)
+        out += (char)(bits & 0xFF);
+    return out;
+}
+
+/* The decompressed payload of FILEENTRY/n's UPDATE resource. */
+std::string Payload(const std::string& fix, int n)
+{
+    std::string res;
+    HMODULE module = LoadLibraryExA(fix.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    if (module) {
+        HRSRC h = FindResourceExA(module, "UPDATE", MAKEINTRESOURCEA(n), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        if (h)
+            res.assign((const char*)LockResource(LoadResource(module, h)), SizeofResource(module, h));
+        FreeLibrary(module);
+    }
+    if (res.size() < 4)
+        return std::string();
+    std::string out((uint8_t)res[0] | (uint8_t)res[1] << 8 | (uint8_t)res[2] << 16 | (uint32_t)(uint8_t)res[3] << 24, '\0');
+    size_t written = 0;
+    zfix::ExplodeToBuffer(res.data() + 4, res.size() - 4, &out[0], out.size(), &written);
+    out.resize(written);
+    return out;
+}
+
+/* Whether a patch stream holds a region that writes old bytes only (upgrade: a pure deletion) or
+   new bytes only (a pure insertion). */
+bool HasPureRegion(const std::string& stream, bool deletion)
+{
+    for (size_t at = 0; at + zfix::PATCHRECORD_HEAD_SIZE <= stream.size();) {
+        auto le32 = [&](size_t i) {
+            return (uint32_t)(uint8_t)stream[at + i] | (uint32_t)(uint8_t)stream[at + i + 1] << 8 |
+                   (uint32_t)(uint8_t)stream[at + i + 2] << 16 | (uint32_t)(uint8_t)stream[at + i + 3] << 24;
+        };
+        uint32_t oldLength = le32(12), newLength = le32(16);
+        if (deletion ? (oldLength > 0 && newLength == 0) : (oldLength == 0 && newLength > 0))
+            return true;
+        at += zfix::PATCHRECORD_HEAD_SIZE + std::max(oldLength, newLength);
+    }
+    return false;
+}
+
+}  // namespace
+
+// Patches whose regions only insert or only delete bytes: such a region writes nothing on the
+// upgrade (a deletion) or on the revert (an insertion), and the temporary file's checksum must
+// still count every byte before and after it. A stretch inserted into nzorel.dll and one taken out
+// of pomvi.dll install unattended and revert to the base bytes, with the builder's payloads and
+// with the same patch streams in literal-only implode streams of another encoder.
+TEST_F(EngineTest, PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert)
+{
+    const std::string target = trees_ + "\\edges\\program";
+    if (!fixture::FileExists(target + "\\pomvi.dll")) {
+        CreateDirectoryA((trees_ + "\\edges").c_str(), NULL);
+        fixture::CopyTree(trees_ + "\\fix\\program", target);
+        std::string inserted = ReadFile(trees_ + "\\base\\program\\nzorel.dll");
+        inserted.insert(inserted.size() / 2, Noise(7, 700));
+        ASSERT_TRUE(fixture::WriteFile(target + "\\nzorel.dll", inserted));
+        std::string removed = ReadFile(trees_ + "\\base\\program\\pomvi.dll");
+        ASSERT_GT(removed.size(), 4000u);
+        removed.erase(removed.size() / 2, 700);
+        ASSERT_TRUE(fixture::WriteFile(target + "\\pomvi.dll", removed));
+    }
+    const std::string fix = FixOf("edges", "hotfix", kFixLabel, "edges\\program");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    const int insertion = (int)files["nzorel.dll"].entry, deletion = (int)files["pomvi.dll"].entry;
+    ASSERT_EQ(zfix::FE_PATCH, files["nzorel.dll"].operation);
+    ASSERT_EQ(zfix::FE_PATCH, files["pomvi.dll"].operation);
+    const std::string inserting = Payload(fix, insertion), deleting = Payload(fix, deletion);
+    ASSERT_TRUE(HasPureRegion(inserting, false));
+    ASSERT_TRUE(HasPureRegion(deleting, true));
+
+    // The same patch streams, compressed by the literal-only encoder.
+    const std::string crafted = trees_ + "\\edges-crafted.exe";
+    ASSERT_TRUE(CopyFileA(fix.c_str(), crafted.c_str(), FALSE));
+    HANDLE hUpdate = BeginUpdateResourceA(crafted.c_str(), FALSE);
+    ASSERT_TRUE(hUpdate != NULL);
+    for (const auto& p : {std::make_pair(insertion, inserting), std::make_pair(deletion, deleting)}) {
+        const uint32_t n = (uint32_t)p.second.size();
+        std::string res = std::string{(char)n, (char)(n >> 8), (char)(n >> 16), (char)(n >> 24)} + LiteralOnlyImplode(p.second);
+        ASSERT_TRUE(UpdateResourceA(hUpdate, "UPDATE", MAKEINTRESOURCEA(p.first), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                    &res[0], (DWORD)res.size()));
+    }
+    ASSERT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
+
+    for (const std::string& f : {fix, crafted}) {
+        SCOPED_TRACE(f);
+        InstallBase();
+        ASSERT_EQ(0, RunUnattended(f, dir_)) << fixture::TempLog();
+        for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
+            EXPECT_TRUE(ReadFile(target + name) == ReadFile(program_ + name)) << name;
+        EXPECT_FALSE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "failed at final checksum"));
+        ASSERT_EQ(0, RunUnattended(f, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
+        for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
+            EXPECT_TRUE(ReadFile(trees_ + "\\base\\program" + name) == ReadFile(program_ + name)) << name;
+        ExpectNoTempFiles();
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+    }
 }

@@ -84,7 +84,7 @@ TEST_F(EngineFullDisk, AFixThatDoesNotFitChangesNothingAndInstallsOnceThereIsRoo
     const std::string away = fixture::ScratchDir("EngineFullDiskStart");
     InstallBase();
     LeaveRoom(drive_ + "\\filler1", drive_, 4096);
-    RunOutcome here = RunInstaller("\"" + fix + "\" nouser", dir_, 60000);
+    RunOutcome here = RunInstaller("\"" + fix + "\" nouser", dir_, program_, 60000);
     std::cout << "FULLDISK | started on the full drive | " << Describe(here) << std::endl;
     EXPECT_EQ(1, here.exitCode) << here.log;
     EXPECT_TRUE(Contains(here.log, "\nCannot write UpdateVersion.exe whole in " + dir_ + ": the run stops.")) << here.log;
@@ -94,7 +94,7 @@ TEST_F(EngineFullDisk, AFixThatDoesNotFitChangesNothingAndInstallsOnceThereIsRoo
 
     // Stated need above the free space: refused before the wizard changes anything.
     LeaveRoom(drive_ + "\\filler1", drive_, needed / 2);
-    RunOutcome refused = RunInstaller("\"" + fix + "\" nouser", away, 60000);
+    RunOutcome refused = RunInstaller("\"" + fix + "\" nouser", away, program_, 60000);
     std::cout << "FULLDISK | need above the free space | " << Describe(refused) << std::endl;
     EXPECT_EQ(1, refused.exitCode) << refused.log;
     EXPECT_TRUE(Contains(refused.log, "There is insufficent disk space available on ")) << refused.log;
@@ -129,7 +129,7 @@ TEST_F(EngineFullDisk, AFixThatDoesNotFitChangesNothingAndInstallsOnceThereIsRoo
     }
 
     // Room made: the same fix installs.
-    RunOutcome installed = RunInstaller("\"" + fix + "\" nouser", away, 60000);
+    RunOutcome installed = RunInstaller("\"" + fix + "\" nouser", away, program_, 60000);
     std::cout << "FULLDISK | room made | " << Describe(installed) << std::endl;
     EXPECT_EQ(0, installed.exitCode) << installed.log;
     ExpectInstallationIs("fix");

@@ -137,6 +137,35 @@ std::string WithValues(const std::string& ini, const std::string& key, const std
     return out;
 }
 
+/* content followed by four bytes that make its checksum 0, the checksum of an empty file. */
+std::string SummingTo0(const std::string& content)
+{
+    uint32_t table[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[i] = c;
+    }
+    // The register must end as 0xFFFFFFFF (the checksum is its complement). Each step XORs in the
+    // entry chosen by the register's top byte: going back from the end gives the four entries.
+    uint32_t reg = 0xFFFFFFFFu, entries[4];
+    for (int step = 3; step >= 0; --step) {
+        uint32_t j = 0;
+        while ((table[j] >> 24) != (reg >> 24))
+            ++j;
+        entries[step] = j;
+        reg = (reg ^ table[j]) << 8;
+    }
+    std::string out = content;
+    reg = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)content.data(), (uInt)content.size()) ^ 0xFFFFFFFFu;
+    for (uint32_t j : entries) {
+        out += (char)((reg ^ j) & 0xFF);
+        reg = (reg >> 8) ^ table[j];
+    }
+    return out;
+}
+
 const char kVictim[] = "victim.txt";
 const char kSig[] = "sig\\nzorel.sf";       /* an installed file that the fix replaces */
 const char kPatched[] = "nzorel.dll";       /* an installed file that the fix patches */
@@ -170,6 +199,16 @@ std::vector<HostileCase> Cases()
     cases.push_back({"payload whose bytes differ from its checksum",
                      [](const SoundFix& f, const std::string&) {
                          return Resources{f.Payload(kSig, Compressed("signature of the fix, longer than the old onE"))};
+                     },
+                     "failed at final checksum.", true, ""});
+    // An empty temporary file has the checksum 0: content with that checksum is no file the
+    // fix describes.
+    cases.push_back({"payload whose bytes differ from its checksum and sum to 0",
+                     [](const SoundFix& f, const std::string&) {
+                         const std::string content = SummingTo0("signature of the fix, longer than the old onE");
+                         EXPECT_EQ(0u, crc32(0L, (const Bytef*)content.data(), (uInt)content.size()));
+                         return Resources{f.Payload(kSig, Compressed(content)),
+                                          f.EditedEntry(kSig, [&](std::string&, zfix::FILEENTRY& e) { e.dwNewSize = (uint32_t)content.size(); })};
                      },
                      "failed at final checksum.", true, ""});
     cases.push_back({"payload stating more than its stream holds, with checksum 0",
@@ -285,7 +324,7 @@ TEST_P(HostileEngine, UpgradeAndRevertEndClearlyAndChangeNothing)
     LayCanary();
 
     // The upgrade of the base release.
-    RunOutcome upgrade = RunInstaller("\"" + hostile + "\" nouser", dir_);
+    RunOutcome upgrade = RunInstaller("\"" + hostile + "\" nouser", dir_, program_);
     EXPECT_TRUE(Says(upgrade, c.upgradeSays)) << Describe(upgrade) << "\n" << upgrade.log;
     if (c.refusedAtStart) {
         EXPECT_EQ(1, upgrade.exitCode) << Describe(upgrade);
@@ -297,11 +336,11 @@ TEST_P(HostileEngine, UpgradeAndRevertEndClearlyAndChangeNothing)
     ExpectCanaryUntouched("upgrade");
     ExpectInstallationIs("base");
     ExpectNoTempFiles();
-    ASSERT_EQ(0, RunInstaller("\"" + sound.path + "\" nouser", dir_).exitCode) << fixture::TempLog();
+    ASSERT_EQ(0, RunInstaller("\"" + sound.path + "\" nouser", dir_, program_).exitCode) << fixture::TempLog();
 
     // The revert of the sound fix by the hostile copy.
     ExpectInstallationIs("fix");
-    RunOutcome revert = RunInstaller("\"" + hostile + "\" nouser revert Release 14.5.1FP1", dir_);
+    RunOutcome revert = RunInstaller("\"" + hostile + "\" nouser revert Release 14.5.1FP1", dir_, program_);
     ExpectCanaryUntouched("revert");
     if (c.revertCompletes) {
         EXPECT_EQ(0, revert.exitCode) << Describe(revert) << "\n" << revert.log;
@@ -313,7 +352,7 @@ TEST_P(HostileEngine, UpgradeAndRevertEndClearlyAndChangeNothing)
         ExpectInstallationIs("fix");
         // Nothing was lost on the way (the backups a failed revert took out of the label
         // directory wait as its temporary files): the sound fix's revert brings the base release back.
-        RunOutcome again = RunInstaller("\"" + sound.path + "\" nouser revert Release 14.5.1FP1", dir_);
+        RunOutcome again = RunInstaller("\"" + sound.path + "\" nouser revert Release 14.5.1FP1", dir_, program_);
         EXPECT_EQ(0, again.exitCode) << Describe(again) << "\n" << again.log;
         ExpectInstallationIs("base", "tessra.dll");
     }
@@ -355,13 +394,13 @@ TEST_F(HostileEngine, PatchIniValuesOfAnInstalledFixStayInside)
         fixture::RemoveTree(dir_ + "\\product");
         fixture::RemoveTree(dir_ + "\\canary");
         InstallBase();
-        ASSERT_EQ(0, RunInstaller("\"" + fix + "\" nouser", dir_).exitCode) << fixture::TempLog();
+        ASSERT_EQ(0, RunInstaller("\"" + fix + "\" nouser", dir_, program_).exitCode) << fixture::TempLog();
         const std::string ini = program_ + "\\PATCH.INI", value = c.value(dir_ + "\\canary");
         std::string edited = WithValues(WithValues(ReadFile(ini), "File", value), "BackupName", value);
         ASSERT_NE(edited, ReadFile(ini));
         ASSERT_TRUE(fixture::WriteFile(ini, edited));
         LayCanary();
-        RunOutcome run = RunInstaller("\"" + second + "\" nouser", dir_);
+        RunOutcome run = RunInstaller("\"" + second + "\" nouser", dir_, program_);
         std::cout << "HOSTILE | PATCH.INI File and BackupName values naming " << c.what << ", second hotfix over the first | "
                   << Describe(run) << std::endl;
         ExpectCanaryUntouched("second hotfix");
@@ -408,7 +447,7 @@ TEST_F(HostileEngine, ZipMembersThatLeaveTheTreeAreWrittenNowhere)
     InstallBase();
     LayCanary();
 
-    RunOutcome upgrade = RunInstaller("\"" + hostile + "\" nouser", dir_);
+    RunOutcome upgrade = RunInstaller("\"" + hostile + "\" nouser", dir_, program_);
     std::cout << "HOSTILE | component zip whose member names leave the tree | upgrade: " << Describe(upgrade);
     ExpectCanaryUntouched("upgrade");
     for (const char* refused : {"../../../canary/zipped.txt", "..\\..\\..\\canary\\zipped2.txt", "/zfix_hostile_zip_root.txt",
@@ -421,7 +460,7 @@ TEST_F(HostileEngine, ZipMembersThatLeaveTheTreeAreWrittenNowhere)
     }
     EXPECT_EQ(members[0].content, ReadFile(program_ + "\\kws\\bin\\kwsserver.cfg"));
 
-    RunOutcome revert = RunInstaller("\"" + hostile + "\" nouser revert Release 14.5.1FP1", dir_);
+    RunOutcome revert = RunInstaller("\"" + hostile + "\" nouser revert Release 14.5.1FP1", dir_, program_);
     std::cout << " | revert: " << Describe(revert) << std::endl;
     EXPECT_EQ(0, revert.exitCode) << revert.log;
     ExpectCanaryUntouched("revert");

@@ -6,9 +6,12 @@
 
 using fixture::Contains;
 
-RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, DWORD timeoutMs)
+RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, const std::string& programDir,
+                        DWORD timeoutMs)
 {
     DeleteFileA((fixture::TempDir() + "\\UPGRADE.LOG").c_str());
+    const std::string programLog = programDir + "\\UPGRADE.LOG";
+    const size_t programLogBefore = fixture::ReadFile(programLog).size();
     RunOutcome outcome;
     robot::Program program(commandLine, dir);
     const DWORD start = GetTickCount();
@@ -49,7 +52,14 @@ RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, 
         program.WaitExit(10000);
         outcome.exitCode = -1;
     }
+    // A run that ends normally appends its whole log to the program directory's UPGRADE.LOG and
+    // deletes the temporary one, maybe before the last poll saw its last lines: that copy counts.
     std::string now = fixture::TempLog();
+    if (now.empty()) {
+        std::string all = fixture::ReadFile(programLog);
+        if (all.size() > programLogBefore)
+            now = all.substr(programLogBefore);
+    }
     outcome.log = now.empty() ? log : now;
     return outcome;
 }

@@ -19,13 +19,15 @@ struct RunOutcome {
     int exitCode = -1;                /* -1: it did not end within the time limit */
     bool failurePage = false;         /* the wizard showed "Failed to upgrade Zorel." */
     std::vector<std::string> boxes;   /* texts of the message boxes it showed, in order */
-    std::string log;                  /* its temporary UPGRADE.LOG */
+    std::string log;                  /* its UPGRADE.LOG: the whole text of this run */
 };
 
 /* Runs a command line of the installer: answers each message box with Cancel (or OK when it
    has none), closes the failure page, and ends the process when it is still running after
-   timeoutMs. */
-RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, DWORD timeoutMs = 90000);
+   timeoutMs. Its log is the temporary UPGRADE.LOG, or what the run appended to the one in
+   programDir when it ended normally. */
+RunOutcome RunInstaller(const std::string& commandLine, const std::string& dir, const std::string& programDir,
+                        DWORD timeoutMs = 90000);
 
 /* One line for the report: exit code, failure page, boxes and the first log line of level 0
    that holds "ERROR", "damaged" or "Failed". */

@@ -17,7 +17,15 @@ int main(int argc, char** argv)
     else if (!strcmp(argv[2], "rw")) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     else if (!strcmp(argv[2], "rwd")) share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     else if (!strcmp(argv[2], "d")) share = FILE_SHARE_DELETE;
-    HANDLE h = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share, NULL, OPEN_EXISTING, 0, NULL);
+    /* A process that has just ended (an installer run of the test before, a copy) may still hold
+       the file for a moment under load: a sharing violation is waited out for up to 10 s. */
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 500; ++i) {
+        h = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share, NULL, OPEN_EXISTING, 0, NULL);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(20);
+    }
     if (h == INVALID_HANDLE_VALUE) {
         fprintf(stderr, "zhold: cannot open %s: %lu\n", argv[1], (unsigned long)GetLastError());
         return 1;
