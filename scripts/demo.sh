@@ -4,15 +4,21 @@
 # reverts it unattended, comparing the installation with the two trees after each step. It runs
 # the product (build/win) where the host runs 32-bit code, and its 64-bit twin (build/win64) where
 # it does not.
+# ZFIX_DEMO_TREE=build/win (or build/win64) runs it on that tree as it is built, without installing
+# or building anything (the i686 smoke run in an emulated guest does so).
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-sh "$ROOT/scripts/install-deps.sh"
-if sh "$ROOT/scripts/win32-host.sh" "the demo runs the 64-bit twin of the Windows programs (build/win64)"; then
-  B="$ROOT/build/win"; echo "demo: the product's programs (build/win, i686)"
+if [ -n "${ZFIX_DEMO_TREE:-}" ]; then
+  B="$ROOT/$ZFIX_DEMO_TREE"; echo "demo: the programs of $ZFIX_DEMO_TREE, as built"
 else
-  B="$ROOT/build/win64"; echo "demo: the 64-bit twin's programs (build/win64, x86_64)"
+  sh "$ROOT/scripts/install-deps.sh"
+  if sh "$ROOT/scripts/win32-host.sh" "the demo runs the 64-bit twin of the Windows programs (build/win64)"; then
+    B="$ROOT/build/win"; echo "demo: the product's programs (build/win, i686)"
+  else
+    B="$ROOT/build/win64"; echo "demo: the 64-bit twin's programs (build/win64, x86_64)"
+  fi
+  sh "$ROOT/scripts/build.sh"
 fi
-sh "$ROOT/scripts/build.sh"
 RUN="$B/wine-run"
 sh "$ROOT/scripts/wine-env.sh" up "$B"
 trap 'sh "$ROOT/scripts/wine-env.sh" down "$B"' EXIT
