@@ -36,7 +36,7 @@ boot() {
   kernel=$(ls "$R"/boot/vmlinuz-* | tail -n 1) initrd=$(ls "$R"/boot/initrd.img-* | tail -n 1)
   # SMAP off: with it on, QEMU 7.2's emulation oopses the guest kernel in every Windows process.
   timeout "$LIMIT" qemu-system-x86_64 -machine pc -m 6144 -smp 2 -accel tcg,thread=multi -cpu max,smap=off \
-    -kernel "$kernel" -initrd "$initrd" -append "root=/dev/vda rw console=ttyS0 init=/smoke-init quiet" \
+    -kernel "$kernel" -initrd "$initrd" -append "root=/dev/vda rw console=ttyS0 init=/smoke-init quiet panic=1" \
     -drive file="$IMG",if=virtio,format=raw \
     -virtfs local,path="$ROOT",mount_tag=zfix,security_model=none,readonly=on \
     -virtfs local,path="$SHARE",mount_tag=out,security_model=none \
@@ -45,10 +45,14 @@ boot() {
 
 if [ ! -f "$G/ready" ]; then
   echo "smoke: making the guest in $G (once)"
-  rm -rf "$R" "$IMG"
+  rm -f "$IMG"
   URI=$(awk '/^URIs:/{print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
   [ -n "$URI" ] || URI=http://deb.debian.org/debian
-  debootstrap --arch=amd64 --include=linux-image-amd64,iproute2,ca-certificates,xz-utils bookworm "$R" "$URI"
+  if [ ! -f "$G/bootstrapped" ]; then
+    rm -rf "$R"
+    debootstrap --arch=amd64 --include=linux-image-amd64,iproute2,ca-certificates,xz-utils bookworm "$R" "$URI"
+    touch "$G/bootstrapped"
+  fi
   printf 'deb %s bookworm main\ndeb %s bookworm-updates main\ndeb http://deb.debian.org/debian-security bookworm-security main\n' \
     "$URI" "$URI" > "$R/etc/apt/sources.list"
   # PID 1 of the guest: what Wine needs mounted, loopback, a host name, the two shares, the job.
@@ -58,17 +62,21 @@ export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8
 mount -t proc proc /proc; mount -t sysfs sys /sys; mount -t devtmpfs dev /dev 2>/dev/null
 mkdir -p /dev/pts /dev/shm; mount -t devpts devpts /dev/pts; mount -t tmpfs tmpfs /dev/shm
 mount -t tmpfs tmpfs /run; mount -t tmpfs tmpfs /tmp
-ip link set lo up; hostname smoke; echo "127.0.0.1 localhost smoke" > /etc/hosts
-ip link set eth0 up 2>/dev/null && ip addr add 10.0.2.15/24 dev eth0 && ip route add default via 10.0.2.2
+ip link set lo up; hostname smoke
+# QEMU's user network; the archive's address as the host resolves it (the host's resolver may
+# not answer the guest).
+ip link set eth0 up && ip addr add 10.0.2.15/24 dev eth0 && ip route add default via 10.0.2.2
 echo "nameserver 10.0.2.3" > /etc/resolv.conf
 modprobe 9pnet_virtio; modprobe 9p
 mkdir -p /mnt/zfix /mnt/out
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 zfix /mnt/zfix
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 out /mnt/out
+{ echo "127.0.0.1 localhost smoke"; cat /mnt/out/hosts 2>/dev/null; } > /etc/hosts
 # Wine's leftover processes keep pipes open for ever: everything goes to files.
 sh /mnt/out/job.sh > /mnt/out/job.log 2>&1 </dev/null
 echo "job exit $?" >> /mnt/out/job.log
 sync; echo 1 > /proc/sys/kernel/sysrq; echo o > /proc/sysrq-trigger
+sleep 60   # PID 1 must not end before the power goes off
 INIT
   chmod +x "$R/smoke-init"
   mkfs.ext4 -q -F -L smoke -d "$R" "$IMG" 8G
@@ -80,6 +88,7 @@ apt-get update
 apt-get install -y --no-install-recommends wine wine64 wine32:i386 xvfb xauth cmake python3 procps
 /usr/lib/wine/wine --version
 JOB
+  getent hosts "$(echo "$URI" | sed -E 's|^[a-z]+://([^/:]+).*|\1|')" deb.debian.org > "$SHARE/hosts" || true
   rm -f "$SHARE/job.log"
   boot || true
   grep -q '^job exit 0$' "$SHARE/job.log" 2>/dev/null || { echo "smoke: the guest's packages could not be installed:"; tail -n 20 "$SHARE/job.log" 2>/dev/null; exit 1; }

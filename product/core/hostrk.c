@@ -11,7 +11,15 @@ int main(int argc, char** argv)
     char* slash = strrchr(path, '\\');
     if (slash)
         strcpy(slash + 1, "pomvi.dll");
-    HMODULE hLib = LoadLibraryA(path);
+    /* Started right after its files were written (a set-up, an upgrade), it may find the writer's
+       handle still open for a moment under load: a sharing violation is waited out for up to 10 s. */
+    HMODULE hLib = NULL;
+    for (int i = 0; i < 500; ++i) {
+        hLib = LoadLibraryA(path);
+        if (hLib || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(20);
+    }
     if (!hLib) {
         fprintf(stderr, "HOSTRK: cannot load %s: %lu\n", path, (unsigned long)GetLastError());
         return 1;
