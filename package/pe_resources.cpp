@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <iterator>
 #include <map>
-#include <set>
 
 namespace zfix {
 
