@@ -1,5 +1,9 @@
 // The PE resource reader and writer of the native package builder, on any file offered as a
-// stub: the reader stays inside the file and refuses with a reason; an image it accepts and the
+// stub: the reader stays inside the file and refuses with a reason; what it keeps of an image
+// it accepts is bounded by the file's size (at most one resource per 8 bytes, their data no
+// more than the file, their copies of names no more than twice the file), so that a hostile
+// stub's cost shows at any input size, not only as a time-out or memory exhaustion at a large
+// one; an image it accepts and the
 // writer rewrites (with one resource added, as a fix adds its own) reads back with the same
 // resources plus the new one, a valid checksum and the stub's time stamp, and writing that
 // again gives the same bytes.
@@ -39,6 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (why.empty()) std::abort();
     return 0;
   }
+  size_t dataBytes = 0, nameBytes = 0;
+  for (const zfix::PeResource& r : image.Resources()) {
+    dataBytes += r.data.size();
+    nameBytes += 2 * (r.type.text.size() + r.name.text.size());
+  }
+  if (image.Resources().size() > size / 8 || dataBytes > size || nameBytes > 2 * size) std::abort();
   zfix::PeResource added;
   added.type = zfix::ResName("UPDATE");
   added.name = zfix::ResName(size % 7 + 1);

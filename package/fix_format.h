@@ -17,6 +17,11 @@ constexpr char RESTYPE_UPDATE64ENTRY[] = "UPDATE64ENTRY";    // UpdateVersion.ex
 constexpr char RESTYPE_UPDATECABENTRY[] = "UPDATECABENTRY";  // cabarc.exe, id 1
 constexpr char RESTYPE_TOOLENTRY[] = "TOOLENTRY";            // an optional jar carried as is, id 1
 constexpr uint16_t RESOURCE_LANGUAGE = 1033;
+// Every type above: a stub that carries one of them is already a fix (or part of one), and a
+// new fix built from it would keep what the new one does not replace.
+constexpr const char* FIX_RESOURCE_TYPES[] = {RESTYPE_VERSION,       RESTYPE_FILEENTRY,      RESTYPE_UPDATE,
+                                              RESTYPE_LICENSEENTRY,  RESTYPE_UPDATE64ENTRY,  RESTYPE_UPDATECABENTRY,
+                                              RESTYPE_TOOLENTRY};
 
 // The fix's own strings in the string table; the stub carries every other id.
 constexpr int STR_TITLE = 0;        // the fix title; "...: 9.0.1.7" for a versioned fix

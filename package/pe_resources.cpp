@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
-#include <set>
 
 namespace zfix {
 
@@ -117,7 +117,7 @@ bool PeImage::Mapped(uint32_t rva, uint32_t size, size_t* fileOffset) const {
   return false;
 }
 
-bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::set<uint32_t>* seen,
+bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::map<uint32_t, uint32_t>* tables,
                             std::vector<uint32_t>* onPath, std::string* why) {
   size_t start = resourceStart_;
   size_t limit = resourceBytesEnd_ - start;  // bytes of the resource section from its directory on
@@ -125,7 +125,7 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
     *why = "the resource directory tree loops: the directory at offset " + Hex(offset) + " contains itself";
     return false;
   }
-  if (seen->count(offset)) {
+  if (tables->count(offset)) {
     *why = "the resource directory at offset " + Hex(offset) + " is reached twice";
     return false;
   }
@@ -133,8 +133,6 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
     *why = "the resource directory at offset " + Hex(offset) + " lies outside the resource section";
     return false;
   }
-  seen->insert(offset);
-  onPath->push_back(offset);  // at most three deep
   const uint8_t* table = file_.data() + start + offset;
   size_t count = static_cast<size_t>(Get16(table + 12)) + Get16(table + 14);
   if ((limit - offset - 16) / 8 < count) {
@@ -142,6 +140,20 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
            " entries, more than the resource section holds";
     return false;
   }
+  // Tables that share bytes would read the same entries again for each of them: a small file
+  // could claim billions. Each entry is then read once, and the entries are at most an eighth
+  // of the section.
+  uint32_t end = offset + 16 + static_cast<uint32_t>(8 * count);
+  auto next = tables->upper_bound(offset);
+  uint32_t other = next != tables->end() && next->first < end ? next->first : offset;
+  if (next != tables->begin() && std::prev(next)->second > offset) other = std::prev(next)->first;
+  if (other != offset) {
+    *why = "the resource directory at offset " + Hex(offset) + " overlaps the one at offset " + Hex(other);
+    return false;
+  }
+  tables->emplace(offset, end);
+  onPath->push_back(offset);  // at most three deep
+  ResName previous;
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = table + 16 + 8 * i;
     uint32_t nameField = Get32(entry), dataField = Get32(entry + 4);
@@ -153,12 +165,22 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
                " runs past the resource section";
         return false;
       }
-      name.isId = false;
       size_t length = Get16(file_.data() + start + at);
+      if (!ChargeNames(2 * length, why)) return false;
+      name.isId = false;
       for (size_t k = 0; k < length; ++k) name.text.push_back(Get16(file_.data() + start + at + 2 + 2 * k));
     } else {
       name = ResName(nameField & 0xFFFF);
     }
+    // Windows finds a resource by a binary search of each table: an entry out of order could
+    // not be found, and one given twice is ambiguous. Names may follow either the resource
+    // compiler's order (without regard to case) or windres's (by UTF-16 unit).
+    if (i > 0 && !(previous < name || (!previous.isId && !name.isId && previous.text < name.text))) {
+      *why = "the resource " + std::string(kLevelNames[level]) + " entries at offset " + Hex(offset) +
+             " are out of order or repeated (" + name.Display() + " after " + previous.Display() + ")";
+      return false;
+    }
+    previous = name;
     if (level == 0)
       path->type = name;
     else if (level == 1)
@@ -172,7 +194,7 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
                " points at data instead of a directory";
         return false;
       }
-      if (!ReadDirectory(dataField & ~kHighBit, level + 1, path, seen, onPath, why)) return false;
+      if (!ReadDirectory(dataField & ~kHighBit, level + 1, path, tables, onPath, why)) return false;
       continue;
     }
     if (isDirectory || !name.isId) {
@@ -200,15 +222,31 @@ bool PeImage::ReadDirectory(uint32_t offset, int level, PeResource* path, std::s
              "-byte file holds (entries share their bytes)";
       return false;
     }
+    // So are its type's and name's texts.
+    if (!ChargeNames(2 * (path->type.text.size() + path->name.text.size()), why)) return false;
     dataBytes_ += size;
     PeResource r = *path;
     r.codePage = Get32(data + 8);
     r.data.assign(file_.begin() + at, file_.begin() + at + size);
-    // Sorted once the whole tree is read: inserting each in order would take time that grows
-    // with the square of the entries of a hostile file.
     resources_.push_back(std::move(r));
   }
   onPath->pop_back();
+  return true;
+}
+
+// Names are read where an entry names them and copied into every resource below them: one
+// long name shared by many entries would let a small file claim gigabytes. What is read and
+// copied may add up to twice the resource section's size: a name read and copied once fits,
+// and a resource compiler's files stay far below (each resource takes at least 48 bytes of
+// tables, its copies only its type's and name's lengths).
+bool PeImage::ChargeNames(size_t bytes, std::string* why) {
+  size_t budget = 2 * (resourceBytesEnd_ - resourceStart_);
+  if (bytes > budget - nameBytes_) {
+    *why = "the resources' names add up to more than twice the " + std::to_string(budget / 2) +
+           "-byte resource section (entries share their names)";
+    return false;
+  }
+  nameBytes_ += bytes;
   return true;
 }
 
@@ -306,9 +344,11 @@ bool PeImage::Parse(const std::vector<uint8_t>& file, std::string* why) {
   resourceStart_ = rs.rawPointer + (resourceRva_ - rs.virtualAddress);
   resourceBytesEnd_ = static_cast<size_t>(rs.rawPointer) + readable;
   PeResource path;
-  std::set<uint32_t> seen;
+  std::map<uint32_t, uint32_t> tables;  // the directory tables read: offset, end
   std::vector<uint32_t> onPath;
-  if (!ReadDirectory(0, 0, &path, &seen, &onPath, why)) return false;
+  if (!ReadDirectory(0, 0, &path, &tables, &onPath, why)) return false;
+  // Read in directory order but for names in windres's order, and the same name might be
+  // given once in each order.
   std::stable_sort(resources_.begin(), resources_.end(), EntryLess);
   auto twice = std::adjacent_find(resources_.begin(), resources_.end(),
                                   [](const PeResource& a, const PeResource& b) { return !EntryLess(a, b); });
@@ -678,6 +718,21 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
         static_cast<int64_t>(AlignUp(static_cast<uint64_t>(rs.virtualAddress) + sectionSize, sectionAlignment)) -
         sections_[resourceSection_ + 1].virtualAddress;
 
+  // Every section's new place computed in 64 bits and checked before any is cut to the 32 bits
+  // of its header: a wrapped address would put a moved section over the first ones.
+  uint64_t imageEnd = AlignUp(static_cast<uint64_t>(rs.virtualAddress) + sectionSize, sectionAlignment);
+  for (size_t i = resourceSection_ + 1; i < sections_.size(); ++i) {
+    const Section& s = sections_[i];
+    imageEnd = AlignUp(static_cast<uint64_t>(static_cast<int64_t>(s.virtualAddress) + vaShift) +
+                           (s.virtualSize ? s.virtualSize : s.rawSize),
+                       sectionAlignment);
+  }
+  if (imageEnd > 0xFFFFFFFFu) {
+    *why = "the image would pass 4 GB (the resources are " + std::to_string(sectionSize) + " bytes at " +
+           Hex(rs.virtualAddress) + ")";
+    return false;
+  }
+
   uint32_t virtualSize = static_cast<uint32_t>(sectionSize);
   out->resize(rs.rawPointer + newRaw, 0);
   out->insert(out->end(), file_.begin() + oldRawEnd, file_.end());
@@ -685,23 +740,16 @@ bool PeImage::Write(std::vector<uint8_t>* out, std::string* why) const {
 
   Put32(q + rs.headerAt + 8, virtualSize);
   Put32(q + rs.headerAt + 16, static_cast<uint32_t>(newRaw));
-  uint64_t imageEnd = AlignUp(static_cast<uint64_t>(rs.virtualAddress) + virtualSize, sectionAlignment);
   for (size_t i = resourceSection_ + 1; i < sections_.size(); ++i) {
     const Section& s = sections_[i];
-    uint32_t va = static_cast<uint32_t>(s.virtualAddress + vaShift);
-    Put32(q + s.headerAt + 12, va);
+    Put32(q + s.headerAt + 12, static_cast<uint32_t>(s.virtualAddress + vaShift));
     Put32(q + s.headerAt + 20, static_cast<uint32_t>(s.rawPointer + rawShift));
-    imageEnd = AlignUp(static_cast<uint64_t>(va) + (s.virtualSize ? s.virtualSize : s.rawSize), sectionAlignment);
     for (unsigned k = 0; k < directories_; ++k) {
       uint32_t at = directory(k, 0);
       if (k != kDirSecurity && at && at >= s.virtualAddress &&
           at - s.virtualAddress < std::max(s.virtualSize, s.rawSize))
         Put32(q + optional_ + 96 + 8 * k, static_cast<uint32_t>(at + vaShift));
     }
-  }
-  if (imageEnd > 0xFFFFFFFFu) {
-    *why = "the image would pass 4 GB";
-    return false;
   }
   // SizeOfInitializedData counts the resource section's stored bytes.
   Put32(q + optional_ + 8, static_cast<uint32_t>(Get32(q + optional_ + 8) + rawShift));

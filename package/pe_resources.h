@@ -6,20 +6,22 @@
 //   image.Set({ResName("VERSION"), ResName(1), 1033, 0, record});
 //   image.Write(&out, &why);                               // the same bytes for the same input
 //
-// Parse bounds every read by the file: a file that is not a PE32 image, has no resource
-// section, is cut short, or whose resource tree loops or shares a directory, is refused. Write
+// Parse bounds every read by the file, and what it keeps by the resource section's size: a file
+// that is not a PE32 image, has no resource section, is cut short, or whose resource tree loops,
+// shares a directory, has directory tables that overlap, entries out of order or given twice,
+// or names that its entries share past the section's size, is refused. Write
 // lays out a new resource section (named entries first in case-insensitive order, then ids
 // ascending, at every level), puts it where the old one was, moves the base relocations behind
 // it when they follow, and fixes the section table, the image size, the data directory and the
 // checksum. It refuses an image it cannot rewrite safely (another section after the
 // resources, data after the last section, a certificate table, a COFF symbol table, a
 // resource section off the file alignment, a relocated address or debug data at or past the
-// resources, a directory table of more than 65,535 entries).
+// resources, a directory table of more than 65,535 entries, a section that would pass 4 GB).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -76,8 +78,9 @@ class PeImage {
     uint32_t virtualSize, virtualAddress, rawSize, rawPointer;
     size_t headerAt;  // file offset of its section header
   };
-  bool ReadDirectory(uint32_t offset, int level, PeResource* path, std::set<uint32_t>* seen,
+  bool ReadDirectory(uint32_t offset, int level, PeResource* path, std::map<uint32_t, uint32_t>* tables,
                      std::vector<uint32_t>* onPath, std::string* why);
+  bool ChargeNames(size_t bytes, std::string* why);
   bool Mapped(uint32_t rva, uint32_t size, size_t* fileOffset) const;
 
   std::vector<uint8_t> file_;
@@ -90,6 +93,7 @@ class PeImage {
   size_t resourceStart_ = 0;     // file offset of the resource directory
   size_t resourceBytesEnd_ = 0;  // where the resource section's readable bytes end (file offset)
   size_t dataBytes_ = 0;         // the resources' bytes read so far
+  size_t nameBytes_ = 0;         // the names' bytes read and copied so far
   std::vector<PeResource> resources_;
 };
 

@@ -257,6 +257,17 @@ TEST_F(Builder, FixStringsReplaceTheStubsAndKeepTheOthers)
     FreeLibrary(module);
 }
 
+// A fix built from a stub that is already a fix would keep the old fix's entries past its own
+// (a two-entry stub and a one-entry fix: FILEENTRY/2 stays), and nothing would show them.
+TEST_F(Builder, AStubThatIsAlreadyAFixIsRefused)
+{
+    std::string first = dir_ + "\\HF21.exe", second = dir_ + "\\again.exe", output;
+    ASSERT_EQ(0, Build("build \"" + dir_ + "\\hf21.ini\" -o \"" + first + "\"", &output)) << output;
+    EXPECT_EQ(1, Build("build \"" + dir_ + "\\hf21.ini\" -o \"" + second + "\" --stub \"" + first + "\"", &output));
+    EXPECT_TRUE(Contains(output, "already carries a fix's resources (VERSION/1)")) << output;
+    EXPECT_FALSE(fixture::FileExists(second));
+}
+
 TEST_F(Builder, MistakesStopTheBuildWithoutAnExecutable)
 {
     struct {

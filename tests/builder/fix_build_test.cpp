@@ -17,6 +17,7 @@
 #include "package/checksum.h"
 #include "package/explode.h"
 #include "package/patch_apply.h"
+#include "package/patch_find.h"
 #include "tools/zfixbuild/description.h"
 #include "tools/zfixbuild/string_block.h"
 
@@ -407,6 +408,43 @@ TEST_F(FixBuild, FilesOnDiskAreReadWhenNeeded) {
   EXPECT_FALSE(zfixbuild::BuildFix(d, base, target, older_, &onDisk, &why, &notes));
   EXPECT_NE(why.find("cannot read"), std::string::npos) << why;
   std::filesystem::remove_all(dir);
+}
+
+// A library with 8 KB of it replaced by unrelated bytes: aligned byte by byte within the band,
+// the gap's chance matches cost records that save nothing, and on the diagonals of its matches
+// (band 0) the patch is smaller. The builder keeps the smallest of all alignments it may take.
+TEST_F(FixBuild, KeepsTheSmallestPatchOfTheAlignments) {
+  Bytes before = Code(65536, 60), after = before, block = Code(8192, 61);
+  std::copy(block.begin(), block.end(), after.begin() + 30000);
+  base_.push_back(File("gap.dll", zfix::DIR_PROGRAM, before, 3000));
+  target_.push_back(File("gap.dll", zfix::DIR_PROGRAM, after, 4000));
+  zfixbuild::Description d = Parsed(kDescription);
+  std::string why;
+  std::vector<std::string> notes;
+  zfixbuild::BuiltFix fix;
+  ASSERT_TRUE(zfixbuild::BuildFix(d, base_, target_, older_, &fix, &why, &notes)) << why;
+  const zfixbuild::BuiltEntry* built = nullptr;
+  for (const zfixbuild::BuiltEntry& e : fix.entries)
+    if (e.name == "gap.dll") built = &e;
+  ASSERT_TRUE(built != nullptr);
+  ASSERT_EQ(built->entry.dwOperation, uint32_t(zfix::FE_PATCH));
+
+  std::vector<zfix::PatchFindOptions> alignments = zfix::PatchAlignments();
+  for (uint32_t band : {0u, 64u}) {
+    alignments.push_back(zfix::PatchFindOptions());
+    alignments.back().band = band;
+  }
+  std::map<size_t, uint32_t> sizes;  // compressed size -> band
+  for (const zfix::PatchFindOptions& options : alignments) {
+    Bytes stream, patch;
+    uint32_t count = 0;
+    ASSERT_TRUE(zfix::FindPatch(before.data(), before.size(), after.data(), after.size(), &stream, &count, options));
+    ASSERT_TRUE(zfixbuild::Compress(stream, &patch, zfix::kPatchSearchDepth));
+    sizes.emplace(patch.size(), options.band);
+  }
+  ASSERT_GT(sizes.size(), 1u) << "the alignments agree: nothing to choose";
+  EXPECT_EQ(built->payload.size(), sizes.begin()->first) << "the smallest is that of band " << sizes.begin()->second
+                                                         << "; the largest " << sizes.rbegin()->first;
 }
 
 TEST_F(FixBuild, AnyNumberOfJobsGivesTheSameFix) {

@@ -6,8 +6,9 @@
 #   - the same inputs give the same bytes (twice, any --jobs, with and without
 #     SOURCE_DATE_EPOCH, which sets the PE time stamp; without it the stub's stays);
 #   - osslsigncode signs the fix, the signature verifies, inspect says it is signed;
-#   - a signed, damaged or foreign stub is refused with a message naming what is wrong, and no
-#     executable is left behind;
+#   - a signed, damaged or foreign stub, or one that is already a fix, is refused with a message
+#     naming what is wrong, and no executable is left behind;
+#   - a symbolic link or a pipe in a tree is refused, naming it;
 #   - a fix in which every component tree changes carries each as its archive (cabinets through
 #     libgcab, the zip through minizip), which unpacks with cabextract, gcab and unzip into the
 #     fix's tree, with the member names, order, times and attributes of the Windows builder's
@@ -244,7 +245,7 @@ while read -r stub words; do
     bad "a build from $stub succeeded"
   grep -q "$words" "refused-$stub.txt" || bad "build from $stub: no message with \"$words\": $(cat "refused-$stub.txt")"
   [ ! -e "from-$stub" ] || bad "a build from $stub left an executable"
-  case $stub in zfix-signed.exe|no-reloc-dir.exe) continue ;; esac
+  case $stub in zfix-signed.exe|no-reloc-dir.exe|HF21.exe) continue ;; esac
   "$ZB" inspect "$stub" > "inspect-$stub.txt" 2>&1 && bad "inspect of $stub succeeded"
   grep -q "$words" "inspect-$stub.txt" || bad "inspect of $stub: no message with \"$words\": $(cat "inspect-$stub.txt")"
 done <<'EOF'
@@ -258,6 +259,7 @@ cut-rsrc.exe truncated: section .rsrc
 loop.exe the resource directory tree loops
 wild-data.exe lies outside the file's sections
 no-reloc-dir.exe section .reloc follows the resource section .rsrc and is not the base relocations
+HF21.exe already carries a fix's resources (FILEENTRY/1)
 EOF
 
 # File names: UTF-8 here, Windows-1252 in the fix as the Windows builder reads them; a name
@@ -485,6 +487,26 @@ rm case/fix/README.TXT && printf 'd\r\n' > 'case/fix/sub\x.txt'
 "$ZB" build case.ini -o case.exe --stub "$WIN/zfix.exe" --tools "$WIN" > case2.txt 2>&1 &&
   bad "a build with a file named sub\\x.txt succeeded"
 grep -q 'sub.x.txt is no plain file name on Windows' case2.txt || bad "no clear message for sub\\x.txt: $(cat case2.txt)"
+
+# A symbolic link in a tree, or a pipe, is refused and named: left out, the fix would remove the
+# file it stands for.
+rm -rf linked && mkdir linked && cp -r fix linked/ && mv linked/fix/program/lib/pomvi.dll linked/pomvi.dll &&
+  ln -s ../../../pomvi.dll linked/fix/program/lib/pomvi.dll || bad "cannot make a tree with a link"
+sed 's#=fix\\#=linked\\fix\\#' hf.ini > linked.ini
+for what in link pipe; do
+  if [ $what = pipe ]; then
+    rm linked/fix/program/lib/pomvi.dll && mv linked/pomvi.dll linked/fix/program/lib/pomvi.dll &&
+      mkfifo linked/fix/data/pipe || bad "cannot make a tree with a pipe"
+  fi
+  "$ZB" build linked.ini -o linked.exe --stub "$WIN/zfix.exe" --tools "$WIN" > linked-$what.txt 2>&1 &&
+    bad "a build from a tree with a $what succeeded: $(cat linked-$what.txt)"
+  case $what in
+    link) words="symbolic link, $W/linked/fix/program/lib/pomvi.dll -> ../../../pomvi.dll" ;;
+    pipe) words="$W/linked/fix/data/pipe is neither a file nor a folder" ;;
+  esac
+  grep -qF "$words" linked-$what.txt || bad "no message naming the $what: $(cat linked-$what.txt)"
+  [ ! -e linked.exe ] || bad "a build from a tree with a $what left an executable"
+done
 
 # A failed build removes an older executable at its output: it would pass for this fix.
 printf 'an older build\n' > stale.exe

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -210,9 +211,165 @@ TEST(PeResourcesTest, RefusesATableReachedTwice) {
   EXPECT_NE(why.find("is reached twice"), std::string::npos) << why;
 }
 
-// Entries stored in descending order, so that each one read belongs before all read so far: a
-// reader that inserted each into a sorted list would take minutes over these 262,141.
-TEST(PeResourcesTest, ReadsManyEntriesInDescendingOrder) {
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  if (b.size() < at + 2) b.resize(at + 2, 0);
+  SmallPe::Put16(b, at, v);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  if (b.size() < at + 4) b.resize(at + 4, 0);
+  SmallPe::Put32(b, at, v);
+}
+
+// A resource section whose type 10 has `names` names (ids 1..names): the root at 0, the type's
+// table at 24 (its entries from 40 on), then what `languages` lays out from `at`, the end of
+// that table, given each name's entry to fill.
+template <typename Languages>
+std::vector<uint8_t> TreeOf(unsigned names, Languages languages) {
+  std::vector<uint8_t> s;
+  Put16(s, 14, 1);
+  Put32(s, 16, 10);
+  Put32(s, 20, 0x80000000u | 24);
+  Put16(s, 24 + 14, names);
+  languages(s, 40 + 8 * names);
+  return s;
+}
+
+std::vector<uint8_t> OverlappingTables(bool oneLanguage) {
+  const unsigned names = 128, count = 0x800;
+  return TreeOf(names, [&](std::vector<uint8_t>& b, size_t) {
+    size_t at = 0x1000;  // past the data entry at 0x800
+    for (unsigned k = 0; k < names; ++k) {
+      Put32(b, 40 + 8 * k, k + 1);
+      Put32(b, 44 + 8 * k, 0x80000000u | static_cast<uint32_t>(at + 8 * k));
+    }
+    for (unsigned w = 0; w < names + 1 + count; ++w) {
+      Put32(b, at + 8 * w, oneLanguage ? 1033 : w);
+      Put32(b, at + 8 * w + 4, count);
+    }
+    Put32(b, count, SmallPe::kRsrcRva);
+    Put32(b, count + 12, 0);
+  });
+}
+
+// Hostile stubs, small versions of ones that took seconds and gigabytes (or ran out of memory)
+// to read: each refused at once, naming why.
+TEST(PeResourcesTest, RefusesTreesThatClaimFarMoreThanTheirSize) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> section;
+    const char* message;
+  } cases[] = {
+      // Type "AAA...A" (65,535 units) with 2,000 names of one empty resource each: every
+      // resource would hold its own copy of the name, 262 MB from 200 KB.
+      {"one long name shared by every resource",
+       [] {
+         const unsigned names = 2000;
+         std::vector<uint8_t> s = TreeOf(names, [&](std::vector<uint8_t>& b, size_t at) {
+           size_t data = at + 24 * names;
+           for (unsigned k = 0; k < names; ++k) {
+             Put32(b, 40 + 8 * k, k + 1);
+             Put32(b, 44 + 8 * k, 0x80000000u | static_cast<uint32_t>(at + 24 * k));
+             Put16(b, at + 24 * k + 14, 1);
+             Put32(b, at + 24 * k + 16, 1033);
+             Put32(b, at + 24 * k + 20, static_cast<uint32_t>(data));
+           }
+           Put32(b, data, SmallPe::kRsrcRva);  // 0 bytes
+           Put32(b, data + 12, 0);
+           size_t text = data + 16;
+           Put16(b, text, 0xFFFF);
+           for (size_t k = 0; k < 0xFFFF; ++k) Put16(b, text + 2 + 2 * k, 'A');
+           Put32(b, 16, 0x80000000u | static_cast<uint32_t>(text));  // the type's name
+         });
+         return s;
+       }(),
+       "names add up to more than twice"},
+      // 128 names whose language tables start 8 bytes apart and share their entries: each
+      // table counts 0x800 entries (its header's count field is the next table's first entry,
+      // which names the data entry at 0x800), languages 1, 2, 3...: 262,144 distinct
+      // resources from 21 KB (at full size, 33.5 million from 305 KB).
+      {"language tables 8 bytes apart", OverlappingTables(false), "overlaps the one at offset"},
+      // The same tables with one language throughout: refused as read, not after the whole
+      // tree has been read into memory and sorted.
+      {"language tables 8 bytes apart, one language", OverlappingTables(true),
+       "out of order or repeated (1033 after 1033)"},
+      {"entries out of order",
+       [] {
+         return TreeOf(2, [&](std::vector<uint8_t>& b, size_t at) {
+           for (unsigned k = 0; k < 2; ++k) {
+             Put32(b, 40 + 8 * k, 2 - k);  // 2, then 1
+             Put32(b, 44 + 8 * k, 0x80000000u | static_cast<uint32_t>(at + 24 * k));
+             Put16(b, at + 24 * k + 14, 1);
+             Put32(b, at + 24 * k + 16, 1033);
+             Put32(b, at + 24 * k + 20, static_cast<uint32_t>(at + 48));
+           }
+           Put32(b, at + 48, SmallPe::kRsrcRva);
+           Put32(b, at + 48 + 12, 0);
+         });
+       }(),
+       "out of order or repeated (1 after 2)"},
+      {"a language twice in one table",
+       [] {
+         return TreeOf(1, [&](std::vector<uint8_t>& b, size_t at) {
+           Put32(b, 40, 1);
+           Put32(b, 44, 0x80000000u | static_cast<uint32_t>(at));
+           Put16(b, at + 14, 2);
+           for (unsigned k = 0; k < 2; ++k) {
+             Put32(b, at + 16 + 8 * k, 1033);
+             Put32(b, at + 20 + 8 * k, static_cast<uint32_t>(at + 32));
+           }
+           Put32(b, at + 32, SmallPe::kRsrcRva);
+           Put32(b, at + 32 + 12, 0);
+         });
+       }(),
+       "out of order or repeated (1033 after 1033)"},
+  };
+  for (const auto& c : cases) {
+    PeImage image;
+    std::string why;
+    EXPECT_FALSE(image.Parse(SmallPe::WithResources(c.section), &why)) << c.what;
+    EXPECT_NE(why.find(c.message), std::string::npos) << c.what << ": " << why.substr(0, 200);
+    EXPECT_TRUE(image.Resources().size() < 0x1000) << c.what << ": " << image.Resources().size();
+  }
+}
+
+// Names in the resource compiler's order (without regard to case) and in windres's (by UTF-16
+// unit) are both read; a name given once in each order is still refused.
+TEST(PeResourcesTest, ReadsNamesInEitherCompilersOrder) {
+  // Root at 0: type 10; its table at 24: the names; then each name's language table, one data
+  // entry and the names' strings.
+  auto named = [](std::vector<const char*> texts) {
+    std::vector<uint8_t> b;
+    size_t n = texts.size(), tables = 40 + 8 * n, data = tables + 24 * n, strings = data + 16;
+    Put16(b, 14, 1);
+    Put32(b, 16, 10);
+    Put32(b, 20, 0x80000000u | 24);
+    Put16(b, 24 + 12, static_cast<uint32_t>(n));
+    for (size_t k = 0; k < n; ++k) {
+      Put32(b, 40 + 8 * k, 0x80000000u | static_cast<uint32_t>(strings + 16 * k));
+      Put32(b, 44 + 8 * k, 0x80000000u | static_cast<uint32_t>(tables + 24 * k));
+      Put16(b, strings + 16 * k, static_cast<uint32_t>(strlen(texts[k])));
+      for (size_t i = 0; texts[k][i]; ++i) Put16(b, strings + 16 * k + 2 + 2 * i, texts[k][i]);
+      Put16(b, tables + 24 * k + 14, 1);
+      Put32(b, tables + 24 * k + 16, 1033);
+      Put32(b, tables + 24 * k + 20, static_cast<uint32_t>(data));
+    }
+    Put32(b, data, SmallPe::kRsrcRva);
+    return b;
+  };
+  PeImage image;
+  std::string why;
+  EXPECT_TRUE(image.Parse(SmallPe::WithResources(named({"a", "B"})), &why)) << why;
+  EXPECT_TRUE(image.Parse(SmallPe::WithResources(named({"B", "a"})), &why)) << why;
+  ASSERT_EQ(image.Resources().size(), 2u);
+  EXPECT_EQ(image.Resources()[0].name.Display(), "a");  // kept in directory order
+  EXPECT_FALSE(image.Parse(SmallPe::WithResources(named({"B", "a", "B"})), &why));
+  EXPECT_NE(why.find("appears twice"), std::string::npos) << why;
+}
+
+// Entries stored in descending order cannot be found by Windows' binary search: refused at the
+// second entry read, not after a sort of these 262,141. In ascending order they are read and
+// written back unchanged.
+TEST(PeResourcesTest, RefusesManyEntriesInDescendingOrder) {
   PeImage image;
   std::string why;
   ASSERT_TRUE(image.Parse(SmallPe::Make(), &why)) << why;
@@ -238,21 +395,41 @@ TEST(PeResourcesTest, ReadsManyEntriesInDescendingOrder) {
   }
   ASSERT_NE(descending, ascending);
   PeImage again;
-  ASSERT_TRUE(again.Parse(descending, &why)) << why;
+  EXPECT_FALSE(again.Parse(descending, &why));
+  EXPECT_NE(why.find("out of order or repeated (65534 after 65535)"), std::string::npos) << why;
+  ASSERT_TRUE(again.Parse(ascending, &why)) << why;
   ASSERT_EQ(again.Resources().size(), 4u * 0xFFFF + 1);
   EXPECT_EQ(again.Resources()[1].type, ResName(10));  // after the string block (type 6)
   EXPECT_EQ(again.Resources()[1].name, ResName(1));
   EXPECT_EQ(again.Resources()[1].language, 1);
   EXPECT_EQ(again.Resources().back().name, ResName(4));
   EXPECT_EQ(again.Resources().back().language, 0xFFFF);
-  // The same entries in the same order: written as before, but for the checksum.
-  std::vector<uint8_t> out = WriteOrDie(again);
-  ASSERT_EQ(out.size(), ascending.size());
-  EXPECT_TRUE(std::equal(out.begin() + SmallPe::kRsrcRaw, out.end(), ascending.begin() + SmallPe::kRsrcRaw));
+  // The same entries in the same order: written as before.
+  EXPECT_EQ(WriteOrDie(again), ascending);
 
-  // The same entry twice is still refused.
-  SmallPe::Put32(descending, SmallPe::kRsrcRaw + 16, Get32(descending, SmallPe::kRsrcRaw + 24));
-  EXPECT_FALSE(again.Parse(descending, &why));
+  // The same entry twice is refused.
+  SmallPe::Put32(ascending, SmallPe::kRsrcRaw + 16, Get32(ascending, SmallPe::kRsrcRaw + 24));
+  EXPECT_FALSE(again.Parse(ascending, &why));
+}
+
+// A section placed just below 4 GB, grown past it: the relocations behind it would wrap to
+// 0x1000, over the code.
+TEST(PeResourcesTest, RefusesToGrowAnImagePast4GB) {
+  std::vector<uint8_t> b = SmallPe::Make();
+  SmallPe::Put32(b, SmallPe::kSections + 40 + 12, 0xFFFFD000u);
+  SmallPe::Put32(b, SmallPe::kSections + 80 + 12, 0xFFFFE000u);
+  SmallPe::Put32(b, SmallPe::kDirectories + 8 * 2, 0xFFFFD000u);
+  SmallPe::Put32(b, SmallPe::kDirectories + 8 * 5, 0xFFFFE000u);
+  SmallPe::Put32(b, SmallPe::kDataEntry, 0xFFFFD000u + 88);
+  SmallPe::Put32(b, SmallPe::kOptional + 56, 0xFFFFF000u);
+  PeImage image;
+  std::string why;
+  ASSERT_TRUE(image.Parse(b, &why)) << why;
+  std::vector<uint8_t> out;
+  EXPECT_TRUE(image.Write(&out, &why)) << why;  // as it is, it fits
+  image.Set(Res(ResName(10), ResName(1), 1033, std::vector<uint8_t>(12 * 1024, 7)));
+  EXPECT_FALSE(image.Write(&out, &why)) << "relocations written at " << std::hex << Get32(out, SmallPe::kSections + 80 + 12);
+  EXPECT_NE(why.find("the image would pass 4 GB"), std::string::npos) << why;
 }
 
 TEST(PeResourcesTest, RefusesToRewriteWhatItCannotMoveOrWouldLose) {

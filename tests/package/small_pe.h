@@ -90,6 +90,28 @@ struct SmallPe {
     Put32(b, kOptional + 64, zfix::PeChecksum(b.data(), b.size(), kOptional + 64));
     return b;
   }
+
+  // The same image with `section` as the resource section's bytes (its data entries address
+  // kRsrcRva + offset); the relocations follow it.
+  static std::vector<uint8_t> WithResources(std::vector<uint8_t> section) {
+    std::vector<uint8_t> b = Make();
+    std::vector<uint8_t> reloc(b.begin() + kRelocRaw, b.end());
+    uint32_t size = static_cast<uint32_t>(section.size());
+    section.resize((section.size() + 0x1FF) / 0x200 * 0x200, 0);
+    uint32_t raw = static_cast<uint32_t>(section.size());
+    uint32_t relocRva = kRsrcRva + (size + 0xFFF) / 0x1000 * 0x1000;
+    b.resize(kRsrcRaw);
+    b.insert(b.end(), section.begin(), section.end());
+    b.insert(b.end(), reloc.begin(), reloc.end());
+    Section(b, 1, ".rsrc", size, kRsrcRva, raw, kRsrcRaw);
+    Section(b, 2, ".reloc", 12, relocRva, 0x200, kRsrcRaw + raw);
+    Put32(b, kDirectories + 8 * 2 + 4, size);
+    Put32(b, kDirectories + 8 * 5, relocRva);
+    Put32(b, kOptional + 8, raw + 0x200);
+    Put32(b, kOptional + 56, relocRva + 0x1000);
+    Put32(b, kOptional + 64, zfix::PeChecksum(b.data(), b.size(), kOptional + 64));
+    return b;
+  }
 };
 
 }  // namespace zfix_test

@@ -69,8 +69,10 @@ uint32_t UnixTime(const FILETIME& ft) {
   return t.QuadPart <= kEpoch ? 0 : (uint32_t)((t.QuadPart - kEpoch) / 10000000ULL);
 }
 
-// Every file below root (links and junctions are not followed), named relative to root; the
-// content stays on disk until the fix needs it.
+// Every file below root, named relative to root; the content stays on disk until the fix needs
+// it. A reparse point (a symbolic link, a junction) is refused: left out, it would be a file
+// that the fix removes (or never adds), and followed, it would bring in whatever it points at
+// when the fix is built, inside the tree or not.
 bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tree* tree, std::string* why) {
   std::string folder = sub.empty() ? root : root + "\\" + sub;
   WIN32_FIND_DATAA fd;
@@ -92,8 +94,13 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
   do {
     std::string name = fd.cFileName;
     if (name == "." || name == "..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     std::string rel = sub.empty() ? name : sub + "\\" + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      *why = "the tree holds a symbolic link or junction, " + root + "\\" + rel +
+             ": copy the tree with the files in place of the links and build from the copy";
+      ok = false;
+      break;
+    }
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ok = ReadTree(root, rel, dir, tree, why);
       continue;
@@ -288,6 +295,13 @@ int CmdBuild(int argc, char** argv) {
       out += ".exe";
     }
   }
+
+  // A stub that is already a fix would lend the new one the resources it does not replace.
+  HMODULE module = LoadLibraryExA(stub.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return Fail("cannot load the stub " + stub + " as a data file");
+  std::string fixResource = FixResourceIn(module);
+  FreeLibrary(module);
+  if (!fixResource.empty()) return Fail(StubIsAFix(stub, fixResource));
 
   Tree base, target;
   std::vector<Tree> older(d.older.size());

@@ -64,8 +64,11 @@ std::string ExeFolder(const char* argv0) {
   return Folder(ec ? FullPath(argv0) : self.string());
 }
 
-// Every regular file below root (links are not followed), in name order, named relative to
-// root with '\' between folders; the content stays on disk until the fix needs it.
+// Every regular file below root, in name order, named relative to root with '\' between
+// folders; the content stays on disk until the fix needs it. A symbolic link, or anything else
+// that is neither a file nor a folder, is refused: left out, it would be a file that the fix
+// removes (or never adds), and followed, it would bring in whatever it points at when the fix
+// is built, inside the tree or not.
 bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tree* tree, std::string* why) {
   std::string folder = sub.empty() ? root : root + "/" + sub;
   std::error_code ec;
@@ -97,7 +100,13 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
       *why = "cannot read " + path + ": " + std::strerror(errno);
       return false;
     }
-    if (S_ISLNK(st.st_mode)) continue;
+    if (S_ISLNK(st.st_mode)) {
+      std::error_code linkError;
+      fs::path target = fs::read_symlink(path, linkError);
+      *why = "the tree holds a symbolic link, " + path + (linkError ? std::string() : " -> " + target.string()) +
+             ": copy the tree with the files in place of the links (cp -rL) and build from the copy";
+      return false;
+    }
     // A '\' in a name here is a folder separator on Windows: "a\b.txt" would be installed as b.txt in a.
     std::string ansi;
     if (AnsiFromUtf8(name, &ansi) && !zfix::IsPlainName(ansi.c_str())) {
@@ -110,7 +119,10 @@ bool ReadTree(const std::string& root, const std::string& sub, uint32_t dir, Tre
       if (!ReadTree(root, rel, dir, tree, why)) return false;
       continue;
     }
-    if (!S_ISREG(st.st_mode)) continue;
+    if (!S_ISREG(st.st_mode)) {
+      *why = path + " is neither a file nor a folder (a device, pipe or socket)";
+      return false;
+    }
     TreeFile f;
     if (!AnsiFromUtf8(rel, &f.name)) {
       *why = "the file name " + path + " is not UTF-8 or has characters that Windows-1252 lacks";
@@ -303,6 +315,8 @@ int CmdBuild(int argc, char** argv) {
   // The stub is read before the long work: a damaged or foreign stub stops the build at once.
   zfix::PeImage probe;
   if (!ReadImage(stub, "stub", &probe, &why)) return Fail(why);
+  std::string fixResource = FixResourceIn(probe);
+  if (!fixResource.empty()) return Fail(StubIsAFix(stub, fixResource));
 
   Tree base, target;
   std::vector<Tree> older(d.older.size());

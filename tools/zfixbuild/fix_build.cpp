@@ -197,13 +197,15 @@ bool MakeChangedEntry(Reader& reader, const TreeFile* before, const TreeFile& af
   if (!before) return true;
   out->wholeSize = out->payload.size();
   if (wholeOnly) return true;
-  // The alignment whose patch stream compresses smallest.
+  // The alignment whose patch stream compresses smallest. Alignments often agree: a stream
+  // equal to the best so far is not compressed again.
   std::vector<uint8_t> stream, patch;
   uint32_t count = 0;
   for (const zfix::PatchFindOptions& options : zfix::PatchAlignments()) {
     std::vector<uint8_t> s, p;
     uint32_t n = 0;
     if (!zfix::FindPatch(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), &s, &n, options)) break;
+    if (!patch.empty() && s == stream) continue;
     if (!Compress(s, &p, zfix::kPatchSearchDepth)) {
       *why = after.name + ": the compressed patch stream does not decode to the stream";
       return false;

@@ -1,5 +1,6 @@
 #include "tools/zfixbuild/fix_resources.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "package/file_entry.h"
@@ -126,6 +127,24 @@ bool SetStrings(zfix::PeImage* image, const std::map<unsigned, std::string>& str
     image->Set(std::move(r));
   }
   return true;
+}
+
+std::string FixResourceIn(const zfix::PeImage& image) {
+  for (const zfix::PeResource& r : image.Resources()) {
+    if (r.type.isId) continue;
+    // Windows finds resource names without regard to case.
+    std::string type = r.type.Display();
+    for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* fixType : zfix::FIX_RESOURCE_TYPES)
+      if (type == fixType) return r.type.Display() + "/" + r.name.Display();
+  }
+  return std::string();
+}
+
+std::string StubIsAFix(const std::string& stub, const std::string& resource) {
+  return "the stub " + stub + " already carries a fix's resources (" + resource +
+         "): a fix built from it would keep those that the new fix does not replace; build from the zfix.exe "
+         "of the release build";
 }
 
 FixView ViewOf(const zfix::PeImage& image) {

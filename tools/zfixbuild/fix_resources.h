@@ -23,6 +23,11 @@ void SetFixEntries(zfix::PeImage* image, BuiltFix* fix);
 // The fix's strings merged into the image's string blocks (language 1033): the other strings of
 // each block stay as they are. False, with *why, when a block is missing or damaged.
 bool SetStrings(zfix::PeImage* image, const std::map<unsigned, std::string>& strings, std::string* why);
+// The first resource of a fix's types in the image ("FILEENTRY/2"), empty when it has none:
+// a stub that carries one is refused.
+std::string FixResourceIn(const zfix::PeImage& image);
+// The builders' message for such a stub.
+std::string StubIsAFix(const std::string& stub, const std::string& resource);
 // What inspect shows of a fix (the signature fields aside).
 FixView ViewOf(const zfix::PeImage& image);
 

@@ -1,5 +1,8 @@
 #include "tools/zfixbuild/win_resources.h"
 
+#include <string>
+
+#include "package/fix_format.h"
 #include "tools/zfixbuild/string_block.h"
 
 namespace zfixbuild {
@@ -20,6 +23,21 @@ bool ReadStringBlock(HMODULE module, unsigned block, std::vector<std::u16string>
   std::vector<uint8_t> bytes;
   return ReadResource(module, MAKEINTRESOURCEA(6) /* RT_STRING */, block, &bytes) &&
          ParseStringBlock(bytes.data(), bytes.size(), strings);
+}
+
+static BOOL CALLBACK FirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+  std::string* text = reinterpret_cast<std::string*>(found);
+  *text = IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<ULONG_PTR>(name)) : std::string(name);
+  return FALSE;  // one is enough
+}
+
+std::string FixResourceIn(HMODULE module) {
+  for (const char* type : zfix::FIX_RESOURCE_TYPES) {
+    std::string name;
+    EnumResourceNamesA(module, type, FirstName, reinterpret_cast<LONG_PTR>(&name));
+    if (!name.empty()) return std::string(type) + "/" + name;
+  }
+  return std::string();
 }
 
 std::u16string Wide(const std::string& text) {
