@@ -105,8 +105,8 @@ void RestoreFromBaseBackup(const char* lpFileName, DWORD dwEntry, const char* lp
     }
     WriteLogF(2, "CreateUpgradedFiles: copied %s to %s", szGold, kGoldCopy);
     if (IsNoTreeBackup(copy)) {
-        /* The base release's backup says that there was no runtime: none is better than the one
-           installed. */
+        /* The base release's backup says that there was no runtime then: there is no gold runtime
+           to restore, and the installed one must not give way to none. */
         WriteLogF(2, "CreateUpgradedFiles: %s holds no gold JVM; the JVM stays as it is", szGold);
         DeleteFileA(copy.c_str());
         return;
