@@ -47,4 +47,27 @@ BOOL PackedBackup(const std::string& command, const std::string& cabinet, DWORD*
 /* DeleteTree of a directory that exists; TRUE when it is gone (or was not there). */
 BOOL RemoveTreeIfPresent(const std::string& dir);
 
+/* A tree with nothing to back up: absent, or a directory without a file below it. (A file where
+   the tree belongs is not one: its pack fails and the updater stops.) */
+BOOL NothingToBackUp(const std::string& tree);
+/* A directory with a file somewhere below it. */
+BOOL TreeHasFiles(const std::string& dir);
+
+/* The backup copy of a tree with nothing to back up: an empty file, which the revert takes for
+   "there was no tree" (a cabinet is never empty). TRUE when written; else *pdwCode is the system
+   error. lpUpdater and lpTree name them in the log line. */
+BOOL WriteNoTreeBackup(const char* lpUpdater, const std::string& tree, const std::string& back, DWORD* pdwCode);
+/* The archive to unpack is such an empty backup copy. */
+BOOL IsNoTreeBackup(const std::string& archive);
+/* The revert of a tree that was not there before the fix: it is removed; 1, or 0 after the log
+   line when it cannot be. */
+int RemoveTreeThatWasNot(const char* lpUpdater, const std::string& tree, const std::string& archive);
+
+/* Creates the directory and every missing one above it; TRUE when it is a directory now, else
+   FALSE after the log line. */
+BOOL MakeTreeDirectory(const char* lpUpdater, const std::string& dir);
+/* Makes the directory current; FALSE after the log line when it cannot be entered: nothing may
+   then be unpacked relative to the current directory, which is still another one. */
+BOOL EnterTree(const char* lpUpdater, const std::string& dir);
+
 #endif

@@ -1,7 +1,8 @@
 /* The plug-in directory, the web server and the editor: each tree is packed whole into its
    backup copy, deleted and refilled from the fix's archive on upgrade, and refilled from the
    backup copy on revert. A backup is unpacked where it was packed from, so that its members'
-   paths (which begin with the tree's own path) land on the tree itself. */
+   paths (which begin with the tree's own path) land on the tree itself. A tree without a file
+   (absent, or empty folders) gets an empty backup copy instead, and its revert removes the tree. */
 #include "components/components.h"
 
 #include "components/cabinet_tool.h"
@@ -20,21 +21,31 @@ const char kOsgiTree[] = "osgi\\shared\\eclipse\\plugins";
 const char kKwsTree[] = "kws";
 const char kEditorTree[] = "halvex\\html\\ckeditor";
 
-/* Packs "tree\*" (relative to base, made current) into the backup copy; TRUE when the backup is
-   complete. */
+/* Packs "tree\*" (relative to base, made current) into the backup copy, or writes the empty
+   backup copy when the tree holds no file; TRUE when the backup is complete. */
 BOOL PackTree(const char* lpUpdater, const std::string& base, const char* lpTree, const std::string& back, DWORD* pdwCode)
 {
-    SetCurrentDirectoryA(base.c_str());
+    const std::string tree = JoinedPath(base, lpTree);
+    if (NothingToBackUp(tree))
+        return WriteNoTreeBackup(lpUpdater, tree, back, pdwCode);
+    if (!EnterTree(lpUpdater, base)) {
+        *pdwCode = GetLastError();
+        return FALSE;
+    }
     std::string command = PackCommand(back, std::string(lpTree) + "\\*");
     WriteLogF(2, "%s: Calling CreateProcess with %s", lpUpdater, command.c_str());
     return PackedBackup(command, back, pdwCode);
 }
 
-/* Unpacks an archive into a directory with that directory current; TRUE when the tool ran, with
-   its exit code in *pdwCode (the system error when it could not start). */
+/* Unpacks an archive into a directory with that directory current; TRUE when the tool ran and
+   ended with 0, *pdwCode its exit code (the system error when it could not start, or when the
+   directory cannot be entered). */
 BOOL Unpack(const char* lpUpdater, const std::string& archive, const std::string& destination, DWORD* pdwCode)
 {
-    SetCurrentDirectoryA(destination.c_str());
+    if (!EnterTree(lpUpdater, destination)) {
+        *pdwCode = GetLastError();
+        return FALSE;
+    }
     std::string command = UnpackCommand(archive, destination);
     WriteLog(command.c_str(), 2);
     WriteLogF(2, "%s: Calling CreateProcess with %s", lpUpdater, command.c_str());
@@ -42,14 +53,15 @@ BOOL Unpack(const char* lpUpdater, const std::string& archive, const std::string
 }
 
 /* Deletes the tree (going on when that fails) and makes its directory again; lpPrefix begins the
-   failure line. */
-void EmptyTree(const std::string& tree, const char* lpRemoved, const char* lpPrefix)
+   failure line. FALSE when the tree's directory cannot be had (a file holds its name, a delete
+   left it unusable): nothing may be unpacked then. */
+BOOL EmptyTree(const char* lpUpdater, const std::string& tree, const char* lpRemoved, const char* lpPrefix)
 {
     if (RemoveTreeIfPresent(tree))
         WriteLog(lpRemoved, 2);
     else
         WriteLogF(0, "%sFailed deleting %s (%ld)", lpPrefix, tree.c_str(), (long)GetLastError());
-    CreateDirectoryA(tree.c_str(), NULL);
+    return MakeTreeDirectory(lpUpdater, tree);
 }
 
 void DeleteArchive(const std::string& archive)
@@ -72,7 +84,8 @@ int ProcessOsgi(const char* lpFileName, const char* lpTempName, const char* lpBa
             return 0;
         }
         WriteLogF(2, "ProcessOsgi: Backed up %s to %s", lpFileName, lpBackName);
-        EmptyTree(tree, "ProcessOsgi: Removed old osgi successfully", "ProcessOsgi: ");
+        if (!EmptyTree("ProcessOsgi", tree, "ProcessOsgi: Removed old osgi successfully", "ProcessOsgi: "))
+            return 0;
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "ProcessOsgi: Failed CopyFiles %s to %s (osgi): %ld", temp.c_str(), archive.c_str(),
                       (long)GetLastError());
@@ -86,7 +99,10 @@ int ProcessOsgi(const char* lpFileName, const char* lpTempName, const char* lpBa
         WriteLogF(1, "Successfully upgrade OSGi under %s", tree.c_str());
         return 1;
     }
-    EmptyTree(tree, "Removed old osgi successfully", "");
+    if (IsNoTreeBackup(temp))
+        return RemoveTreeThatWasNot("ProcessOsgi", tree, temp);
+    if (!EmptyTree("ProcessOsgi", tree, "Removed old osgi successfully", ""))
+        return 0;
     if (!CopyFiles(temp.c_str(), archive.c_str())) {
         WriteLog("CopyFiles (osgi):", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
@@ -113,26 +129,36 @@ int ProcessKWS(const char* lpFileName, const char* lpTempName, const char* lpBac
             return 0;
         }
         WriteLogF(2, "Backed up PROG_DIR\\kws\\* to %s", lpBackName);
-        EmptyTree(tree, "Removed old KWS successfully", "");
+        if (!EmptyTree("ProcessKWS", tree, "Removed old KWS successfully", ""))
+            return 0;
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "Failed CopyFiles %s to %s (kws): %ld", temp.c_str(), archive.c_str(), (long)GetLastError());
             return 0;
         }
-        /* The web server travels as a zip: its members are extracted below the tree. */
-        SetCurrentDirectoryA(tree.c_str());
+        /* The web server travels as a zip: its members are extracted below the tree, which must
+           be the current directory (the program directory is current until then). */
+        if (!EnterTree("ProcessKWS", tree))
+            return 0;
         unzFile uf = unzOpen64(archive.c_str());
         if (!uf) {
             WriteLogF(0, "Unable to open KWS zip file:%s, error code %d", archive.c_str(), (int)GetLastError());
             return 0;
         }
-        ExtractZipAll(uf, 0, 1, NULL);
+        int err = ExtractZipAll(uf, 0, 1, NULL);
         unzClose(uf);
         DeleteArchive(archive);
+        if (err != 0) {
+            WriteLogF(0, "ProcessKWS: Failed extracting %s to %s (%d)", archive.c_str(), tree.c_str(), err);
+            return 0;
+        }
         WriteLogF(1, "Successfully upgrade KWS under %s", tree.c_str());
         return 1;
     }
     /* The backup is a cabinet packed from the program directory. */
-    EmptyTree(tree, "Removed old KWS successfully", "");
+    if (IsNoTreeBackup(temp))
+        return RemoveTreeThatWasNot("ProcessKWS", tree, temp);
+    if (!EmptyTree("ProcessKWS", tree, "Removed old KWS successfully", ""))
+        return 0;
     if (!CopyFiles(temp.c_str(), archive.c_str())) {
         WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());
         return 0;
@@ -161,7 +187,8 @@ int ProcessCkEditor(const char* lpFileName, const char* lpTempName, const char* 
             return 0;
         }
         WriteLogF(2, "ProcessCkEditor: Backed up %s to %s", lpFileName, lpBackName);
-        EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: ");
+        if (!EmptyTree("ProcessCkEditor", tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: "))
+            return 0;
         if (!CopyFiles(temp.c_str(), archive.c_str())) {
             WriteLogF(0, "ProcessCkEditor: Failed CopyFiles %s to %s (ckeditor): %ld", temp.c_str(), archive.c_str(),
                       (long)GetLastError());
@@ -176,8 +203,11 @@ int ProcessCkEditor(const char* lpFileName, const char* lpTempName, const char* 
         WriteLogF(1, "ProcessCkEditor: Successfully upgrade ckeditor under %s", tree.c_str());
         return 1;
     }
-    EmptyTree(tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: ");
-    SetCurrentDirectoryA(data.c_str());
+    if (IsNoTreeBackup(temp))
+        return RemoveTreeThatWasNot("ProcessCkEditor", tree, temp);
+    if (!EmptyTree("ProcessCkEditor", tree, "ProcessCkEditor: Removed old ckeditor successfully", "ProcessCkEditor: ") ||
+        !EnterTree("ProcessCkEditor", data))
+        return 0;
     if (!CopyFiles(temp.c_str(), archive.c_str())) {
         WriteLog("ProcessCkEditor: CopyFiles (ckeditor):", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", temp.c_str(), archive.c_str());

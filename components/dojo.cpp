@@ -68,24 +68,38 @@ int UpgradeDojo(const std::string& data, const std::string& version, const char*
 {
     const std::string js = JoinedPath(data, "halvex\\js"), tpl = JoinedPath(data, "halvex\\template");
     std::string patterns;
-    for (const std::string& name : DojoEntries(js))
-        patterns += "halvex\\js\\" + name + "\\* ";
-    for (const std::string& name : DojoEntries(tpl))
-        patterns += "halvex\\template\\" + name + "\\* ";
+    BOOL bNothing = TRUE;
+    for (const char* dir : {"halvex\\js\\", "halvex\\template\\"}) {
+        const std::string parent = JoinedPath(data, dir);
+        for (const std::string& name : DojoEntries(parent)) {
+            patterns += dir + name + "\\* ";
+            bNothing = bNothing && NothingToBackUp(parent + name);
+        }
+    }
     if (patterns.size() > kPatternLimit) {
         WriteLog("Too many previous dojo versions to be backed up.", 0);
         return 0;
     }
 
     const std::string back = ProgramPath(lpBackName);
-    std::string command = PackCommand(back, patterns);
-    WriteLog(command.c_str(), 2);
-    SetCurrentDirectoryA(data.c_str());
-    WriteLogF(2, "ProcessDojo: Calling CreateProcess with %s", command.c_str());
     DWORD dwCode = 0;
-    if (!PackedBackup(command, back, &dwCode)) {
-        WriteLogF(0, "Failed Backing up %s to %s (%ld)", lpFileName, lpBackName, (long)dwCode);
-        return 0;
+    if (bNothing) {
+        /* No earlier version with a file: nothing to back up, which is no reason to leave the new
+           version out. */
+        if (!WriteNoTreeBackup("ProcessDojo", js, back, &dwCode)) {
+            WriteLogF(0, "Failed Backing up %s to %s (%ld)", lpFileName, lpBackName, (long)dwCode);
+            return 0;
+        }
+    } else {
+        std::string command = PackCommand(back, patterns);
+        WriteLog(command.c_str(), 2);
+        if (!EnterTree("ProcessDojo", data))
+            return 0;
+        WriteLogF(2, "ProcessDojo: Calling CreateProcess with %s", command.c_str());
+        if (!PackedBackup(command, back, &dwCode)) {
+            WriteLogF(0, "Failed Backing up %s to %s (%ld)", lpFileName, lpBackName, (long)dwCode);
+            return 0;
+        }
     }
     WriteLogF(2, "Backed up %s to %s", lpFileName, lpBackName);
 
@@ -93,11 +107,11 @@ int UpgradeDojo(const std::string& data, const std::string& version, const char*
         return 0;
 
     const std::string target = JoinedPath(js, version.c_str());
-    CreateDirectoryA(target.c_str(), NULL);
-    CreateDirectoryA(tpl.c_str(), NULL);
-    SetCurrentDirectoryA(target.c_str());
+    if (!MakeTreeDirectory("ProcessDojo", target) || !MakeTreeDirectory("ProcessDojo", tpl) ||
+        !EnterTree("ProcessDojo", target))
+        return 0;
     const std::string archive = ProgramPath(lpTempName);
-    command = UnpackCommand(archive, target);
+    std::string command = UnpackCommand(archive, target);
     WriteLog(command.c_str(), 2);
     WriteLogF(2, "ProcessDojo: Calling CreateProcess with %s", command.c_str());
     if (!RunCabinetTool(command, &dwCode)) {
@@ -129,9 +143,15 @@ int RevertDojo(const std::string& data, const std::string& version, const char* 
             return 0;
         }
     }
-    /* The backup holds halvex\js\... and halvex\template\... relative to the data directory. */
-    SetCurrentDirectoryA(data.c_str());
     const std::string archive = ProgramPath(lpTempName);
+    if (IsNoTreeBackup(archive)) {
+        WriteLogF(2, "ProcessDojo: The backup copy %s is empty: there was no earlier version before the fix",
+                  archive.c_str());
+        return 1;
+    }
+    /* The backup holds halvex\js\... and halvex\template\... relative to the data directory. */
+    if (!EnterTree("ProcessDojo", data))
+        return 0;
     std::string command = UnpackInPlaceCommand(archive);
     WriteLog(command.c_str(), 2);
     WriteLogF(2, "ProcessDojo: Calling CreateProcess with %s", command.c_str());

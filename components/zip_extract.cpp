@@ -52,9 +52,11 @@ char AskOverwrite(const char* lpName)
     }
 }
 
-/* Writes the open member into f; 0, the read error, or -1 when writing fails. */
-int CopyMember(unzFile uf, FILE* f, char* buffer)
+/* Writes the open member into f; 0, the read error, or -1 when writing fails. *pTotal: the
+   bytes written. */
+int CopyMember(unzFile uf, FILE* f, char* buffer, ZPOS64_T* pTotal)
 {
+    *pTotal = 0;
     for (;;) {
         int n = unzReadCurrentFile(uf, buffer, kReadBuffer);
         if (n < 0) {
@@ -68,6 +70,7 @@ int CopyMember(unzFile uf, FILE* f, char* buffer)
             WriteLog("error in writing extracted file\n", 2);
             return -1;
         }
+        *pTotal += (ZPOS64_T)n;
     }
 }
 
@@ -98,10 +101,15 @@ int ExtractZipMember(unzFile uf, const int* pbWithoutPath, int* pbOverwrite, con
         WriteLogF(2, "error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return err;
     }
-    /* A cut name would name another file. */
-    if (info.size_filename >= sizeof(szName) || !StaysBelow(szName)) {
+    /* A cut name would name another file; the buffer is ended either way, for the log line. */
+    if (!zfix::MemberNameWhole(szName, sizeof(szName), info.size_filename)) {
+        WriteLogF(0, "Refused the zip member %s...: its name of %lu characters is too long", szName,
+                  (unsigned long)info.size_filename);
+        return ZIP_MEMBER_REFUSED;
+    }
+    if (!StaysBelow(szName)) {
         WriteLogF(0, "Refused the zip member %s: its path leaves the destination directory", szName);
-        return UNZ_OK;
+        return ZIP_MEMBER_REFUSED;
     }
     char* buffer = (char*)malloc(kReadBuffer);
     if (!buffer) {
@@ -139,11 +147,20 @@ int ExtractZipMember(unzFile uf, const int* pbWithoutPath, int* pbOverwrite, con
             MakeDirChain(dir.c_str());
             f = fopen(lpOut, "wb");
         }
-        if (!f)
+        if (!f) {
             WriteLogF(2, "error opening %s\n", lpOut);
+            err = -1;  /* a member left out: the extraction is not whole */
+        }
     }
     if (f) {
-        err = CopyMember(uf, f, buffer);
+        ZPOS64_T written = 0;
+        err = CopyMember(uf, f, buffer, &written);
+        /* A data stream that ends early reads as complete, and its checksum is not compared then. */
+        if (err == 0 && written != info.uncompressed_size) {
+            WriteLogF(2, "error extracting %s: %lu of %lu bytes\n", lpOut, (unsigned long)written,
+                      (unsigned long)info.uncompressed_size);
+            err = UNZ_BADZIPFILE;
+        }
         /* Data that did not reach the disk (a full disk shows only at the close) is a failed write. */
         if (fclose(f) != 0 && err == 0) {
             MessageBoxA(NULL, "error in writing extracted file\n", "Error", MB_OK);
@@ -166,19 +183,27 @@ int ExtractZipAll(unzFile uf, int bWithoutPath, int bOverwrite, const char* lpPa
 {
     unz_global_info64 gi;
     memset(&gi, 0, sizeof(gi));
-    int err = unzGetGlobalInfo64(uf, &gi);
-    if (err != UNZ_OK)
-        WriteLogF(2, "error %d with zipfile in unzGetGlobalInfo \n", err);
+    int result = unzGetGlobalInfo64(uf, &gi);
+    if (result != UNZ_OK)
+        WriteLogF(2, "error %d with zipfile in unzGetGlobalInfo \n", result);
     for (ZPOS64_T i = 0; i < gi.number_entry; ++i) {
-        if (ExtractZipMember(uf, &bWithoutPath, &bOverwrite, lpPassword) != UNZ_OK)
+        int err = ExtractZipMember(uf, &bWithoutPath, &bOverwrite, lpPassword);
+        if (err == ZIP_MEMBER_REFUSED) {
+            /* Refused members are passed over; the members after them are still extracted. */
+            if (result == UNZ_OK)
+                result = err;
+        } else if (err != UNZ_OK) {
+            result = err;
             break;
+        }
         if (i + 1 < gi.number_entry) {
             err = unzGoToNextFile(uf);
             if (err != UNZ_OK) {
                 WriteLogF(2, "error %d with zipfile in unzGoToNextFile\n", err);
+                result = err;
                 break;
             }
         }
     }
-    return 0;
+    return result;
 }

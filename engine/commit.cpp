@@ -183,7 +183,10 @@ void MakeFolders(const char* lpTarget)
 
 Outcome CommitTarget(const char* lpTarget, const char* lpTemp, DWORD dwTempSize, BOOL bLastUse, BOOL* pbTempGone)
 {
-    MakeFolders(lpTarget);
+    /* Folders are made only for content: an archive handed to its updater leaves nothing here, and
+       the folder of a tree its revert removed must not come back empty. */
+    if (dwTempSize > 0)
+        MakeFolders(lpTarget);
     std::string staged;
     BOOL bPresent = PathPresent(lpTarget);
     if (bPresent && strstr(lpTarget, kNotices)) {

@@ -416,7 +416,9 @@ void CompleteRevertRecords(const char* lpStep, const char* lpTarget, const char*
         RecordRevertStep("Registry");
     }
     if (StepReached("Registry", lpStep)) {
-        if (!strstr(title, "TDX") && !strstr(title, "Custom")) {
+        /* As the revert does it: a custom fix reverted from its JVM backup, or a hotfix or fixpack. */
+        if ((strstr(title, "Custom") && strstr(canLabelDir, "jvm_backup")) ||
+            (!strstr(title, "TDX") && !strstr(title, "Custom"))) {
             WriteLog("CompleteInterruptedRevert: Calling RemoveBackupDirectories", 1);
             RemoveBackupDirectories();
         }

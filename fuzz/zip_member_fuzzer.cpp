@@ -1,13 +1,16 @@
 // The member names of a component archive as the zip extraction takes them: minizip hands over
-// the stored name in a 256-byte buffer (a name of 256 bytes or more is refused, a NUL inside
-// it ends it), MemberStaysInside decides, and the extraction then writes the member under the
-// name itself or, without paths, under its last step, making the directories before it. A name
-// let through resolves, step by step as Windows reads it, below the destination: no drive, root,
-// stream, "." or ".." step, no step Windows would shorten, no device; its last step is a plain
-// name or empty (a directory member).
+// the stored name in a 256-byte buffer, ended by a NUL only when it fits (MemberNameWhole ends
+// it in every case and refuses a name of 256 bytes or more, whose refusal is logged from the
+// buffer; a NUL inside the name ends it), MemberStaysInside decides, and the extraction then
+// writes the member under the name itself or, without paths, under its last step, making the
+// directories before it. A name let through resolves, step by step as Windows reads it, below
+// the destination: no drive, root, stream, "." or ".." step, no step Windows would shorten, no
+// device; its last step is a plain name or empty (a directory member).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,9 +38,18 @@ std::vector<std::string> Split(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size >= kNameBuffer) return 0;  // refused before the rule: a cut name would name another file
-  std::string stored(reinterpret_cast<const char*>(data), size);
-  std::string name = stored.substr(0, stored.find('\0'));
+  // The buffer as the unzip reader fills it, exactly its size on the heap: a read past it (the
+  // refusal's log line of a long name) is caught by the sanitizer.
+  std::unique_ptr<char[]> buffer(new char[kNameBuffer]);
+  const size_t copied = size < kNameBuffer ? size : kNameBuffer;
+  if (copied) std::memcpy(buffer.get(), data, copied);
+  if (copied < kNameBuffer) buffer[copied] = '\0';
+  const bool whole = zfix::MemberNameWhole(buffer.get(), kNameBuffer, size);
+  const size_t shown = std::strlen(buffer.get());  // what the log line reads
+  if (whole != (size < kNameBuffer) || shown >= kNameBuffer || std::memcmp(buffer.get(), data, shown) != 0)
+    std::abort();
+  if (!whole) return 0;  // refused before the rule: a cut name would name another file
+  std::string name(buffer.get());
   if (!zfix::MemberStaysInside(name.c_str())) return 0;
 
   std::vector<std::string> resolved;

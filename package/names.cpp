@@ -68,6 +68,17 @@ bool MemberStaysInside(const char* name) {
   return StaysInside(path.c_str());
 }
 
+bool MemberNameWhole(char* buffer, size_t size, unsigned long long storedLength) {
+  if (!buffer || size == 0) return false;
+  if (storedLength >= size) {
+    // The reader filled the buffer and left no NUL: the refusal's log line shows the cut name.
+    buffer[size - 1] = '\0';
+    return false;
+  }
+  buffer[storedLength] = '\0';
+  return true;
+}
+
 JoinResult JoinInside(const char* dir, const char* name, char* out, size_t size) {
   if (out && size) out[0] = '\0';
   if (!StaysInside(name)) return JoinResult::Leaves;

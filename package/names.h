@@ -30,6 +30,13 @@ bool StaysInside(const char* path);
 // directory member may end in one separator ("docs/").
 bool MemberStaysInside(const char* name);
 
+// A member name as the unzip reader (minizip's unzGetCurrentFileInfo) leaves it in a name buffer
+// of size bytes: the first min(storedLength, size) bytes of the stored name, ended by a NUL only
+// when the name is shorter than the buffer. True when the whole name is there; a cut name would
+// name another file and must be refused. The buffer is ended in every case: a long name is cut to
+// size - 1 bytes, so that the line that refuses it reads no further than the buffer.
+bool MemberNameWhole(char* buffer, size_t size, unsigned long long storedLength);
+
 // How a name read from an INI value (PATCH.INI's File and BackupName) is joined to the directory
 // it belongs to.
 enum class JoinResult {

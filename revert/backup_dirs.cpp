@@ -7,9 +7,11 @@
 #include "installer/log.h"
 #include "installer/paths.h"
 #include "installer/profile.h"
+#include "installer/resources.h"
 #include "installer/text.h"
 #include "package/names.h"
 
+#include <ctype.h>
 #include <string.h>
 
 #include <algorithm>
@@ -151,15 +153,81 @@ static void RemoveRevertedLabels(const char* lpRegistry) {
   RewriteList("HOTFIXES", std::vector<std::string>(), hotfixes.size(), lpRegistry);
 }
 
+/* Notes that the label's backup directory stays, and why: the label is installed, or a revert
+   to it may still come. */
+static void KeepLabelDirectory(const std::string& label, BOOL bInstalled, std::vector<std::string>* pKept) {
+  char szDir[PATH_BUFFER];
+  pKept->push_back(DirNameOf(label.c_str()));
+  if (!LabelBackupDir(label.c_str(), szDir, sizeof(szDir)) || !IsDirectory(szDir)) return;
+  if (bInstalled)
+    WriteLogF(2, "RemoveBackupDirectories: %s kept: the installed %s needs it", szDir, label.c_str());
+  else
+    WriteLogF(2, "RemoveBackupDirectories: %s kept: a revert to %s needs it", szDir, label.c_str());
+}
+
+/* Whether the release whose backup directory name is release is the fixpack of the directory
+   name fixpack or stands on it (a hotfix of it): that name begins it, and no further digit of a
+   fixpack number follows. */
+static BOOL StandsOn(const std::string& release, const std::string& fixpack) {
+  if (fixpack.empty() || release.size() < fixpack.size() || release.compare(0, fixpack.size(), fixpack) != 0)
+    return FALSE;
+  return release.size() == fixpack.size() || !isdigit((unsigned char)release[fixpack.size()]);
+}
+
+/* After a run that leaves the installed release as it was (an upgrade by a fix without labels,
+   the revert of a custom fix from its JVM backup): the backup directories of the listed labels
+   that are no longer installed go (fixpacks listed after the one installed, hotfixes another fix
+   has replaced); those of the labels still installed stay, since they hold what the reverts of
+   the installed fixes take (the base of each installed fix, the installed release's own), and so
+   does that of a replaced hotfix whose section the registry still holds, since a revert to it
+   takes its copies from there. The registry keeps its records. */
+static void RemoveLabelsNotInstalled(const char* lpRegistry) {
+  const std::string current = DirNameOf(canCurrentVersion);
+  if (!zfix::IsLabelDirName(current.c_str())) {
+    /* Without the installed release nothing can be told to be gone. */
+    WriteLogF(0, "RemoveBackupDirectories: ERROR: the installed release [%s] names no backup directory, all kept",
+              canCurrentVersion);
+    return;
+  }
+  std::vector<std::string> fixpacks = ListedLabels("FIXPACKS", lpRegistry);
+  std::vector<std::string> hotfixes = ListedLabels("HOTFIXES", lpRegistry);
+  /* The installed fixpack is the last listed one the installed release stands on; without one,
+     no listed fixpack can be told to be gone, and all of them count as installed. */
+  size_t installedFixpack = fixpacks.size();
+  for (size_t i = 0; i < fixpacks.size(); ++i)
+    if (StandsOn(current, DirNameOf(fixpacks[i].c_str()))) installedFixpack = i;
+  std::vector<std::string> gone;
+  std::vector<std::string> keptDirs;
+  for (size_t i = 0; i < fixpacks.size(); ++i) {
+    const std::string& label = fixpacks[i];
+    if (installedFixpack == fixpacks.size() || i <= installedFixpack) {
+      KeepLabelDirectory(label, TRUE, &keptDirs);
+    } else {
+      gone.push_back(label);
+    }
+  }
+  for (const std::string& label : hotfixes) {
+    const std::string section = "\"" + label + "\"";
+    if (DirNameOf(label.c_str()) == current)
+      KeepLabelDirectory(label, TRUE, &keptDirs);
+    else if (ProfileSectionHasKeys(section.c_str(), lpRegistry))
+      KeepLabelDirectory(label, FALSE, &keptDirs);
+    else
+      gone.push_back(label);
+  }
+  for (const std::string& label : gone)
+    if (std::find(keptDirs.begin(), keptDirs.end(), DirNameOf(label.c_str())) == keptDirs.end())
+      RemoveLabelDirectory(label.c_str());
+}
+
 void RemoveBackupDirectories(void) {
   char szRegistry[PATH_BUFFER];
   JoinPath(szRegistry, sizeof(szRegistry), gpProgramDir, gszPatchIniName);
-  if (giMode == MODE_REVERT) {
+  /* A custom fix's revert takes back only the custom fix: the release it leaves is the one
+     installed before, as after an upgrade. */
+  if (giMode == MODE_REVERT && !strstr(Str(STR_TITLE), "Custom"))
     RemoveRevertedLabels(szRegistry);
-  } else {
-    /* After an upgrade every listed label is still installed, and each fix needs the
-       backups in its base label's directory for its own revert. */
-    WriteLog("RemoveBackupDirectories: every listed label is still installed, its backups are kept", 2);
-  }
+  else
+    RemoveLabelsNotInstalled(szRegistry);
   if (dwUpgradeType == 1) DeleteFileA(gszLicenseCopyPath);
 }

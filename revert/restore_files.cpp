@@ -314,6 +314,52 @@ static void Remove(const std::string& path, BOOL* pbOK) {
   }
 }
 
+static std::string ExtensionOf(const char* lpFile) {
+  const char* dot = strrchr(lpFile, '.');
+  return dot ? dot + 1 : "";
+}
+
+/* Whether an entry without any copy stands for a file the label's release did not have: a file
+   with the extension "sym" or "sys" that came with a fix, or one recorded with the checksum 0. */
+static BOOL IsRemoval(const Entry& e) {
+  std::string ext = ExtensionOf(e.szFile);
+  return ext == "sym" || ext == "sys" || strcmp(e.szChecksum, "0") == 0;
+}
+
+/* Step 8 for one target: the label's version from another label's directory, or the target's
+   removal when the label's release did not have it. */
+static void RestoreWithoutCopy(const Entry& e, const std::string& t, const char* lpLabel, BOOL* pbOK) {
+  std::string ext = ExtensionOf(e.szFile);
+  if (ext == "sym" || ext == "sys") {
+    WriteLogF(3, "RestoreFiles: Removing %s", t.c_str());
+    Remove(t, pbOK);
+    return;
+  }
+  if (strcmp(e.szChecksum, "0") == 0) {
+    /* The label's release had no such file: a later fix added it. */
+    WriteLogF(3, "RestoreFiles: %s is absent in %s, removing it", t.c_str(), lpLabel);
+    Remove(t, pbOK);
+    return;
+  }
+  std::string shortName = FixFileBaseName(e.szBackup[0] ? e.szBackup : e.szFile);
+  WriteLog("RestoreFiles: Calling FindAndRestoreFile()", 3);
+  if (FindAndRestoreFile(shortName.c_str(), t.c_str(), e.szChecksum)) return;
+  if (strstr(e.szFile, "tessra")) {
+    WriteLog("RestoreFiles: matched tessra, continuing", 3);
+  } else if (HoldsAny(e.szFile, kSpecialFiles)) {
+    /* A special file does not count as a failure; a failure of an earlier file stands. */
+    WriteLogF(3, "RestoreFiles: We found a 'special' file: %s, bOK is %d", t.c_str(), *pbOK);
+    Remove(t, pbOK);
+  } else {
+    WriteLogF(0, "RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to %s", t.c_str());
+    *pbOK = FALSE;
+  }
+  /* No copy of the installed file is made under the label's backup name, jar and gz archives
+     included: the target still holds the newer version, and a later revert to the label would
+     take that copy for the label's own (as FindAndRestoreFile passes over a label without the
+     copy for the same reason). */
+}
+
 /* Steps 7 and 8: the label's version over every target. */
 static void RestoreTargets(const Entry& e, const char* lpLabel, BOOL* pbOK) {
   BOOL bBackupExists = e.szBackup[0] && DoesFileExist(e.szBackup);
@@ -321,61 +367,23 @@ static void RestoreTargets(const Entry& e, const char* lpLabel, BOOL* pbOK) {
             bBackupExists ? "RestoreFiles: Setting bBackupExists to TRUE for file %s"
                           : "RestoreFiles: Setting bBackupExists to FALSE for file %s",
             e.szBackup);
-  if (bBackupExists) {
-    for (const std::string& t : e.targets) {
-      if (CopyOver(e.szBackup, t.c_str())) {
-        WriteLogF(3, "RestoreFiles(): copied  %s to %s", e.szBackup, t.c_str());
-      } else {
-        /* A file left at the installed version is no restored release. */
-        WriteLogF(0, "RestoreFiles(): ERROR2: Failed to copy %s to %s", e.szBackup, t.c_str());
-        *pbOK = FALSE;
-      }
-    }
-    return;
-  }
-  char szExt[PATH_BUFFER];
-  const char* dot = strrchr(e.szFile, '.');
-  CopyText(szExt, sizeof(szExt), dot ? dot + 1 : "");
-  WriteLogF(3, "RestoreFiles(): extension %s to %s", szExt, e.szFile);
-  if (strcmp(szExt, "sym") == 0 || strcmp(szExt, "sys") == 0) {
-    for (const std::string& t : e.targets) {
-      WriteLogF(3, "RestoreFiles: Removing %s", t.c_str());
-      Remove(t, pbOK);
-    }
-    return;
-  }
-  if (strcmp(e.szChecksum, "0") == 0) {
-    /* The label's release had no such file: a later fix added it. */
-    for (const std::string& t : e.targets) {
-      WriteLogF(3, "RestoreFiles: %s is absent in %s, removing it", t.c_str(), lpLabel);
-      Remove(t, pbOK);
-    }
-    return;
-  }
-  std::string shortName = FixFileBaseName(e.szBackup[0] ? e.szBackup : e.szFile);
+  if (!bBackupExists) WriteLogF(3, "RestoreFiles(): extension %s to %s", ExtensionOf(e.szFile).c_str(), e.szFile);
   for (const std::string& t : e.targets) {
-    WriteLog("RestoreFiles: Calling FindAndRestoreFile()", 3);
-    if (FindAndRestoreFile(shortName.c_str(), t.c_str(), e.szChecksum)) continue;
-    if (strstr(e.szFile, "tessra")) {
-      WriteLog("RestoreFiles: matched tessra, continuing", 3);
-    } else if (HoldsAny(e.szFile, kSpecialFiles)) {
-      /* A special file does not count as a failure; a failure of an earlier file stands. */
-      WriteLogF(3, "RestoreFiles: We found a 'special' file: %s, bOK is %d", t.c_str(), *pbOK);
-      Remove(t, pbOK);
+    if (!bBackupExists) {
+      RestoreWithoutCopy(e, t, lpLabel, pbOK);
+    } else if (CopyOver(e.szBackup, t.c_str())) {
+      WriteLogF(3, "RestoreFiles(): copied  %s to %s", e.szBackup, t.c_str());
     } else {
-      WriteLogF(0, "RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to %s", t.c_str());
+      /* A file left at the installed version is no restored release. */
+      WriteLogF(0, "RestoreFiles(): ERROR2: Failed to copy %s to %s", e.szBackup, t.c_str());
       *pbOK = FALSE;
-    }
-    if ((strcmp(szExt, "jar") == 0 || strcmp(szExt, "gz") == 0) && e.szBackup[0] && !DoesFileExist(e.szBackup)) {
-      if (CopyFiles(t.c_str(), e.szBackup))
-        WriteLogF(3, "RestoreFiles(): created backup %s for a new %s ", e.szBackup, t.c_str());
-      else
-        WriteLogF(0, "RestoreFiles(): ERROR3: Failed to copy %s to %s", t.c_str(), e.szBackup);
     }
   }
 }
 
-/* Step 9: a program file that a data directory holds too is restored there as well. */
+/* Step 9: a program file that a data directory holds too is restored there as well. A file the
+   label's release did not have in the program directory was removed there; a data directory's
+   file of the same name is not this entry's file and stays as it is. */
 static void RestoreInDataDirs(const Entry& e, BOOL* pbOK) {
   if (e.bData || e.bSystem) return;
   for (const std::string& d : DataDirs()) {
@@ -385,7 +393,13 @@ static void RestoreInDataDirs(const Entry& e, BOOL* pbOK) {
     }
     std::string path = d + "\\" + e.szFile;
     if (!DoesFileExist(path.c_str())) continue;
-    if (e.szBackup[0] && CopyOver(e.szBackup, path.c_str())) {
+    const BOOL bBackupExists = e.szBackup[0] && DoesFileExist(e.szBackup);
+    if (!bBackupExists && IsRemoval(e)) {
+      WriteLogF(3, "RestoreFiles(): %s left as it is: the release had no %s in the program directory", path.c_str(),
+                e.szFile);
+      continue;
+    }
+    if (bBackupExists && CopyOver(e.szBackup, path.c_str())) {
       WriteLogF(3, "RestoreFiles(): copied  %s to %s", e.szBackup, path.c_str());
       continue;
     }

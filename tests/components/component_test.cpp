@@ -4,6 +4,7 @@
 
 #include "resources/resource.h"
 
+#include <algorithm>
 #include <functional>
 
 using fixture::Contains;
@@ -132,9 +133,10 @@ TEST_F(ComponentTest, BuilderRefusesTreesTheUpdatersCannotTake)
     }
 }
 
-// The script library with no earlier version in a data directory: the pack of an empty list
-// fails, and nothing there is deleted or unpacked; the other data directory is upgraded.
-TEST_F(ComponentTest, ScriptLibraryWithoutEarlierVersionIsLeftAlone)
+// The script library with no earlier version in a data directory: nothing there to back up,
+// which is no failure; the new version is installed beside the site's own script, and the other
+// data directory is upgraded as well.
+TEST_F(ComponentTest, ScriptLibraryWithoutEarlierVersionIsInstalled)
 {
     std::string fix = Fix();
     InstallBase();
@@ -143,9 +145,13 @@ TEST_F(ComponentTest, ScriptLibraryWithoutEarlierVersionIsLeftAlone)
     PutFile(Data(1) + "\\halvex\\js\\site.js", "the site's own script");
     ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
-    EXPECT_EQ(std::vector<std::string>{"SITE.JS"}, FilesIn(Data(1) + "\\halvex\\js"));
-    EXPECT_TRUE(FilesIn(Data(1) + "\\halvex\\template").empty());
-    EXPECT_TRUE(Contains(log, "Failed Backing up " + Upper(Data(1)) + "\\" + kDojoEntry + " to ")) << log;
+    std::vector<std::string> js = FilesIn(trees_ + "\\fix\\data\\halvex\\js");
+    js.push_back("SITE.JS");
+    std::sort(js.begin(), js.end());
+    EXPECT_EQ(js, FilesIn(Data(1) + "\\halvex\\js"));
+    EXPECT_EQ("the site's own script", ReadFile(Data(1) + "\\halvex\\js\\site.js"));
+    ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\template", Data(1) + "\\halvex\\template");
+    EXPECT_FALSE(Contains(log, "Failed Backing up " + Upper(Data(1)) + "\\" + kDojoEntry + " to ")) << log;
     ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\js", Data(2) + "\\halvex\\js");
     ExpectSameFiles(trees_ + "\\fix\\data\\halvex\\template", Data(2) + "\\halvex\\template");
 }
@@ -229,4 +235,47 @@ TEST_F(ComponentTest, FailedPackLeavesEveryTreeAsItIs)
           std::string("CreateUpgradedFiles: ERROR: Failed Backing up "), std::string("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ")})
         EXPECT_TRUE(Contains(log, line)) << line << "\n" << log;
     EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting")) << log;
+}
+
+// A component tree that is absent, or a folder without a file, has nothing to back up: that is
+// no failure. The fix's tree is installed, and the revert removes it again, in both data
+// directories.
+TEST_F(ComponentTest, AbsentOrEmptyTreeIsInstalledAndRevertRemovesIt)
+{
+    for (bool keepFolders : {false, true}) {
+        SCOPED_TRACE(keepFolders ? "empty trees" : "absent trees");
+        std::string fix = Fix();
+        InstallBase();
+        std::vector<std::string> trees = {program_ + "\\jvm", program_ + "\\kws",
+                                          program_ + "\\osgi\\shared\\eclipse\\plugins"};
+        for (int i = 1; i <= partitions_; ++i)
+            for (const char* t : {"\\halvex\\js\\dojo-1.16.2", "\\halvex\\template\\dojo-1.16.2", "\\halvex\\html\\ckeditor"})
+                trees.push_back(Data(i) + t);
+        for (const std::string& tree : trees) {
+            fixture::RemoveTree(tree);
+            if (keepFolders) {
+                ASSERT_TRUE(CreateDirectoryA(tree.c_str(), NULL)) << tree;
+            }
+        }
+        if (!keepFolders)
+            fixture::RemoveTree(program_ + "\\osgi");
+
+        ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+        ExpectComponentsAre("fix");
+        for (const char* stem : {"jvm", "kwswindows", "osgi_plugins", "ckeditor", "hlv-dojo"})
+            EXPECT_FALSE(BackupOf(stem).empty()) << "no backup of " << stem;
+
+        DeleteFileA(fixture::TempLog().c_str());
+        ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+        std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+        for (const std::string& tree : trees)
+            EXPECT_TRUE(FilesIn(tree).empty()) << tree;
+        for (int i = 1; i <= partitions_; ++i)
+            for (const char* t : {"\\halvex\\js\\dojo-1.17.0", "\\halvex\\template\\dojo-1.17.0"})
+                EXPECT_FALSE(FileExists(Data(i) + t)) << Data(i) + t;
+        EXPECT_FALSE(FileExists(program_ + "\\jvm")) << log;
+        EXPECT_FALSE(FileExists(program_ + "\\kws")) << log;
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+    }
 }

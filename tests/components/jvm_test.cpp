@@ -6,6 +6,8 @@
 
 #include "resources/resource.h"
 
+#include <algorithm>
+
 using fixture::Contains;
 using fixture::FileExists;
 using fixture::ReadFile;
@@ -168,4 +170,69 @@ TEST_F(ComponentTest, FullDiskPackLeavesTheTreeAsItIs)
     ExpectSameFiles(before, program_ + "\\jvm");
     fixture::RemoveProduct();
     fixture::RemoveTree(root);
+}
+
+// The runtime is replaced only by a complete one. A gold copy that cannot be copied or is no
+// cabinet is passed over: the runtime stays whole, goes into the backup and gives way to the
+// fix's. A patcher zip that cannot be extracted whole, or whose work folder cannot be made (a
+// file holds its name), fails the upgrade before anything changed: the runtime stays as it was,
+// and no member lands in the program directory.
+TEST_F(ComponentTest, JvmIsReplacedOnlyByAWholeRuntime)
+{
+    enum Lay { GOLD_NOT_COPIED, GOLD_NO_CABINET, ZIP_DAMAGED, ZIP_WORK_FOLDER_A_FILE };
+    struct Case {
+        const char* what;
+        Lay lay;
+        bool upgraded;
+    } cases[] = {{"gold copy that cannot be copied", GOLD_NOT_COPIED, true},
+                 {"gold copy that is no cabinet", GOLD_NO_CABINET, true},
+                 {"patcher zip with a damaged member", ZIP_DAMAGED, false},
+                 {"patcher zip whose work folder is a file", ZIP_WORK_FOLDER_A_FILE, false}};
+    std::string fix = Fix();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallBase(1);
+        const std::string jvm = program_ + "\\jvm", label = program_ + "\\Release1451FP1";
+        std::vector<ZipMember> gold = GoldRuntime(jvm);
+        PutFile(jvm + "\\lib\\rt.jar", "patched core classes\r\n");
+        CreateDirectoryA(label.c_str(), NULL);
+        if (c.lay == GOLD_NOT_COPIED) {
+            const std::string staged = dir_ + "\\gold";
+            fixture::RemoveTree(staged);
+            WriteMembers(staged + "\\jvm", gold);
+            ASSERT_EQ(0, fixture::Run("\"" + fixture::BinDir() + "\\cabarc.exe\" -r -p n \"" + program_ + "\\" +
+                                          kJvmBackup + "\" jvm\\*",
+                                      staged));
+            ASSERT_TRUE(CreateDirectoryA((program_ + "\\GOLD_JVM.bak").c_str(), NULL));
+        } else if (c.lay == GOLD_NO_CABINET) {
+            ASSERT_TRUE(fixture::WriteFile(program_ + "\\" + kJvmBackup, "not a cabinet"));
+        } else {
+            const std::string zip = jvm + "\\jvm_standalone_bck.zip";
+            ASSERT_TRUE(WriteZip(zip, gold));
+            if (c.lay == ZIP_DAMAGED)
+                ASSERT_TRUE(fixture::WriteFile(zip, DamagedMember(ReadFile(zip), gold.back().name)));
+            else
+                ASSERT_TRUE(fixture::WriteFile(program_ + "\\jvm_dst", "a file where the work folder belongs"));
+        }
+        const std::string before = dir_ + "\\before";
+        fixture::RemoveTree(before);
+        fixture::CopyTree(jvm, before);
+
+        int code = RunUnattended(fix, dir_);
+        std::string log = fixture::TempLog() + ReadFile(program_ + "\\UPGRADE.LOG");
+        if (c.upgraded) {
+            EXPECT_EQ(0, code) << log;
+            ExpectSameFiles(trees_ + "\\fix\\program\\jvm", jvm);
+            ExpectSameFiles(before, Unpacked(program_ + "\\" + kJvmBackup, "jvm-backup") + "\\jvm");
+        } else {
+            EXPECT_EQ(-1, code) << log;
+            ExpectSameFiles(before, jvm);
+            for (const ZipMember& m : gold)
+                EXPECT_FALSE(FileExists(program_ + "\\" + m.name)) << m.name;
+        }
+        for (const char* gone : {"jvm_old", "jvm_new", "java.pol.tmp"})
+            EXPECT_FALSE(FileExists(program_ + "\\" + gone)) << gone;
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+    }
 }

@@ -52,7 +52,8 @@ TEST(ZipExtraction, EveryMemberLandsBelowTheCurrentDirectory)
     ASSERT_TRUE(SetCurrentDirectoryA(dest.c_str()));
     unzFile uf = unzOpen64(zip.c_str());
     ASSERT_TRUE(uf != NULL);
-    EXPECT_EQ(0, ExtractZipAll(uf, 0, 1, NULL));
+    // Refused members are passed over, and the extraction says that it is not whole.
+    EXPECT_EQ(ZIP_MEMBER_REFUSED, ExtractZipAll(uf, 0, 1, NULL));
     unzClose(uf);
     SetCurrentDirectoryA(dir.c_str());
     std::string log = ReadFile(gszTempLogPath);
@@ -81,4 +82,82 @@ TEST(ZipExtraction, MakeDirChainCreatesEachStep)
     EXPECT_TRUE(IsDir(dir + "\\one\\two\\three"));
     MakeDirChain((dir + "\\one\\two\\three").c_str());  // existing directories are no failure
     EXPECT_TRUE(IsDir(dir + "\\one\\two\\three"));
+}
+
+namespace {
+
+/* Extracts the archive into a new folder dest below dir; ExtractZipAll's result. */
+int ExtractInto(const std::string& dir, const std::vector<ZipMember>& members, std::string* log)
+{
+    const std::string dest = dir + "\\dest", zip = dir + "\\members.zip";
+    fixture::RemoveTree(dest);
+    CreateDirectoryA(dest.c_str(), NULL);
+    EXPECT_TRUE(WriteZip(zip, members));
+    if (gpLogFile)
+        fclose(gpLogFile);  /* a log of this case alone */
+    gpLogFile = NULL;
+    EXPECT_EQ(1, OpenUpgradeLog());
+    SetCurrentDirectoryA(dest.c_str());
+    unzFile uf = unzOpen64(zip.c_str());
+    EXPECT_TRUE(uf != NULL);
+    int result = uf ? ExtractZipAll(uf, 0, 1, NULL) : 1;
+    if (uf)
+        unzClose(uf);
+    SetCurrentDirectoryA(dir.c_str());
+    *log = ReadFile(gszTempLogPath);
+    return result;
+}
+
+}  // namespace
+
+// A member name of 256 characters or more does not fit the name buffer: the member is refused,
+// and its log line shows the name cut inside the buffer. The members around it are extracted.
+TEST(ZipExtraction, LongMemberNamesAreRefused)
+{
+    const std::string dir = fixture::ScratchDir("ZipLongNames");
+    for (size_t length : {256u, 300u, 1000u}) {
+        SCOPED_TRACE(length);
+        std::string name = "d/";
+        while (name.size() < length)
+            name += (char)('a' + name.size() % 26);
+        std::string log;
+        EXPECT_EQ(ZIP_MEMBER_REFUSED, ExtractInto(dir, {{"before.txt", "1"}, {name, "must not be written"}, {"after.txt", "2"}},
+                                                  &log));
+        const std::string line = "Refused the zip member " + name.substr(0, 255) + "...: its name of " +
+                                 std::to_string(length) + " characters is too long";
+        EXPECT_TRUE(Contains(log, line)) << log;
+        EXPECT_EQ("1", ReadFile(dir + "\\dest\\before.txt"));
+        EXPECT_EQ("2", ReadFile(dir + "\\dest\\after.txt"));
+        EXPECT_FALSE(FileExists(dir + "\\dest\\d"));
+    }
+}
+
+// An extraction that stops before its end (a member whose data is damaged, a member that cannot
+// be created) is not reported as a whole one.
+TEST(ZipExtraction, ExtractionThatStopsIsReported)
+{
+    const std::string dir = fixture::ScratchDir("ZipStops");
+    std::string log;
+    EXPECT_EQ(0, ExtractInto(dir, {{"a.txt", "whole"}, {"b/c.txt", "whole too"}}, &log)) << log;
+
+    EXPECT_NE(0, ExtractInto(dir, {{"a.txt", "first"}, {"blocker", "a file"}, {"blocker/inner.txt", "no folder for it"},
+                                   {"z.txt", "last"}},
+                             &log)) << log;
+    EXPECT_TRUE(Contains(log, "error opening blocker/inner.txt")) << log;
+
+    std::vector<ZipMember> members = {{"a.txt", "first"}, {"b.txt", std::string(5000, 'b')}, {"c.txt", "last"}};
+    const std::string zip = dir + "\\damaged.zip";
+    ASSERT_TRUE(WriteZip(zip, members));
+    const std::string damaged = DamagedMember(ReadFile(zip), "b.txt");
+    ASSERT_NE(ReadFile(zip), damaged);
+    ASSERT_TRUE(fixture::WriteFile(zip, damaged));
+    const std::string dest = dir + "\\dest";
+    fixture::RemoveTree(dest);
+    CreateDirectoryA(dest.c_str(), NULL);
+    SetCurrentDirectoryA(dest.c_str());
+    unzFile uf = unzOpen64(zip.c_str());
+    ASSERT_TRUE(uf != NULL);
+    EXPECT_NE(0, ExtractZipAll(uf, 0, 1, NULL));
+    unzClose(uf);
+    SetCurrentDirectoryA(dir.c_str());
 }

@@ -13,4 +13,8 @@ struct ZipMember {
 /* Writes the members, deflated, in order; false when minizip refuses a step. */
 bool WriteZip(const std::string& path, const std::vector<ZipMember>& members);
 
+/* The archive's bytes with the stored data of the member lpName spoilt: reading it fails or its
+   checksum does not match. */
+std::string DamagedMember(std::string zip, const std::string& name);
+
 #endif

@@ -424,6 +424,7 @@ TEST_F(HostileEngine, ZipMembersThatLeaveTheTreeAreWrittenNowhere)
         {fixture::BinDir().substr(0, 2) + "/zfix_hostile_zip_drive.txt", "planted by a drive"},
         {"conf/aux.txt", "a device"},
         {"conf/", ""},
+        {"conf/" + std::string(291, 'l') + ".txt", "a name longer than the name buffer"},
     };
     const std::string zip = dir_ + "\\kwswindows.zip";
     ASSERT_TRUE(WriteZip(zip, members));
@@ -454,6 +455,10 @@ TEST_F(HostileEngine, ZipMembersThatLeaveTheTreeAreWrittenNowhere)
                                 "conf/aux.txt"})
         EXPECT_TRUE(Contains(upgrade.log, std::string("Refused the zip member ") + refused + ": its path leaves the destination directory"))
             << refused << "\n" << upgrade.log;
+    // The long name is shown cut inside the extraction's name buffer, and nothing past it.
+    EXPECT_TRUE(Contains(upgrade.log, "Refused the zip member " + members.back().name.substr(0, 255) +
+                                          "...: its name of 300 characters is too long"))
+        << upgrade.log;
     for (const std::string& root : {std::string("C:"), fixture::BinDir().substr(0, 2)}) {
         EXPECT_FALSE(fixture::FileExists(root + "\\zfix_hostile_zip_root.txt"));
         EXPECT_FALSE(fixture::FileExists(root + "\\zfix_hostile_zip_drive.txt"));

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -105,6 +108,27 @@ TEST(Names, ArchiveMembers) {
   };
   for (const auto& c : cases) EXPECT_EQ(c.inside, zfix::MemberStaysInside(c.name)) << c.name;
   EXPECT_FALSE(zfix::MemberStaysInside(nullptr));
+}
+
+// A member name as the unzip reader leaves it in the extraction's 256-byte name buffer: a name
+// of 256 bytes or more arrives cut and without its NUL. It is refused, and what the refusal's
+// log line shows of it ends inside the buffer.
+TEST(Names, ArchiveMemberNameBuffer) {
+  const size_t kBuffer = 256;
+  for (size_t length : {0u, 1u, 255u, 256u, 257u, 300u, 70000u}) {
+    SCOPED_TRACE(length);
+    std::string stored(length, 'n');
+    for (size_t i = 0; i < length; i += 7) stored[i] = '/';
+    // Exactly the buffer's bytes on the heap: a read past them is caught by the sanitizer build.
+    std::unique_ptr<char[]> buffer(new char[kBuffer]);
+    const size_t copied = std::min(length, kBuffer);
+    std::memcpy(buffer.get(), stored.data(), copied);
+    if (copied < kBuffer) buffer[copied] = '\0';
+    const bool whole = zfix::MemberNameWhole(buffer.get(), kBuffer, length);
+    EXPECT_EQ(length < kBuffer, whole);
+    const std::string shown(buffer.get());  // what the log line reads
+    EXPECT_EQ(stored.substr(0, std::min(length, kBuffer - 1)), shown);
+  }
 }
 
 // Names read from an INI value, joined to their directory: exactly, or refused with the reason.

@@ -118,4 +118,65 @@ TEST_F(BackupDirs, RemoveBackupDirectoriesEmptiesTheRevertedLabelsDirectoriesAnd
       Contains(RunLog(), "Getting profile string for Label003, section FIXPACKS in " + p + "\\PATCH.INI: error: "));
 }
 
+// An upgrade by a fix without labels leaves the installed release as it was: the backup
+// directories of the listed labels no longer installed (a fixpack listed after the installed
+// one, a hotfix another one replaced) go, those of the installed labels stay with the copies
+// their reverts take, so does that of a replaced hotfix whose section a revert to it reads, and
+// the registry stays as it is.
+TEST_F(BackupDirs, PlainFixUpgradeRemovesOnlyTheDirectoriesOfLabelsNoLongerInstalled) {
+  std::string program = InstallBase();
+  const std::string registry = program + "\\PATCH.INI";
+  const std::string text =
+      "[FIXPACKS]\r\n"
+      "Label001=\"Release 14.5.0|January 9, 2026\"\r\n"
+      "Label002=\"" +
+      std::string(kBaseLabel) +
+      "\"\r\n"
+      "Label003=\"Release 14.5.1FP2|July 2, 2026\"\r\n"
+      "[HOTFIXES]\r\n"
+      "Label001=\"Release 14.5.1FP1 HF3|February 1, 2026\"\r\n"
+      "Label002=\"Release 14.5.1FP1 HF2|January 20, 2026\"\r\n"
+      "[\"Release 14.5.1FP1 HF2|January 20, 2026\"]\r\n"
+      "BackupName001=Release1451FP1HF2\\tdx0001.IIB\r\n"
+      "File001=tdx.exe\r\n"
+      "Checksum001=0x1234\r\n";
+  ASSERT_TRUE(fixture::WriteFile(registry, text));
+  const struct {
+    const char* dir;
+    bool stays;
+  } dirs[] = {{"Release1450", true},
+               {"Release1451FP1", true},
+               {"Release1451FP2", false},
+               {"Release1451FP1HF3", false},
+               {"Release1451FP1HF2", true}};
+  for (const auto& d : dirs) {
+    CreateDirectoryA((program + "\\" + d.dir).c_str(), NULL);
+    ASSERT_TRUE(fixture::WriteFile(program + "\\" + d.dir + "\\tdx0001.IIB", "a backup copy"));
+  }
+
+  ASSERT_EQ(0, RunUnattended(Fix("hf21", "", "plain")));
+
+  for (const auto& d : dirs) {
+    SCOPED_TRACE(d.dir);
+    if (d.stays)
+      EXPECT_EQ("a backup copy", fixture::ReadFile(program + "\\" + d.dir + "\\tdx0001.IIB"));
+    else
+      EXPECT_FALSE(fixture::FileExists(program + "\\" + d.dir));
+  }
+  char value[300];
+  GetPrivateProfileStringA("HOTFIXES", "Label001", "DEFAULT", value, sizeof(value), registry.c_str());
+  EXPECT_STREQ("Release 14.5.1FP1 HF3|February 1, 2026", value);
+  GetPrivateProfileStringA("FIXPACKS", "Label003", "DEFAULT", value, sizeof(value), registry.c_str());
+  EXPECT_STREQ("Release 14.5.1FP2|July 2, 2026", value);
+  const std::string p = Upper(program);
+  ExpectLogLines(
+      RunLog(), {"UpgradeZorelVersion: Calling RemoveBackupDirectories 3",
+                 "RemoveBackupDirectories: " + p +
+                     "\\Release1450 kept: the installed Release 14.5.0|January 9, "
+                     "2026 needs it",
+                 "RemoveBackupDirectories: " + p + "\\Release1451FP1 kept: the installed " + kBaseLabel + " needs it",
+                 "RemoveBackupDirectories: " + p +
+                     "\\Release1451FP1HF2 kept: a revert to Release 14.5.1FP1 HF2|January 20, 2026 needs it"});
+}
+
 }  // namespace

@@ -201,6 +201,40 @@ TEST_F(RevertTest, BackupGradesAndCopiesFoundInOtherLabelsDirectories) {
             Upper(dir_ + "\\product\\DATA2") + "\\templates\\report.tpl",
         "RestoreFiles(): Finished, returning bOK = 0", "RestoreBaseRelease: ERROR: Couldn't restore the base release"},
        nullptr},
+      {"files the base did not have are removed from the program directory only, and a data directory's "
+       "file of the same name is no failure",
+       [&](const std::string&, const std::string&) {
+         ASSERT_TRUE(fixture::WriteFile(program_ + "\\lib\\added.sym", "symbols of a later release"));
+         AddBaseEntry(17, "lib\\added.sym", "0x5", std::string(kBaseDir) + "\\added0017.IIB");
+         for (const char* name : {"\\sig\\hf21.sf", "\\lib\\added.sym"}) {
+           const std::string path = dir_ + "\\product\\DATA1" + name;
+           CreateDirectoryA(path.substr(0, path.find_last_of('\\')).c_str(), NULL);
+           ASSERT_TRUE(fixture::WriteFile(path, "a data file of the same name"));
+         }
+       },
+       0,
+       {"RestoreFiles: Removing " + program + "\\lib\\added.sym", "RestoreFiles(): Finished, returning bOK = 1"},
+       [&] {
+         EXPECT_FALSE(fixture::FileExists(program_ + "\\lib\\added.sym"));
+         EXPECT_EQ("a data file of the same name", ReadFile(dir_ + "\\product\\DATA1\\sig\\hf21.sf"));
+         EXPECT_EQ("a data file of the same name", ReadFile(dir_ + "\\product\\DATA1\\lib\\added.sym"));
+       }},
+      {"an archive without any copy is no restore, and no copy of the installed one is left under the "
+       "label's name",
+       [&](const std::string&, const std::string&) {
+         ASSERT_TRUE(fixture::WriteFile(program_ + "\\lib\\tool.jar", "archive of a later release"));
+         ASSERT_TRUE(fixture::WriteFile(program_ + "\\lib\\pack.gz", "archive of a later release"));
+         AddBaseEntry(17, "lib\\tool.jar", "0x5", std::string(kBaseDir) + "\\tool0017.IIB");
+         AddBaseEntry(18, "lib\\pack.gz", "0x6", std::string(kBaseDir) + "\\pack0018.IIB");
+       },
+       1,
+       {"RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to " + program + "\\lib\\tool.jar",
+        "RestoreFiles(): 1 ERROR: Setting bOK to FALSE for to " + program + "\\lib\\pack.gz",
+        "RestoreFiles(): Finished, returning bOK = 0"},
+       [&] {
+         EXPECT_FALSE(fixture::FileExists(program_ + "\\" + kBaseDir + "\\tool0017.IIB"));
+         EXPECT_FALSE(fixture::FileExists(program_ + "\\" + kBaseDir + "\\pack0018.IIB"));
+       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
