@@ -65,7 +65,9 @@ mount -t tmpfs tmpfs /run; mount -t tmpfs tmpfs /tmp
 ip link set lo up; hostname smoke
 # QEMU's user network; the archive's address as the host resolves it (the host's resolver may
 # not answer the guest).
-ip link set eth0 up && ip addr add 10.0.2.15/24 dev eth0 && ip route add default via 10.0.2.2
+modprobe virtio_net; sleep 1
+nic=$(ls /sys/class/net | grep -vx lo | head -n 1)   # eth0 or ens3, by the kernel's naming
+ip link set "$nic" up && ip addr add 10.0.2.15/24 dev "$nic" && ip route add default via 10.0.2.2
 echo "nameserver 10.0.2.3" > /etc/resolv.conf
 modprobe 9pnet_virtio; modprobe 9p
 mkdir -p /mnt/zfix /mnt/out
