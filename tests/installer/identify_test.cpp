@@ -147,7 +147,8 @@ TEST_F(Identification, ACustomFixsBackupDirectoryIsAPlainName)
     } rows[] = {
         {"release text of the base", kBaseLabel, "Release1451FP1"},
         {"release text naming a drive's folder", "C:\\hostile_custom|May 1, 2020", ""},
-        {"release text naming a step up", "..\\..\\hostile_custom|May 1, 2020", ""},
+        // The directory name leaves out the dots: \\hostile_custom, a network path.
+        {"release text naming a network path", "..\\..\\hostile_custom|May 1, 2020", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
