@@ -13,6 +13,7 @@
 #include "installer/text.h"
 #include "package/file_entry.h"
 #include "package/fix_record.h"
+#include "package/names.h"
 #include "records/zorel_ini.h"
 #include "revert/backup_dirs.h"
 
@@ -193,6 +194,8 @@ std::vector<std::string> ConfigurationFiles(void)
 {
     char szName[PATH_BUFFER];
     LabelDirName(gszRevertLabel, szName);
+    /* The target's copy lies in its backup directory, a plain name below each directory. */
+    const BOOL bLabelCopy = zfix::IsLabelDirName(szName);
     std::vector<std::string> dirs;
     for (int i = 0; i < giPartitions && gpZorelData; ++i)
         dirs.push_back(gpZorelData[i]);
@@ -204,7 +207,8 @@ std::vector<std::string> ConfigurationFiles(void)
         JoinPath(szBackDir, sizeof(szBackDir), dir.c_str(), szName);
         JoinPath(szCopy, sizeof(szCopy), szBackDir, "ZOREL_INI.BCK");
         files.push_back(szIni);
-        files.push_back(szCopy);
+        if (bLabelCopy)
+            files.push_back(szCopy);
     }
     files.push_back(InProgramDir("PATCH.INI"));
     return files;
@@ -234,10 +238,46 @@ BOOL CopyConfiguration(std::vector<NoteValue>* lpValues)
     return TRUE;
 }
 
-/* The copies a note names: each path with its copy ("" for a file that was not there). */
+/* Whether two paths name the same file or folder, whatever their case or spelling. */
+BOOL SamePath(const char* lpA, const char* lpB)
+{
+    char szA[PATH_BUFFER], szB[PATH_BUFFER];
+    DWORD a = GetFullPathNameA(lpA, sizeof(szA), szA, NULL), b = GetFullPathNameA(lpB, sizeof(szB), szB, NULL);
+    if (a == 0 || a >= sizeof(szA) || b == 0 || b >= sizeof(szB))
+        return FALSE;
+    char szLongA[PATH_BUFFER], szLongB[PATH_BUFFER];
+    a = GetLongPathNameA(szA, szLongA, sizeof(szLongA));
+    b = GetLongPathNameA(szB, szLongB, sizeof(szLongB));
+    return _stricmp(a > 0 && a < sizeof(szLongA) ? szLongA : szA, b > 0 && b < sizeof(szLongB) ? szLongB : szB) == 0;
+}
+
+/* The backup directory a note names, held to where the run keeps it: a plain label directory name
+   directly below the program directory, named by its full path (as the run writes it) or by its
+   name alone. Anyone who can write the program directory can plant a note, and the undo and the
+   completion copy over, move and delete files in it. */
+BOOL NotedLabelDir(const char* lpCaller, const char* lpNoted, char* lpOut, size_t cbOut)
+{
+    const char* lpName = FixFileBaseName(lpNoted);
+    size_t len = gpProgramDir ? strlen(gpProgramDir) : 0;
+    BOOL bOk = zfix::IsLabelDirName(lpName) && len > 0 &&
+               BuildPath(lpOut, cbOut, "%s%s%s", gpProgramDir, gpProgramDir[len - 1] == '\\' ? "" : "\\", lpName);
+    if (bOk && strcmp(lpNoted, lpName) != 0)
+        bOk = SamePath(lpNoted, lpOut);
+    if (bOk)
+        return TRUE;
+    WriteLogF(0, "%s: ERROR: the note names the backup directory %s, which is not one below %s; it is left alone", lpCaller,
+              lpNoted, gpProgramDir ? gpProgramDir : "the program directory");
+    *lpOut = '\0';
+    return FALSE;
+}
+
+/* The copies a note names: each path with its copy ("" for a file that was not there). Only the
+   files the revert's configuration step changes (ConfigurationFiles) and their copies in the
+   program directory are taken: the note's values are put back, and removed, as they stand. */
 std::vector<std::pair<std::string, std::string>> NotedCopies(const std::string& note)
 {
     std::vector<std::pair<std::string, std::string>> copies;
+    std::vector<std::string> files;
     for (int n = 1;; ++n) {
         char szKey[16], szFile[PATH_BUFFER] = "", szCopy[PATH_BUFFER] = "";
         FormatText(szKey, sizeof(szKey), "File%03d", n);
@@ -245,6 +285,18 @@ std::vector<std::pair<std::string, std::string>> NotedCopies(const std::string& 
             break;
         FormatText(szKey, sizeof(szKey), "Copy%03d", n);
         GetPrivateProfileStringA(kCopies, szKey, "", szCopy, sizeof(szCopy), note.c_str());
+        if (files.empty())
+            files = ConfigurationFiles();
+        BOOL bFile = FALSE;
+        for (const std::string& f : files)
+            bFile = bFile || SamePath(szFile, f.c_str());
+        char szOwn[32];
+        FormatText(szOwn, sizeof(szOwn), "REVERT_RUN%03d.BCK", n);
+        if (!bFile || (*szCopy && !SamePath(szCopy, InProgramDir(szOwn).c_str()))) {
+            WriteLogF(0, "CompleteInterruptedRevert: ERROR: %s names %s with the copy %s, which the revert does not keep; "
+                      "left alone", note.c_str(), szFile, szCopy);
+            continue;
+        }
         copies.push_back(std::make_pair(std::string(szFile), std::string(szCopy)));
     }
     return copies;
@@ -467,6 +519,18 @@ BOOL CompleteRevert(const zfix::FIXRECORD& record)
         WriteLogF(0, "CompleteInterruptedRevert: ERROR: %s does not name the revert's target and backup directory", note.c_str());
         return FALSE;
     }
+    /* The target becomes a quoted word of the release-string tool's command line, and its backup
+       directory name a folder below the program and data directories. */
+    char szTargetDir[PATH_BUFFER];
+    if (!zfix::IsQuotableText(szTarget) || !zfix::IsLabelDirName(LabelDirName(szTarget, szTargetDir))) {
+        WriteLogF(0, "CompleteInterruptedRevert: ERROR: %s names the target %s, which holds a '\"' or names no plain "
+                  "backup directory; it is left alone", note.c_str(), szTarget);
+        return FALSE;
+    }
+    char szNoted[PATH_BUFFER];
+    CopyText(szNoted, sizeof(szNoted), szLabelDir);
+    if (!NotedLabelDir("CompleteInterruptedRevert", szNoted, szLabelDir, sizeof(szLabelDir)))
+        return FALSE;
     WriteLogF(0, "CompleteInterruptedRevert: The revert of %s to %s did not complete; completing it from the step %s",
               szThisFix, szTarget, szStep);
     RevertState kept;
@@ -582,6 +646,10 @@ BOOL UndoInterruptedRun(void)
     GetPrivateProfileStringA(kSection, "LabelDir", "", szLabelDir, sizeof(szLabelDir), note.c_str());
     GetPrivateProfileStringA(kSection, "PatchIni", "1", szPatchIni, sizeof(szPatchIni), note.c_str());
     if (!NoteOfThisFix(note, szThisFix, "UndoInterruptedRun") || !*szLabelDir)
+        return FALSE;
+    char szNoted[PATH_BUFFER];
+    CopyText(szNoted, sizeof(szNoted), szLabelDir);
+    if (!NotedLabelDir("UndoInterruptedRun", szNoted, szLabelDir, sizeof(szLabelDir)))
         return FALSE;
     WriteLogF(0, "UndoInterruptedRun: The run of %s did not complete; undoing it from %s", szThisFix, szLabelDir);
     BOOL bFiles = UndoFiles(record, szLabelDir);

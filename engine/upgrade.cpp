@@ -11,6 +11,7 @@
 #include "installer/file_copy.h"
 #include "installer/memory_blocks.h"
 #include "installer/paths.h"
+#include "package/fix_format.h"
 #include "package/fix_record.h"
 #include "records/patch_ini.h"
 #include "records/zorel_ini.h"
@@ -69,6 +70,13 @@ static int SpecialFixpackRevert(char* lpFixLabel)
 static BOOL BuildCommitTable(const zfix::FIXRECORD& record)
 {
     DWORD dwEntries = record.header.dwFileEntries;
+    /* One slot per entry number and slot 0: a count beyond the format's limit would wrap the size
+       in 32 bits (the description reader refuses such a fix before this). */
+    if (dwEntries > zfix::MAX_FILE_ENTRIES) {
+        WriteLogF(0, "UpgradeZorelVersion: ERROR: the fix counts %lu file entries, more than %lu", (unsigned long)dwEntries,
+                  (unsigned long)zfix::MAX_FILE_ENTRIES);
+        return FALSE;
+    }
     gpCommitTable = (COMMITSLOT*)calloc((size_t)dwEntries + 1, sizeof(COMMITSLOT));
     if (!gpCommitTable) {
         LOG_ALLOC_FAILURE();

@@ -6,6 +6,7 @@
 #include "installer/log.h"
 #include "installer/paths.h"
 #include "installer/text.h"
+#include "package/names.h"
 
 #include <errno.h>
 #include <stdio.h>
@@ -25,7 +26,8 @@ void LoadCurrentZorelVersion64(const char* lpWord)
 
     char szCmd[3 * PATH_BUFFER];
     if (!gszUpdateVersionPath[0] ||
-        !BuildPath(szCmd, sizeof(szCmd), "%s \"%s\" myversion %s ", gszUpdateVersionPath, gpProgramDir, lpWord)) {
+        !BuildPath(szCmd, sizeof(szCmd), "%s %s myversion %s ", gszUpdateVersionPath,
+                   zfix::QuotedDirectory(gpProgramDir).c_str(), lpWord)) {
         WriteLog("LoadCurrentZorelVersion64: ERROR: no command line for the release-string tool", 0);
         exit(1);
     }

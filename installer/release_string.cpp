@@ -5,16 +5,22 @@
 #include "installer/log.h"
 #include "installer/paths.h"
 #include "installer/text.h"
+#include "package/names.h"
 
 #include <string>
 
 BOOL UpdateTessra64(const char* lpLabel)
 {
     WriteLogF(1, "UpdateTessra64: Updating %s\\%s", gpProgramDir, "tessra.dll");
+    /* The label is one quoted word of the tool's command line: a '"' in it would add words. */
+    if (!zfix::IsQuotableText(lpLabel)) {
+        WriteLogF(0, "UpdateTessra64: ERROR: the label %s holds a '\"' and cannot be handed to %s", lpLabel,
+                  gszUpdateVersionPath);
+        return FALSE;
+    }
     SetCurrentDirectoryA(gszStartDir);
-    char szStart[PATH_BUFFER + 4];
-    FormatText(szStart, sizeof(szStart), "%s \"", gszUpdateVersionPath);
-    std::string command = std::string(szStart) + gpProgramDir + "\" \"" + lpLabel + "\"" + " write ";
+    std::string command = std::string(gszUpdateVersionPath) + " " + zfix::QuotedDirectory(gpProgramDir) + " \"" + lpLabel +
+                          "\"" + " write ";
     WriteLogF(1, "UpdateTessra64: Calling CreateProcess with %s", command.c_str());
 
     DWORD dwResult = 0;

@@ -129,11 +129,10 @@ static void CheckFileEntries(const zfix::FIXRECORD& record)
     static BOOL bChecked = FALSE;
     if (bChecked)
         return;
-    std::vector<const zfix::FILELISTRECORD*> listed(record.header.dwFileEntries + 1, NULL);
-    for (const zfix::FILELISTRECORD& f : record.files)
-        if (f.dwFileEntry <= record.header.dwFileEntries)
-            listed[f.dwFileEntry] = &f;
-    for (DWORD n = 1; n <= record.header.dwFileEntries; ++n) {
+    /* One slot per entry number, sized from dwFileEntries, which ReadFixRecord holds to the
+       format's limit: the size cannot wrap. */
+    std::vector<const zfix::FILELISTRECORD*> listed = zfix::ListedByEntry(record);
+    for (DWORD n = 1; n < listed.size(); ++n) {
         DWORD dwSize = 0;
         HGLOBAL hEntry = FindAndLoadRes((int)n, RES_FILEENTRY, &dwSize);
         const void* data = hEntry ? LockResource(hEntry) : NULL;

@@ -104,6 +104,11 @@ bool IsRegistryLabel(const char* label) {
 
 bool IsQuotableText(const char* text) { return text && !std::strchr(text, '"'); }
 
+std::string QuotedDirectory(const char* dir) {
+  const size_t n = std::strlen(dir);
+  return "\"" + std::string(dir) + (n > 0 && dir[n - 1] == '\\' ? "." : "") + "\"";
+}
+
 bool IsBareDrive(const char* path) {
   return path && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\0';
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace zfix {
 
@@ -58,6 +59,12 @@ bool IsRegistryLabel(const char* label);
 // Text that stands as one double-quoted word of a command line: it holds no '"' (one would end
 // the word and start others).
 bool IsQuotableText(const char* text);
+
+// A directory as one double-quoted word of a command line ("dir"). A backslash before a closing
+// quote escapes it for the C runtime's parser of a command line (and CommandLineToArgvW), so
+// "C:\" would run on into the following words: a directory that ends in one (a drive's root)
+// gets a '.' after it, "C:\.", which names the same directory.
+std::string QuotedDirectory(const char* dir);
 
 // A drive letter and a colon, nothing else ("C:"): a path that means the drive's current
 // directory, not its root.

@@ -10,6 +10,7 @@
 #include "installer/log.h"
 #include "installer/text.h"
 #include "installer/window.h"
+#include "package/names.h"
 #include "resources/resource.h"
 #include "ui/controls.h"
 #include "ui/dialog.h"
@@ -196,10 +197,24 @@ void StartIdentify(HWND hDlg)
             WriteLogF(0, "Verified %s.", szNew);
         } else if (StrIs(STRR_HOTFIX, zfix::FIXKIND_CUSTOM)) {
             CopyText(gszRevertLabel, sizeof(gszRevertLabel), canCurrentVersion);
-            if (strstr(Str(STR_STRINGS_LIB), "jvmsr"))
+            if (strstr(Str(STR_STRINGS_LIB), "jvmsr")) {
                 FormatText(canLabelDir, sizeof(canLabelDir), "%s\\%s", gpProgramDir, "jvm_backup");
-            else
+            } else {
+                /* The installed release text comes from tessra.dll through currver.txt: its backup
+                   directory must be one plain folder below the program directory, which the revert
+                   restores from and removes. */
                 LabelDirName(gszRevertLabel, canLabelDir);
+                if (!zfix::IsLabelDirName(canLabelDir)) {
+                    WriteLogF(0, "StartIdentify: ERROR: the backup directory %s of the installed release is no plain name",
+                              canLabelDir);
+                    canLabelDir[0] = '\0';
+                    ReportFailure(hDlg, std::string("The installed release ") + gszRevertLabel +
+                                            " names no plain backup directory. See the file UPGRADE.LOG for more "
+                                            "information.");
+                    WaitAtFailure(hDlg, "Unable to identify release.");
+                    return;
+                }
+            }
             char szText[PATH_BUFFER + 64];
             FormatText(szText, sizeof(szText), "Backup directory for custom fix:%s", canLabelDir);
             WriteLog(szText, 0);

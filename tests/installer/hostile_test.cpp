@@ -478,6 +478,20 @@ TEST_F(Hostile, ACorruptDescriptionIsADamagedFix)
              uint32_t n = 10001;
              memcpy(&b[2 * zfix::LABEL_SIZE + 4], &n, 4);
          })},
+        // The entry table has a slot per entry number: 0xFFFFFFFF + 1 slots wrap to none.
+        {"file-entry count that wraps the entry table",
+         DescriptionBytes([](zfix::FIXRECORD& r, std::vector<uint8_t>&) { r.header.dwFileEntries = 0xFFFFFFFF; })},
+        {"file-entry count that exhausts memory",
+         DescriptionBytes([](zfix::FIXRECORD& r, std::vector<uint8_t>&) { r.header.dwFileEntries = 0x40000000; })},
+        {"file-entry count one beyond the limit",
+         DescriptionBytes([](zfix::FIXRECORD& r, std::vector<uint8_t>&) { r.header.dwFileEntries = 10000; })},
+        // A '"' in a label would end its quoted word on the release-string tool's command line.
+        {"fix label with a quote in its date", DescriptionBytes([](zfix::FIXRECORD& r, std::vector<uint8_t>&) {
+             zfix::MakeLabelField("Release 14.5.1FP1 HF21|Sep 21\" \"C:\\hostile\" \"x", r.header.canNewLabel);
+         })},
+        {"older label with a quote", DescriptionBytes([](zfix::FIXRECORD& r, std::vector<uint8_t>&) {
+             zfix::MakeLabelField("Release 14.5.0\"|May 1, 2020", r.checksums.back().canLabel);
+         })},
     };
     const std::string message = "This fix is damaged: its description is corrupt.";
     std::string program = fixture::InstallProduct(dir_ + "\\product");

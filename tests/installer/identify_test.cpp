@@ -132,6 +132,39 @@ TEST_F(Identification, EachRowOfTheDecision)
     }
 }
 
+// A custom fix's revert takes its backup directory from the installed release text (currver.txt,
+// written by the release-string tool from tessra.dll): it must name one plain folder below the
+// program directory, never a path of its own.
+TEST_F(Identification, ACustomFixsBackupDirectoryIsAPlainName)
+{
+    // The fix's files are installed and the strings library it names (pomvi.dll, which it leaves
+    // alone) has its version: a revert, verified, that reaches the custom fix's backup directory.
+    std::string fix = Fix(Title("14.5.1.0") + "FixKind=Custom Fix\r\nStringsLibrary=pomvi.dll\r\n", "", "hotfix");
+    const struct {
+        const char* what;
+        std::string release;
+        std::string dir;   /* the backup directory shown, "" when refused */
+    } rows[] = {
+        {"release text of the base", kBaseLabel, "Release1451FP1"},
+        {"release text naming a drive's folder", "C:\\hostile_custom|May 1, 2020", ""},
+        // The directory name leaves out the dots: \\hostile_custom, a network path.
+        {"release text naming a network path", "..\\..\\hostile_custom|May 1, 2020", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string program = InstallFixed();
+        SetRelease(program, row.release);
+        Identified result = RunIdentification(fix, dir_);
+        if (!row.dir.empty()) {
+            EXPECT_EQ("Backup directory for custom fix:" + row.dir, result.text);
+        } else {
+            EXPECT_FALSE(Contains(result.log, "Backup directory for custom fix:")) << result.log;
+            EXPECT_TRUE(result.textShown && Contains(result.text, "names no plain backup directory")) << result.text;
+        }
+        fixture::RemoveProduct();
+    }
+}
+
 TEST_F(Identification, TypeZeroOverItselfReverts)
 {
     // A fix without labels: its table names the files as they were before it.

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "tools/common/toolargs.h"
 
 namespace {
 
@@ -164,6 +167,68 @@ TEST(Names, BareDrives) {
   EXPECT_TRUE(zfix::IsBareDrive("z:"));
   for (const char* p : {"C:\\", "C:x", "CC:", "1:", "", ":"}) EXPECT_FALSE(zfix::IsBareDrive(p)) << p;
   EXPECT_FALSE(zfix::IsBareDrive(nullptr));
+}
+
+// The words of a command line after the program's name as the C runtime reads them (and
+// CommandLineToArgvW): 2n backslashes before a quote give n and the quote opens or closes a
+// quoted stretch, 2n+1 give n and a literal quote; other backslashes are plain.
+std::vector<std::string> RuntimeWords(const std::string& line) {
+  std::vector<std::string> words;
+  size_t i = line.find(' ');
+  while (i < line.size()) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    if (i >= line.size()) break;
+    std::string word;
+    bool quoted = false;
+    for (; i < line.size() && (quoted || line[i] != ' '); ++i) {
+      size_t slashes = 0;
+      while (i < line.size() && line[i] == '\\') ++slashes, ++i;
+      if (i < line.size() && line[i] == '"') {
+        word.append(slashes / 2, '\\');
+        if (slashes % 2)
+          word += '"';
+        else
+          quoted = !quoted;
+      } else {
+        word.append(slashes, '\\');
+        if (i >= line.size()) break;
+        if (!quoted && line[i] == ' ') break;
+        word += line[i];
+      }
+    }
+    words.push_back(word);
+  }
+  return words;
+}
+
+// A directory handed to the release-string tool is one word of its command line, read back as
+// the same directory by the C runtime's rules and by the carried tools' own splitting; a drive's
+// root too, whose trailing backslash would escape the closing quote of "C:\".
+TEST(Names, AQuotedDirectoryIsOneWordOfACommandLine) {
+  const struct {
+    const char* dir;
+    const char* word;  // as read back: the directory, or a name of the same directory
+  } cases[] = {
+      {"C:\\", "C:\\."},
+      {"q:\\", "q:\\."},
+      {"C:\\ZOREL\\PROGRAM", "C:\\ZOREL\\PROGRAM"},
+      {"C:\\PROGRAM FILES\\ZOREL HALVEX", "C:\\PROGRAM FILES\\ZOREL HALVEX"},
+      {"\\\\server\\share\\", "\\\\server\\share\\."},
+  };
+  const std::string label = "Release 14.5.1FP1 HF21|September 21, 2026";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dir);
+    const std::string line = "C:\\TEMP\\UpdateVersion.exe " + zfix::QuotedDirectory(c.dir) + " \"" + label + "\" write ";
+    for (const std::vector<std::string>& words : {RuntimeWords(line), toolargs::Split(line.c_str())}) {
+      ASSERT_EQ(words.size(), 3u) << line;
+      EXPECT_EQ(words[0], c.word);
+      EXPECT_EQ(words[1], label);
+      EXPECT_EQ(words[2], "write");
+    }
+  }
+  // The directory quoted as it stands: the C runtime reads one word that swallows the label.
+  const std::string bare = "C:\\TEMP\\UpdateVersion.exe \"C:\\\" \"" + label + "\" write ";
+  EXPECT_NE(RuntimeWords(bare).size(), 3u);
 }
 
 }  // namespace

@@ -512,3 +512,88 @@ TEST_F(StoppedRun, StoppedRevertIsCompletedByTheNextRun)
     }
     EXPECT_EQ(0u, unstopped_);
 }
+
+/* The files below a folder with their contents. */
+static std::map<std::string, std::string> Contents(const std::string& dir)
+{
+    std::map<std::string, std::string> files;
+    fixture::ForEachEntry(dir, [&](const std::string& name, bool isDir) {
+        if (!isDir)
+            files[name] = fixture::ReadFile(dir + "\\" + name);
+    });
+    return files;
+}
+
+// Notes of a stopped run are files in the program directory that anyone who can write there can
+// plant: the paths they name are held to what a run writes into them (the program directory's own
+// backup directory, the configuration files and their copies), and their target label never
+// splits the release-string tool's command line. A folder beside the installation, holding a
+// planted backup copy of every file of the fix, copies and a release-strings library, stays as
+// it was.
+TEST_F(StoppedRun, PlantedNotesNameNothingOutsideTheInstallation)
+{
+    std::string fix = Fix("hotfix");
+    const std::string outside = dir_ + "\\outside";
+    const std::string planted = "planted";
+    std::map<std::string, std::string> canaries = {{"canary.txt", planted}, {"canary2.txt", planted}, {"canary3.txt", "copy"}};
+    for (const auto& f : FilesOf(fix)) {
+        std::string name = f.first.substr(f.first.find_last_of('\\') + 1);
+        char number[8];
+        snprintf(number, sizeof(number), "%04u", (unsigned)f.second.entry);
+        canaries[name.substr(0, name.find_last_of('.')) + number + ".IIB"] = planted;
+    }
+    const std::string target = kBaseLabel;
+    const std::string run = std::string("[Run]\r\nFix=") + kFixLabel + "\r\n";
+    const std::string revert = run + "Target=" + target + "\r\nSource=" + kFixLabel + "\r\nCurrent=" + kFixLabel + "\r\n";
+    const struct {
+        const char* what;
+        bool installed;          /* the fix is installed before the note is planted */
+        const char* noteName;
+        bool leftAlone;          /* the note names what no run writes: nothing of it is taken */
+        std::function<std::string(const std::string&)> note;   /* of the program directory */
+    } rows[] = {
+        {"upgrade note naming a backup directory outside", false, "UPGRADE.RUN", true,
+         [&](const std::string&) { return run + "LabelDir=" + outside + "\r\nPatchIni=0\r\n"; }},
+        {"revert note naming a backup directory outside", true, "REVERT.RUN", true,
+         [&](const std::string&) { return revert + "LabelDir=" + outside + "\r\nStep=Files\r\n"; }},
+        {"revert note naming configuration copies outside", true, "REVERT.RUN", false,
+         [&](const std::string& program) {
+             return revert + "LabelDir=" + program + "\\" + kLabelDir + "\r\nStep=Config\r\n[Copies]\r\nFile001=" + outside +
+                    "\\canary.txt\r\nCopy001=\r\nFile002=" + outside + "\\canary2.txt\r\nCopy002=" + outside +
+                    "\\canary3.txt\r\n";
+         }},
+        {"revert note whose target label holds quotes", true, "REVERT.RUN", true,
+         [&](const std::string& program) {
+             return run + "Target=" + target + "\" \"" + outside + "\" \"" + "Release 9|May 1, 2020\r\nSource=" + kFixLabel +
+                    "\r\nCurrent=" + kFixLabel + "\r\nLabelDir=" + program + "\\" + kLabelDir + "\r\nStep=Strings\r\n";
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FreshBase();
+        if (row.installed) {
+            ASSERT_EQ("", RunToEnd(fix, "", dir_)) << fixture::TempLog();
+        }
+        fixture::RemoveTree(outside);
+        CreateDirectoryA(outside.c_str(), NULL);
+        for (const auto& c : canaries)
+            ASSERT_TRUE(fixture::WriteFile(outside + "\\" + c.first, c.second));
+        std::map<std::string, std::string> before = Contents(outside);
+        before["tessra.dll"] = fixture::ReadFile(program_ + "\\tessra.dll");
+        ASSERT_TRUE(CopyFileA((program_ + "\\tessra.dll").c_str(), (outside + "\\tessra.dll").c_str(), FALSE));
+        ASSERT_TRUE(fixture::WriteFile(program_ + "\\" + row.noteName, row.note(program_)));
+
+        std::string shown = RunToEnd(fix, row.installed ? kRevert : "", dir_);
+        std::string log = fixture::ReadFile(program_ + "\\UPGRADE.LOG") + fixture::TempLog();
+        EXPECT_TRUE(Contents(outside) == before) << shown << "\n" << log;
+        for (const std::string& line : fixture::Lines(log))
+            if (Contains(line, "Calling CreateProcess with")) {
+                EXPECT_FALSE(Contains(line, outside)) << line;
+            }
+        if (row.leftAlone) {
+            EXPECT_FALSE(Contains(log, "did not complete; undoing it from")) << log;
+            EXPECT_FALSE(Contains(log, "did not complete; completing it from")) << log;
+        }
+    }
+    fixture::RemoveTree(outside);
+}
