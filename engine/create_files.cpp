@@ -8,6 +8,7 @@
 #include "engine/temps_ahead.h"
 #include "engine/progress.h"
 #include "engine/targets.h"
+#include "identify/checksum.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"
@@ -24,6 +25,7 @@
 
 #include <errno.h>
 #include <io.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -348,11 +350,15 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
     if (DoesFileExist(t->canTempName))
         DeleteFileA(t->canTempName);
     if (t->bLast) {
-        if (rename(t->canBackName, t->canTempName) == 0)
+        if (rename(t->canBackName, t->canTempName) == 0) {
             WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", t->canBackName, t->canTempName);
-        else
+        } else {
             WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%ld)", t->canBackName, t->canTempName,
                       (long)errno);
+            /* Without its temporary file the commit would remove the installed file, and the
+               backup directories would go after it. */
+            *pbResult = FALSE;
+        }
     } else if (!CopyFiles(t->canBackName, t->canTempName)) {
         WriteLog("CreateUpgradedFiles: ERROR: CopyFiles :", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", t->canBackName, t->canTempName);
@@ -476,7 +482,14 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
             installed = fopen(t->canFileName, "rb");
             if (!installed) {
                 WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
-                return STEP_NEXT_TARGET;
+                if (!PathPresent(t->canFileName))
+                    return STEP_NEXT_TARGET;  /* not installed here: it stays absent */
+                /* There but unreadable (held, denied): with no new content the commit would
+                   remove it with no copy kept, so the run stops before anything is committed. */
+                WriteLogF(0, "CreateUpgradedFiles: ERROR: %s is there but cannot be read (%ld)", t->canFileName,
+                          (long)errno);
+                *pbResult = FALSE;
+                return STEP_STOP;
             }
             setvbuf(installed, NULL, _IOFBF, 256 * 1024);
         }
@@ -570,7 +583,52 @@ std::vector<TempJob> TempJobs(const std::vector<PlainEntry>& entries)
     return jobs;
 }
 
+/* A revert's temporary file that an earlier revert of the same fix made by renaming the entry's
+   backup to it: the old file itself, and its only copy, which the commit is to put in place. */
+BOOL RestoredByAnEarlierRevert(DWORD n, const char* lpTemp)
+{
+    DWORD cb = 0;
+    const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
+    char szName[PATH_BUFFER];
+    zfix::FILEENTRY fe;
+    if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
+        return FALSE;
+    if ((fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE) || fe.dwOldChecksum == 0)
+        return FALSE;
+    FILE* f = fopen(lpTemp, "rb");
+    if (!f)
+        return FALSE;
+    const unsigned long dwFound = FileChecksum(f);
+    fclose(f);
+    return dwFound == fe.dwOldChecksum;
+}
+
 }  // namespace
+
+void RemoveTempFiles(BOOL bStale)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA("UPTMP????.TMP", &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const char* lpDigits = fd.cFileName + 5;  /* the name itself, not a short alias that matched */
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || strlen(fd.cFileName) != 13 ||
+            strspn(lpDigits, "0123456789") != 4)
+            continue;
+        if (bStale && giMode == MODE_REVERT && RestoredByAnEarlierRevert((DWORD)atoi(lpDigits), fd.cFileName)) {
+            WriteLogF(2, "CreateUpgradedFiles: Kept %s, the backup an earlier revert restored", fd.cFileName);
+            continue;
+        }
+        const char* lpWhose = bStale ? "left by an earlier run" : "made by this run";
+        if (DeleteFileA(fd.cFileName))
+            WriteLogF(2, "CreateUpgradedFiles: Removed %s, %s", fd.cFileName, lpWhose);
+        else
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to remove %s, %s (%lu)", fd.cFileName, lpWhose,
+                      (unsigned long)GetLastError());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
 
 BOOL CreateUpgradedFiles(DWORD dwCount)
 {
@@ -579,6 +637,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
     BOOL bResult = TRUE;
     BOOL bFailed = FALSE;  /* a failure that ends the whole step at once */
     WriteLogF(2, "CreateUpgradedFiles: number of file entries: %d", (int)dwCount);
+    RemoveTempFiles(TRUE);
     /* Upgrades of fixes with labels make their temporary files ahead, and their backup links from
        the first entry after the one that made sure of the label directory. A failed or stopped
        upgrade of a fix with labels is undone, temporary files made ahead included. */

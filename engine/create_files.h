@@ -9,4 +9,10 @@
    dwCount. Nothing installed is overwritten. TRUE when every temporary file passed its check. */
 BOOL CreateUpgradedFiles(DWORD dwCount);
 
+/* Removes the "UPTMP%04d.TMP" files of the program directory. bStale: those an earlier run left,
+   which the commit would otherwise put in place for an entry that makes none of its own; a
+   revert keeps one that is an earlier revert's restored backup (the old file's only copy). Else
+   those of this run, after its file step failed. */
+void RemoveTempFiles(BOOL bStale);
+
 #endif
