@@ -174,6 +174,9 @@ int UpgradeZorelVersion(void)
         if (!RenameTempFiles(gpCommitTable, dwCount)) {
             WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
             iResult = 0;
+        } else if (giMode == MODE_REVERT && dwUpgradeType > 0 && !RestorePartitionCopies(dwCount)) {
+            WriteLog("UpgradeZorelVersion: ERROR: Failed to RestorePartitionCopies()", 0);
+            iResult = 0;
         }
     }
 

@@ -722,3 +722,89 @@ TEST_F(EngineTest, FixpackRevertKeepsTheStringsLibraryItCouldNotPutBack)
     ExpectInstallationIs("base", "tessra.dll");
 }
 
+// A data directory's files come back as that data directory had them, not as the first one had
+// them: templates that the second data directory holds in versions of its own are its own again
+// after the undo of a run that failed after its commit, and after a revert; the first data
+// directory's are the base release's.
+TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
+{
+    SameStringsTree(trees_);
+    const std::string fix = FixOf("fix-same-strings", "hotfix", kFixLabel, "fix-same-strings\\program");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    ASSERT_EQ(zfix::FE_REPLACE, files["templates\\other.tpl"].operation);
+    ASSERT_EQ(zfix::FE_REMOVE, files["templates\\gone.tpl"].operation);
+    for (const std::string how : {"undo", "revert"}) {
+        SCOPED_TRACE(how);
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        const std::string second = dir_ + "\\product\\DATA2\\templates\\";
+        for (const char* name : {"other.tpl", "gone.tpl"})
+            ASSERT_TRUE(fixture::WriteFile(second + name, std::string("the second data directory's own ") + name));
+        if (how == "undo") {
+            std::unique_ptr<Holder> holder;
+            robot::Program program("\"" + fix + "\"", dir_);
+            StartWizardUpgrade(program, [&] { holder.reset(new Holder(program_ + "\\tessra.dll", "read", dir_ + "\\release")); });
+            ExpectFailurePage(program);
+            EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "RenameTempFiles: Finished"));
+        } else {
+            ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            ASSERT_EQ(0, RunUnattended(fix, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
+        }
+        for (const char* name : {"other.tpl", "gone.tpl"}) {
+            EXPECT_EQ(std::string("the second data directory's own ") + name, ReadFile(second + name)) << name;
+            EXPECT_TRUE(ReadFile(trees_ + "\\base\\data\\templates\\" + name) ==
+                        ReadFile(dir_ + "\\product\\DATA1\\templates\\" + name)) << name;
+        }
+        EXPECT_FALSE(fixture::FileExists(second + "added.tpl"));
+        ExpectNoTempFiles();
+    }
+}
+
+// A library that the upgrade finds by its time-stamped name (the fix brings it with another build
+// timestamp) is back under its own name after the undo of a hotfix run that failed after its
+// commit, and after the revert of a hotfix and of a plain fix; the fix's library is gone.
+TEST_F(EngineTest, FileFoundByItsTimestampedNameComesBack)
+{
+    SameStringsTree(trees_);
+    const std::string library = "zorel_20260921-1234.jar", installed = "zorel_20250101-0000.jar";
+    for (const char* from : {"fix", "fix-same-strings"}) {
+        const std::string tree = trees_ + "\\stamped-" + from + "\\program";
+        if (!fixture::FileExists(tree + "\\" + library)) {
+            fixture::RemoveTree(trees_ + "\\stamped-" + from);
+            CreateDirectoryA((trees_ + "\\stamped-" + from).c_str(), NULL);
+            fixture::CopyTree(trees_ + "\\" + from + "\\program", tree);
+            ASSERT_TRUE(fixture::WriteFile(tree + "\\" + library, "the library as the fix built it"));
+        }
+    }
+    struct Case {
+        const char* kind;
+        const char* how;
+    } cases[] = {{"hotfix", "undo"}, {"hotfix", "revert"}, {"plain", "revert"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.how);
+        const bool undo = std::string(c.how) == "undo";
+        const std::string name = std::string("stamped-") + (undo ? "fix-same-strings" : "fix");
+        const std::string fix = FixOf(name + "-" + c.kind, c.kind, kFixLabel, name + "\\program");
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        ASSERT_TRUE(fixture::WriteFile(program_ + "\\" + installed, "the library as the base release built it"));
+        if (undo) {
+            std::unique_ptr<Holder> holder;
+            robot::Program program("\"" + fix + "\"", dir_);
+            StartWizardUpgrade(program, [&] { holder.reset(new Holder(program_ + "\\tessra.dll", "read", dir_ + "\\release")); });
+            ExpectFailurePage(program);
+            EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "RenameTempFiles: Finished"));
+        } else {
+            ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            EXPECT_TRUE(ReadFile(program_ + "\\" + library) == "the library as the fix built it");
+            EXPECT_FALSE(fixture::FileExists(program_ + "\\" + installed));
+            const std::string arguments = std::string(c.kind) == "plain" ? "nouser" : "nouser revert Release 14.5.1FP1";
+            ASSERT_EQ(0, RunUnattended(fix, dir_, arguments)) << fixture::TempLog();
+        }
+        EXPECT_TRUE(ReadFile(program_ + "\\" + installed) == "the library as the base release built it");
+        EXPECT_FALSE(fixture::FileExists(program_ + "\\" + library));
+        ExpectNoTempFiles();
+    }
+}
