@@ -254,11 +254,43 @@ Outcome CommitTarget(const char* lpTarget, const char* lpTemp, DWORD dwTempSize,
     return TARGET_DONE;
 }
 
+/* A patched file without new content was not there to patch ("Skipping"), and stays absent. Were it
+   there, an empty temporary file would remove it with no copy kept: such a slot stops the commit
+   before any slot is committed, and every file stays as it is. */
+BOOL PatchedFilesHaveContent(const COMMITSLOT* lpTable, DWORD dwCount)
+{
+    for (DWORD k = 1; k <= dwCount; ++k) {
+        const COMMITSLOT& slot = lpTable[k];
+        if (!slot.lpFile || !*slot.lpFile || slot.dwOperation != zfix::FE_PATCH ||
+            ContainsAny(slot.lpFile, kHandedToUpdaters))
+            continue;
+        char szTemp[PATH_BUFFER];
+        TempFileName(k, szTemp, sizeof(szTemp));
+        if (FileSizeOf(szTemp) > 0)
+            continue;
+        std::vector<EntryTarget> targets;
+        if (!EntryTargets(slot.lpFile, slot.dwDir, TRUE, &targets))
+            return FALSE;
+        for (const EntryTarget& t : targets) {
+            if (PathPresent(t.path.c_str())) {
+                WriteLogF(0, "RenameTempFiles: ERROR: no new content for %s in %s: it stays as it is", t.path.c_str(),
+                          szTemp);
+                return FALSE;
+            }
+        }
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount)
 {
     WriteLog("RenameTempFiles: Starting", 1);
+    if (!PatchedFilesHaveContent(lpTable, dwCount)) {
+        WriteLog("RenameTempFiles: Finished", 1);
+        return FALSE;
+    }
     BOOL bShowProgress = giPartitions > 1 && ghMainDlg;
     if (bShowProgress) {
         SetDlgItemTextA(ghMainDlg, IDC_TEXT5, "Renaming temporary files");
@@ -284,16 +316,6 @@ BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount)
         char szTemp[PATH_BUFFER];
         TempFileName(k, szTemp, sizeof(szTemp));
         DWORD dwTempSize = FileSizeOf(szTemp);
-        /* A patched file always has new content; none means its installed copy could not be read
-           ("Skipping"), and an empty temporary file would remove it with no copy kept: the
-           commit stops before it, and the file stays as it is. */
-        if (dwTempSize == 0 && lpTable[k].dwOperation == zfix::FE_PATCH &&
-            !ContainsAny(lpTable[k].lpFile, kHandedToUpdaters)) {
-            WriteLogF(0, "RenameTempFiles: ERROR: no new content for %s in %s: it stays as it is", lpTable[k].lpFile,
-                      szTemp);
-            bResult = FALSE;
-            break;
-        }
         BOOL bTempGone = FALSE;
         BOOL bNotices = FALSE;
         for (size_t j = 0; j < targets.size(); ++j) {

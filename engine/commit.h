@@ -12,8 +12,9 @@ typedef struct COMMITSLOT {
 } COMMITSLOT;
 
 /* Puts "UPTMP%04d.TMP" of slots 1 to dwCount in place over every target of the slot; an empty or
-   missing temporary file leaves the target absent, but that of a patched file stops the commit
-   before its targets. FALSE when a target could not be replaced, or at such a stop. */
+   missing temporary file leaves the target absent. A patched file that is there but got no new
+   content stops the commit before any slot is committed. FALSE when a target could not be
+   replaced, or at such a stop. */
 BOOL RenameTempFiles(const COMMITSLOT* lpTable, DWORD dwCount);
 
 #endif

@@ -8,6 +8,7 @@
 #include "engine/temps_ahead.h"
 #include "engine/progress.h"
 #include "engine/targets.h"
+#include "identify/checksum.h"
 #include "installer/globals.h"
 #include "installer/log.h"
 #include "installer/resources.h"
@@ -24,6 +25,7 @@
 
 #include <errno.h>
 #include <io.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -94,11 +96,13 @@ struct Target {
     const char* lpEntryName;
     const zfix::FILEENTRY* fe;
     const char* lpDataDir;   /* the data directory handed to the component updaters */
+    int iPartition;          /* the partition of a data directory's file, else -1 */
     BOOL bLast;              /* the entry's last target */
     char canFileName[PATH_BUFFER];
     char canTempName[PATH_BUFFER];
     char canShortName[PATH_BUFFER];
     char canBackName[PATH_BUFFER * 2];
+    char canOwnBackName[PATH_BUFFER];  /* a data directory file's own backup in its partition, or "" */
     BackupsAhead* ahead;     /* backup links made ahead, or NULL */
     BOOL bAhead;             /* backupOutcome holds this target's backup link */
     BackupOutcome backupOutcome;
@@ -149,7 +153,12 @@ BOOL BackupNames(Target* t)
         return FALSE;
     char szBase[PATH_BUFFER];
     int len;
-    if (dwUpgradeType == 0) {
+    t->canOwnBackName[0] = '\0';
+    if (dwUpgradeType == 0 && ContainsAny(t->canFileName, kHandedToUpdaters)) {
+        /* Beside the archive would be inside the tree that its updater empties or deletes. */
+        len = ComponentBackupName(t->n, t->canFileName, t->iPartition >= 0 ? t->lpDataDir : NULL, t->canBackName,
+                                  sizeof(t->canBackName));
+    } else if (dwUpgradeType == 0) {
         if (!StripFileExtension(t->canFileName, szBase, sizeof(szBase)))
             return FALSE;
         len = FormatText(t->canBackName, sizeof(t->canBackName), "%s%04d.IIB", szBase, (int)t->n);
@@ -174,8 +183,40 @@ BOOL BackupNames(Target* t)
         return FALSE;
     }
     WriteLogF(2, "CreateUpgradedFiles: canBackName: %s", t->canBackName);
+    if (dwUpgradeType > 0 && t->iPartition >= 0) {
+        /* One data directory's file is not another's: each keeps its own copy beside the shared one. */
+        std::string own = PartitionBackupName(canLabelDir, t->iPartition, t->canBackName);
+        if (own.empty()) {
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: the backup name of %s is too long", t->canFileName);
+            return FALSE;
+        }
+        CopyText(t->canOwnBackName, sizeof(t->canOwnBackName), own.c_str());
+        WriteLogF(2, "CreateUpgradedFiles: canBackName of the data directory: %s", t->canOwnBackName);
+    }
     WriteLogF(2, "CreateUpgradedFiles: canTempName: %s", t->canTempName);
     return TRUE;
+}
+
+/* Makes the backup directory of a data directory's own copy when it is not there. */
+void MakeOwnBackupDir(const char* lpOwnBackName)
+{
+    const std::string dir = WithoutTrailingSlash(DirectoryPart(lpOwnBackName));
+    if (IsDirectory(dir.c_str()))
+        return;
+    if (CreateDirectoryA(dir.c_str(), NULL))
+        WriteLogF(2, "CreateUpgradedFiles: Created backup directory %s", dir.c_str());
+    else
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to create backup directory %s", dir.c_str());
+}
+
+/* The program directory's backup of a data directory's component tree, which the fix registry
+   names: the first data directory's, kept once made. */
+void KeepSharedCopy(const char* lpOwn, const char* lpShared)
+{
+    if (DoesFileExist(lpShared) || !DoesFileExist(lpOwn))
+        return;
+    if (!CopyFileA(lpOwn, lpShared, TRUE))
+        WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Backing up %s to %s (%ld)", lpOwn, lpShared, (long)GetLastError());
 }
 
 /* The backup copy of a file the commit replaces or removes: the file itself keeps its name and
@@ -196,6 +237,13 @@ BOOL CopyToBackup(const char* lpFrom, const char* lpTo, const BackupOutcome* lpA
     return FALSE;
 }
 
+/* A data directory's own copy of its file; an earlier attempt's copy is kept. */
+BOOL KeepOwnBackup(const Target& t)
+{
+    MakeOwnBackupDir(t.canOwnBackName);
+    return CopyToBackup(t.canFileName, t.canOwnBackName, NULL);
+}
+
 void MoveToBackup(const char* lpFrom, const char* lpTo)
 {
     if (rename(lpFrom, lpTo) == 0)
@@ -209,7 +257,10 @@ BOOL HandToComponent(const Target& t, BOOL bUpgrade, BOOL* pbFailed)
 {
     const char* f = t.canFileName;
     const char* tmp = t.canTempName;
-    const char* back = t.canBackName;
+    /* A data directory's tree goes into, and comes back from, that data directory's own copy. */
+    const char* back = *t.canOwnBackName ? t.canOwnBackName : t.canBackName;
+    if (*t.canOwnBackName && Upgrading())
+        MakeOwnBackupDir(t.canOwnBackName);
     if (strstr(f, "hlv-dojo.cab")) {
         const char* p = bUpgrade ? "CreateUpgradedFiles: Calling ProcessDojo 2: " : "CreateUpgradedFiles: Calling ProcessDojo: ";
         WriteLogF(2, "%sgpZorelData[i] = %s", p, t.lpDataDir);
@@ -217,6 +268,8 @@ BOOL HandToComponent(const Target& t, BOOL bUpgrade, BOOL* pbFailed)
         WriteLogF(2, "%scanTempName = %s", p, tmp);
         WriteLogF(2, "%scanBackName = %s", p, back);
         ProcessDojo(t.lpDataDir, f, tmp, back);
+        if (*t.canOwnBackName && Upgrading())
+            KeepSharedCopy(t.canOwnBackName, t.canBackName);
         if (t.bLast)
             DeleteFileA(tmp);
         return TRUE;
@@ -242,6 +295,8 @@ BOOL HandToComponent(const Target& t, BOOL bUpgrade, BOOL* pbFailed)
         WriteLogF(2, "%scanBackName = %s", p, back);
         WriteLogF(2, "%sgpZorelData[i] = %s", p, t.lpDataDir);
         ProcessCkEditor(f, tmp, back, t.lpDataDir);
+        if (*t.canOwnBackName && Upgrading())
+            KeepSharedCopy(t.canOwnBackName, t.canBackName);
         if (t.bLast)
             DeleteFileA(tmp);
         return TRUE;
@@ -286,6 +341,51 @@ void RestoreOldFix(DWORD n, const char* lpName)
         WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring old fix %s to %s (%ld)", szBack, lpName, (long)errno);
 }
 
+/* The entry of the fix named lpName in the directory dwDir; 0 when there is none. */
+DWORD EntryNamed(const std::string& name, DWORD dwDir)
+{
+    for (DWORD n = 1;; ++n) {
+        DWORD cb = 0;
+        const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
+        char szName[PATH_BUFFER];
+        zfix::FILEENTRY fe;
+        if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
+            return 0;
+        if (_stricmp(szName, name.c_str()) == 0 && zfix::EffectiveDir(fe.dwDir) == zfix::EffectiveDir(dwDir))
+            return n;
+    }
+}
+
+/* The revert of a file the upgrade found by its time-stamped name: it goes back under that name,
+   and the commit removes the file of the entry's name, for which no temporary file is made. When
+   the fix also lists the file under that name (removed by the fix), it becomes that entry's
+   temporary file unless the entry has one of its own: the commit would otherwise remove it again. */
+void RestoreStamped(const Target& t, const std::string& stamped, BOOL* pbResult)
+{
+    std::string original = StampedOriginal(t.canFileName, stamped.c_str());
+    const DWORD m = original.empty() ? 0 : EntryNamed(StampedOriginal(t.lpEntryName, stamped.c_str()), t.fe->dwDir);
+    if (m != 0) {
+        char szTemp[PATH_BUFFER];
+        TempFileName(m, szTemp, sizeof(szTemp));
+        if (PathPresent(szTemp)) {
+            WriteLogF(2, "CreateUpgradedFiles: %s is restored by entry %d", stamped.c_str(), (int)m);
+            return;
+        }
+        original = szTemp;
+    }
+    if (!original.empty() && PathPresent(original.c_str())) {
+        WriteLogF(2, "CreateUpgradedFiles: %s is in its place; %s stays", original.c_str(), stamped.c_str());
+        return;
+    }
+    if (!original.empty() && MoveFileA(stamped.c_str(), original.c_str())) {
+        WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", stamped.c_str(), original.c_str());
+        return;
+    }
+    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%ld)", stamped.c_str(), original.c_str(),
+              (long)GetLastError());
+    *pbResult = FALSE;
+}
+
 /* Backup step of whole files and removals. */
 Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
 {
@@ -310,14 +410,19 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
                 FormatText(szTmpBackup, sizeof(szTmpBackup), "%s%04d.IIB", szBase, (int)t->n);
                 WriteLogF(2, "CreateUpgradedFiles: canShortTimestampName: %s;  canTimestampName: %s", szBase, szStamped);
                 WriteLogF(2, "CreateUpgradedFiles: canTmpBackupName: %s", szTmpBackup);
-                FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", canLabelDir, szTmpBackup);
+                /* A fix without labels keeps its backups beside the files, where its revert looks. */
+                if (dwUpgradeType == 0)
+                    FormatText(t->canBackName, sizeof(t->canBackName), "%s%s", dir.c_str(), szTmpBackup);
+                else
+                    FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", canLabelDir, szTmpBackup);
                 MoveToBackup((dir + szStamped).c_str(), t->canBackName);
             }
             if (!ContainsAny(t->canFileName, kNotMovedToBackup) && !bMatch) {
                 if (strstr(t->canFileName, kNotices)) {
                     if (!DoesFileExist(t->canBackName))
                         WriteLogF(2, "CreateUpgradedFiles: Skip replace and backup %s to %s", t->canFileName, t->canBackName);
-                } else if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
+                } else if ((*t->canOwnBackName && !KeepOwnBackup(*t)) ||
+                           !CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
                     /* The commit would replace or remove the file with nothing to bring it back. */
                     *pbResult = FALSE;
                     return STEP_STOP;
@@ -334,12 +439,24 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
     }
 
     WriteLog("CreateUpgradedFiles: giMode is REVERT", 2);
+    if (*t->canOwnBackName && ContainsAny(t->canFileName, kHandedToUpdaters) && DoesFileExist(t->canOwnBackName)) {
+        /* The data directory's tree from its own copy, which goes once the revert is committed. */
+        if (CopyFiles(t->canOwnBackName, t->canTempName)) {
+            WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", t->canOwnBackName, t->canTempName);
+            HandToComponent(*t, FALSE, pbFailed);
+        } else {
+            WriteLog("CreateUpgradedFiles: ERROR: CopyFiles :", 0);
+            WriteLogF(0, "Failed to rename temp file %s to %s.", t->canOwnBackName, t->canTempName);
+            *pbResult = FALSE;
+        }
+        return STEP_ON;
+    }
     if (!DoesFileExist(t->canBackName)) {
-        char szBackShort[PATH_BUFFER], szFound[PATH_BUFFER];
-        GetFileNamePart(t->canBackName, szBackShort, sizeof(szBackShort));
-        std::string dir = WithoutTrailingSlash(DirectoryPart(t->canBackName));
-        if (NameStart(dir.c_str(), szBackShort, szFound, sizeof(szFound)))
-            FormatText(t->canBackName, sizeof(t->canBackName), "%s\\%s", dir.c_str(), szFound);
+        const std::string stamped = StampedBackup(t->canBackName);
+        if (!stamped.empty()) {
+            RestoreStamped(*t, stamped, pbResult);
+            return STEP_ON;
+        }
     }
     if (!DoesFileExist(t->canBackName)) {
         WriteLogF(2, "CreateUpgradedFiles: Backup file %s doesn't exist", t->canBackName);
@@ -348,11 +465,15 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
     if (DoesFileExist(t->canTempName))
         DeleteFileA(t->canTempName);
     if (t->bLast) {
-        if (rename(t->canBackName, t->canTempName) == 0)
+        if (rename(t->canBackName, t->canTempName) == 0) {
             WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", t->canBackName, t->canTempName);
-        else
+        } else {
             WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%ld)", t->canBackName, t->canTempName,
                       (long)errno);
+            /* Without its temporary file the commit would remove the installed file, and the
+               backup directories would go after it. */
+            *pbResult = FALSE;
+        }
     } else if (!CopyFiles(t->canBackName, t->canTempName)) {
         WriteLog("CreateUpgradedFiles: ERROR: CopyFiles :", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", t->canBackName, t->canTempName);
@@ -476,7 +597,14 @@ Step DoTarget(Target* t, const Payload& payload, BOOL* pbResult, BOOL* pbFailed)
             installed = fopen(t->canFileName, "rb");
             if (!installed) {
                 WriteLogF(0, "Failed to open the src file %s. Skipping.", t->canFileName);
-                return STEP_NEXT_TARGET;
+                if (!PathPresent(t->canFileName))
+                    return STEP_NEXT_TARGET;  /* not installed here: it stays absent */
+                /* There but unreadable (held, denied): with no new content the commit would
+                   remove it with no copy kept, so the run stops before anything is committed. */
+                WriteLogF(0, "CreateUpgradedFiles: ERROR: %s is there but cannot be read (%ld)", t->canFileName,
+                          (long)errno);
+                *pbResult = FALSE;
+                return STEP_STOP;
             }
             setvbuf(installed, NULL, _IOFBF, 256 * 1024);
         }
@@ -570,7 +698,91 @@ std::vector<TempJob> TempJobs(const std::vector<PlainEntry>& entries)
     return jobs;
 }
 
+/* A revert's temporary file that an earlier revert of the same fix made by renaming the entry's
+   backup to it: the old file itself, and its only copy, which the commit is to put in place. */
+BOOL RestoredByAnEarlierRevert(DWORD n, const char* lpTemp)
+{
+    DWORD cb = 0;
+    const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
+    char szName[PATH_BUFFER];
+    zfix::FILEENTRY fe;
+    if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
+        return FALSE;
+    if ((fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE) || fe.dwOldChecksum == 0)
+        return FALSE;
+    FILE* f = fopen(lpTemp, "rb");
+    if (!f)
+        return FALSE;
+    const unsigned long dwFound = FileChecksum(f);
+    fclose(f);
+    return dwFound == fe.dwOldChecksum;
+}
+
 }  // namespace
+
+void RemoveTempFiles(BOOL bStale)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA("UPTMP????.TMP", &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const char* lpDigits = fd.cFileName + 5;  /* the name itself, not a short alias that matched */
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || strlen(fd.cFileName) != 13 ||
+            strspn(lpDigits, "0123456789") != 4)
+            continue;
+        if (bStale && giMode == MODE_REVERT && RestoredByAnEarlierRevert((DWORD)atoi(lpDigits), fd.cFileName)) {
+            WriteLogF(2, "CreateUpgradedFiles: Kept %s, the backup an earlier revert restored", fd.cFileName);
+            continue;
+        }
+        const char* lpWhose = bStale ? "left by an earlier run" : "made by this run";
+        if (DeleteFileA(fd.cFileName))
+            WriteLogF(2, "CreateUpgradedFiles: Removed %s, %s", fd.cFileName, lpWhose);
+        else
+            WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed to remove %s, %s (%lu)", fd.cFileName, lpWhose,
+                      (unsigned long)GetLastError());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+BOOL RestorePartitionCopies(DWORD dwCount)
+{
+    BOOL bResult = TRUE;
+    for (DWORD n = 1; n <= dwCount; ++n) {
+        DWORD cb = 0;
+        const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
+        char szName[PATH_BUFFER], szBack[PATH_BUFFER];
+        zfix::FILEENTRY fe;
+        if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
+            break;
+        if (zfix::EffectiveDir(fe.dwDir) != zfix::DIR_DATA ||
+            (fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE))
+            continue;
+        const int len = LabelBackupName(n, szName, szBack, sizeof(szBack));
+        std::vector<EntryTarget> targets;
+        if (len < 0 || (size_t)len >= sizeof(szBack) || !EntryTargets(szName, fe.dwDir, TRUE, &targets))
+            return FALSE;
+        const BOOL bComponent = ContainsAny(szName, kHandedToUpdaters);
+        for (const EntryTarget& target : targets) {
+            const std::string own = PartitionBackupName(canLabelDir, target.iPartition, szBack);
+            if (own.empty() || !DoesFileExist(own.c_str()))
+                continue;
+            /* A component's tree came back from its copy already. */
+            if (!bComponent && !SameFile(own.c_str(), target.path.c_str()) &&
+                !CopyFileA(own.c_str(), target.path.c_str(), FALSE)) {
+                WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%ld)", own.c_str(),
+                          target.path.c_str(), (long)GetLastError());
+                bResult = FALSE;
+                continue;
+            }
+            if (!bComponent)
+                WriteLogF(2, "CreateUpgradedFiles: Restored %s to %s", own.c_str(), target.path.c_str());
+            DeleteFileA(own.c_str());
+            RemoveDirectoryA(WithoutTrailingSlash(DirectoryPart(own.c_str())).c_str());  /* once empty */
+        }
+    }
+    return bResult;
+}
 
 BOOL CreateUpgradedFiles(DWORD dwCount)
 {
@@ -579,6 +791,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
     BOOL bResult = TRUE;
     BOOL bFailed = FALSE;  /* a failure that ends the whole step at once */
     WriteLogF(2, "CreateUpgradedFiles: number of file entries: %d", (int)dwCount);
+    RemoveTempFiles(TRUE);
     /* Upgrades of fixes with labels make their temporary files ahead, and their backup links from
        the first entry after the one that made sure of the label directory. A failed or stopped
        upgrade of a fix with labels is undone, temporary files made ahead included. */
@@ -656,6 +869,7 @@ BOOL CreateUpgradedFiles(DWORD dwCount)
             t.fe = &fe;
             int iData = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA ? targets[j].iPartition : 0;
             t.lpDataDir = giPartitions > 0 && gpZorelData ? gpZorelData[iData] : "";
+            t.iPartition = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA ? targets[j].iPartition : -1;
             t.bLast = j + 1 == targets.size();
             CopyText(t.canFileName, sizeof(t.canFileName), targets[j].path.c_str());
             Step s = DoTarget(&t, payload, &bResult, &bFailed);

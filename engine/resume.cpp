@@ -93,7 +93,33 @@ BOOL ReadEntry(const char* lpCaller, DWORD n, char* lpName, size_t cbName, zfix:
     return FALSE;
 }
 
-/* Every target of every entry back to its backup copy, or gone when the base did not have it. */
+BOOL HasChecksum(const char* lpPath, DWORD dwChecksum);
+
+/* The file lpStamped backs up back under its own name beside target, unless that is there. */
+BOOL PutStampedBack(const char* lpStamped, const std::string& target)
+{
+    const std::string original = StampedOriginal(target.c_str(), lpStamped);
+    if (original.empty())
+        return FALSE;
+    if (PathPresent(original.c_str())) {
+        WriteLogF(3, "UndoInterruptedRun: %s is in its place", original.c_str());
+        return TRUE;
+    }
+    return PutBack(lpStamped, original.c_str());
+}
+
+/* A data directory's file that its data directory kept no copy of (one not in use): the run
+   changed it when it holds the fix's content, or is gone when the fix removes it. */
+BOOL ChangedByTheRun(const std::string& target, const zfix::FILEENTRY& fe)
+{
+    if (fe.dwOperation == zfix::FE_REMOVE)
+        return !PathPresent(target.c_str());
+    return fe.dwNewChecksum != 0 && PathPresent(target.c_str()) && HasChecksum(target.c_str(), fe.dwNewChecksum);
+}
+
+/* Every target of every entry back to its backup copy, or gone when the base did not have it. A
+   data directory's file takes its data directory's own copy; without one, the shared copy (the
+   first data directory's) replaces it only where the run changed it. */
 BOOL UndoFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
 {
     BOOL bResult = TRUE;
@@ -112,16 +138,27 @@ BOOL UndoFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
         if (!GetFileNamePart(szName, szShort, sizeof(szShort)) || !StripFileExtension(szShort, szStem, sizeof(szStem)))
             return FALSE;
         FormatText(szBack, sizeof(szBack), "%s\\%s%04d.IIB", lpLabelDir, szStem, (int)n);
-        const BOOL bBackup = DoesFileExist(szBack) && WholeBackup(szBack, fe);
+        const BOOL bData = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA && !ContainsAny(szName, kHandedToUpdaters);
+        /* The shared copy of a data directory's file may be the first data directory's own
+           version: it is only read. */
+        const BOOL bBackup =
+            DoesFileExist(szBack) && (bData ? HasChecksum(szBack, fe.dwOldChecksum) : WholeBackup(szBack, fe));
         const BOOL bAdded = fe.dwOperation == zfix::FE_REPLACE && fe.dwOldSize == 0 && fe.dwOldChecksum == 0;
 
         std::vector<EntryTarget> targets;
         if (!EntryTargets(szName, fe.dwDir, TRUE, &targets))
             return FALSE;
+        /* A file found by its time-stamped name went into the backup under that name. */
+        const std::string stamped = DoesFileExist(szBack) ? std::string() : StampedBackup(szBack);
         for (const EntryTarget& t : targets) {
             std::string target = Absolute(t.path);
             RemoveIfPresent((target + ".UPTMP").c_str(), "the staged copy");
-            if (bBackup) {
+            if (!stamped.empty())
+                bResult = PutStampedBack(stamped.c_str(), target) && bResult;
+            const std::string own = bData ? PartitionBackupName(lpLabelDir, t.iPartition, szBack) : std::string();
+            if (!own.empty() && DoesFileExist(own.c_str())) {
+                bResult = PutBack(own.c_str(), target.c_str()) && bResult;
+            } else if (bBackup && (!bData || ChangedByTheRun(target, fe))) {
                 bResult = PutBack(szBack, target.c_str()) && bResult;
             } else if (bAdded && PathPresent(target.c_str()) && fe.dwNewSize > 0 && FileSizeOf(target.c_str()) == fe.dwNewSize) {
                 /* A file the fix adds that the base did not have. */
@@ -371,7 +408,7 @@ BOOL HasChecksum(const char* lpPath, DWORD dwChecksum)
 BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
 {
     BOOL bResult = TRUE;
-    std::vector<std::string> temps;
+    std::vector<std::string> temps, owns;
     for (DWORD n = 1; n <= record.header.dwFileEntries; ++n) {
         char szName[PATH_BUFFER];
         zfix::FILEENTRY fe;
@@ -406,7 +443,16 @@ BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
         for (const EntryTarget& t : targets) {
             std::string target = Absolute(t.path);
             RemoveIfPresent((target + ".UPTMP").c_str(), "the staged copy", kRevertCaller);
-            if (bAdded) {
+            /* A data directory's own copy holds what was that data directory's before the fix. */
+            const std::string own = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA && !ContainsAny(szName, kHandedToUpdaters)
+                                        ? PartitionBackupName(lpLabelDir, t.iPartition, szBack)
+                                        : std::string();
+            if (!own.empty() && DoesFileExist(own.c_str())) {
+                if (PutBackForRevert(own.c_str(), target.c_str()))
+                    owns.push_back(own);
+                else
+                    bResult = FALSE;
+            } else if (bAdded) {
                 RemoveIfPresent(target.c_str(), "the added file", kRevertCaller);
             } else if (PathPresent(target.c_str()) && fe.dwOldChecksum != 0 && HasChecksum(target.c_str(), fe.dwOldChecksum)) {
                 WriteLogF(3, "CompleteInterruptedRevert: %s is as before the fix", target.c_str());
@@ -418,9 +464,12 @@ BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
             }
         }
     }
-    if (bResult)
+    if (bResult) {
         for (const std::string& temp : temps)
             RemoveIfPresent(temp.c_str(), "the temporary file", kRevertCaller);
+        for (const std::string& own : owns)
+            RemoveIfPresent(own.c_str(), "the data directory's copy", kRevertCaller);
+    }
     return bResult;
 }
 

@@ -26,6 +26,28 @@ extern const char* const kHandedToUpdaters[];
 /* "UPTMP%04d.TMP": the temporary file of entry n in the program directory. */
 void TempFileName(DWORD n, char* lpOut, size_t cbOut);
 
+/* Partition iPartition's own copy of a data directory file whose backup is lpBackName: the same
+   file name in that data directory's backup directory (named as lpLabelDir's last part), since one
+   data directory's file is not another's. Empty when the partition has no data directory or the
+   name does not fit a path buffer. */
+std::string PartitionBackupName(const char* lpLabelDir, int iPartition, const char* lpBackName);
+
+/* The backup of a component archive of a fix without labels: "%s%04d.IIB" of the archive's stem
+   and n in the component's base directory (lpDataDir for a data directory's tree, else the program
+   directory), outside the tree that the updater empties or deletes. -1 when it does not fit, else
+   its length. */
+int ComponentBackupName(DWORD n, const char* lpArchive, const char* lpDataDir, char* lpOut, size_t cbOut);
+
+/* The backup of a file the upgrade found by its time-stamped name, when lpBackName (the entry's
+   own backup name, "<stem><n>.IIB") is not there: the name in the same folder that differs from it
+   only by the timestamp. Empty when there is none. */
+std::string StampedBackup(const char* lpBackName);
+
+/* The installed name of the file whose backup (found by StampedBackup) is lpBackup: the backup's
+   name without its "<n>.IIB", with the extension of lpTarget, in lpTarget's folder. Empty when the
+   backup's name is too short to be one. */
+std::string StampedOriginal(const char* lpTarget, const char* lpBackup);
+
 /* The current directory, empty when it cannot be had. */
 std::string CurrentDirectoryName();
 

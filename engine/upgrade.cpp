@@ -101,19 +101,24 @@ static BOOL BuildCommitTable(const zfix::FIXRECORD& record)
 }
 
 /* The release-strings library of a fixpack: kept in the backup directory by the upgrade, brought
-   back from it by the revert. */
-static void CarryStringsLibrary(void)
+   back from it by the revert. FALSE when the copy fails: the kept library is then the only copy of
+   the base release's, and it stays for the next run (an upgrade is undone, a revert completed). */
+static BOOL CarryStringsLibrary(void)
 {
     WriteLog("UpgradeZorelVersion: Calling CopyFiles", 1);
     char szInstalled[PATH_BUFFER], szKept[PATH_BUFFER];
     FormatText(szInstalled, sizeof(szInstalled), "%s\\%s", gpProgramDir, Str(STR_STRINGS_LIB));
     FormatText(szKept, sizeof(szKept), "%s\\%s", canLabelDir, Str(STR_STRINGS_LIB));
-    if (giMode == MODE_UPGRADE) {
-        CopyFiles(szInstalled, szKept);
-    } else {
-        CopyFiles(szKept, szInstalled);
-        DeleteFileA(szKept);
+    const BOOL bUpgrade = giMode == MODE_UPGRADE;
+    const char* lpFrom = bUpgrade ? szInstalled : szKept;
+    const char* lpTo = bUpgrade ? szKept : szInstalled;
+    if (!CopyFiles(lpFrom, lpTo)) {
+        WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't copy %s to %s", lpFrom, lpTo);
+        return FALSE;
     }
+    if (!bUpgrade)
+        DeleteFileA(szKept);
+    return TRUE;
 }
 
 static void RemoveCarriedTools(void)
@@ -168,10 +173,17 @@ int UpgradeZorelVersion(void)
     if (!CreateUpgradedFiles(dwCount)) {
         iResult = 0;
         WriteLog("UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() ", 0);
+        /* An upgrade's temporary files are only new content, which no later run takes up; those
+           of a fix with labels go with the undo below, those of a revert may be restored backups. */
+        if (giMode == MODE_UPGRADE && !bNoted)
+            RemoveTempFiles(FALSE);
     } else {
         WriteLog("UpgradeZorelVersion: Calling RenameTempFiles", 1);
         if (!RenameTempFiles(gpCommitTable, dwCount)) {
             WriteLog("UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()", 0);
+            iResult = 0;
+        } else if (giMode == MODE_REVERT && dwUpgradeType > 0 && !RestorePartitionCopies(dwCount)) {
+            WriteLog("UpgradeZorelVersion: ERROR: Failed to RestorePartitionCopies()", 0);
             iResult = 0;
         }
     }
@@ -180,9 +192,9 @@ int UpgradeZorelVersion(void)
     if (bRevertNoted && iResult == 1)
         RecordRevertStep("Strings");
     if (dwUpgradeType != 0 && iResult == 1) {
-        if (dwUpgradeType == 2)
-            CarryStringsLibrary();
-        if (bOwnRelease) {
+        if (dwUpgradeType == 2 && !CarryStringsLibrary())
+            iResult = 0;
+        if (bOwnRelease && iResult == 1) {
             WriteLog("UpgradeZorelVersion: Calling UpdateTessra64", 1);
             iResult = UpdateTessra64(labels.canTarget) ? 1 : 0;
         }

@@ -131,6 +131,43 @@ private:
     robot::Program server_;
 };
 
+/* The fix's program tree with the base release's strings library, for fixes that leave the library
+   to the release-string tool: trees\\fix-same-strings\\program. */
+void SameStringsTree(const std::string& trees)
+{
+    const std::string same = trees + "\\fix-same-strings";
+    if (fixture::FileExists(same + "\\program\\tessra.dll"))
+        return;
+    fixture::RemoveTree(same);
+    CreateDirectoryA(same.c_str(), NULL);
+    fixture::CopyTree(trees + "\\fix\\program", same + "\\program");
+    ASSERT_TRUE(CopyFileA((trees + "\\base\\program\\tessra.dll").c_str(), (same + "\\program\\tessra.dll").c_str(), FALSE));
+}
+
+/* Drives the wizard of an installed fix to its revert list, chooses the first label and, once
+   beforeRevert has run, starts the revert. */
+void StartWizardRevert(robot::Program& program, const std::function<void()>& beforeRevert)
+{
+    ASSERT_TRUE(program.WaitWindow(ZFIX_DIALOG_CLASS));
+    ToDirectoryPage(program);
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+    WaitIdentified(program);
+    ASSERT_TRUE(program.SelectListItem(IDC_LABELS, 0));
+    ASSERT_TRUE(program.WaitEnabled(IDC_NEXT, true));
+    beforeRevert();
+    ASSERT_TRUE(program.Click(IDC_NEXT));
+}
+
+/* The name of entry n's backup copy in the label directory. */
+std::string BackupCopyName(const std::string& name, uint32_t n)
+{
+    std::string stem = name.substr(name.find_last_of('\\') + 1);
+    stem = stem.substr(0, stem.find_last_of('.'));
+    char number[8];
+    snprintf(number, sizeof(number), "%04u", n);
+    return stem + number + ".IIB";
+}
+
 /* A run that fails waits on its failure page, also unattended: waits for it and closes. */
 void ExpectFailurePage(robot::Program& program)
 {
@@ -251,32 +288,62 @@ TEST_F(EngineTest, HeldFilesAskTheUserOrEndWithTheNewContent)
     ExpectNoTempFiles();
 }
 
-// A patched file that cannot be read when its new content is made (held without read sharing,
-// but with delete sharing) is skipped; the commit then stops before it rather than remove it, and
-// the failed run is undone.
+// A patched file that cannot be read when its new content is made (held without read sharing, but
+// with delete sharing) stops the run before anything is committed, a plain fix's run too, which no
+// undo would put back.
 TEST_F(EngineTest, PatchedFileUnreadableAtTheUpgradeStaysAsItIs)
 {
-    std::string fix = Fix("hotfix");
-    const FixFile entry = FilesOf(fix)["nzorel.dll"];
-    ASSERT_EQ(zfix::FE_PATCH, entry.operation);
-    char szTemp[32];
-    snprintf(szTemp, sizeof(szTemp), "UPTMP%04u.TMP", (unsigned)entry.entry);
-    InstallBase();
-    const std::string patched = program_ + "\\nzorel.dll";
-    const std::string before = ReadFile(patched);
-    {
-        std::unique_ptr<Holder> holder;
-        robot::Program program("\"" + fix + "\"", dir_);
-        StartWizardUpgrade(program, [&] { holder.reset(new Holder(patched, "d", dir_ + "\\release")); });
-        ExpectFailurePage(program);
+    for (const char* kind : {"hotfix", "plain"}) {
+        SCOPED_TRACE(kind);
+        std::string fix = Fix(kind);
+        ASSERT_EQ(zfix::FE_PATCH, FilesOf(fix)["nzorel.dll"].operation);
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        const std::string patched = program_ + "\\nzorel.dll";
+        const std::string before = ReadFile(patched);
+        {
+            std::unique_ptr<Holder> holder;
+            robot::Program program("\"" + fix + "\"", dir_);
+            StartWizardUpgrade(program, [&] { holder.reset(new Holder(patched, "d", dir_ + "\\release")); });
+            ExpectFailurePage(program);
+        }
+        EXPECT_TRUE(ReadFile(patched) == before);
+        std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+        ExpectLogLines(log, {"Failed to open the src file nzorel.dll. Skipping.",
+                             "UpgradeZorelVersion: ERROR: Failed to CreateUpgradedFiles() "});
+        EXPECT_TRUE(Contains(log, "CreateUpgradedFiles: ERROR: nzorel.dll is there but cannot be read")) << log;
+        EXPECT_FALSE(Contains(log, "RenameTempFiles: Starting")) << log;
+        ExpectInstallationIs("base");
+        ExpectNoTempFiles();
     }
-    EXPECT_TRUE(ReadFile(patched) == before);
-    ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
-                   {"Failed to open the src file nzorel.dll. Skipping.",
-                    "RenameTempFiles: ERROR: no new content for nzorel.dll in " + std::string(szTemp) + ": it stays as it is",
-                    "UpgradeZorelVersion: ERROR: Failed to RenameTempFiles()"});
-    ExpectInstallationIs("base");
-    ExpectNoTempFiles();
+}
+
+// A patched file that the installation does not have is skipped: it stays absent, every other file
+// is installed and the run succeeds; the revert leaves it absent too.
+TEST_F(EngineTest, PatchedFileTheInstallationLacksStaysAbsent)
+{
+    for (const char* kind : {"hotfix", "plain"}) {
+        SCOPED_TRACE(kind);
+        std::string fix = Fix(kind);
+        ASSERT_EQ(zfix::FE_PATCH, FilesOf(fix)["nzorel.dll"].operation);
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        const std::string patched = program_ + "\\nzorel.dll";
+        ASSERT_TRUE(DeleteFileA(patched.c_str()));
+        ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+        ExpectLogLines(ReadFile(program_ + "\\UPGRADE.LOG"),
+                       {"Failed to open the src file nzorel.dll. Skipping.", "UpgradeZorelVersion: Exiting with: 1"});
+        EXPECT_FALSE(fixture::FileExists(patched));
+        ExpectInstallationIs("fix", "nzorel.dll");
+        ExpectNoTempFiles();
+        if (std::string(kind) != "hotfix")
+            continue;
+        robot::Program run("\"" + fix + "\" nouser revert Release 14.5.1FP1", dir_);
+        ASSERT_EQ(0, run.WaitExit(120000)) << fixture::TempLog();
+        EXPECT_FALSE(fixture::FileExists(patched));
+        EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+        ExpectNoTempFiles();
+    }
 }
 
 // A release text that the carried tool cannot write (the strings library held without delete
@@ -284,13 +351,7 @@ TEST_F(EngineTest, PatchedFileUnreadableAtTheUpgradeStaysAsItIs)
 // success over the old text: the failure page, exit code 1, and the run undone.
 TEST_F(EngineTest, ReleaseTextThatCannotBeWrittenFailsTheRun)
 {
-    const std::string same = trees_ + "\\fix-same-strings";
-    if (!fixture::FileExists(same + ".exe")) {
-        fixture::RemoveTree(same);
-        CreateDirectoryA(same.c_str(), NULL);
-        fixture::CopyTree(trees_ + "\\fix\\program", same + "\\program");
-        ASSERT_TRUE(CopyFileA((trees_ + "\\base\\program\\tessra.dll").c_str(), (same + "\\program\\tessra.dll").c_str(), FALSE));
-    }
+    SameStringsTree(trees_);
     const std::string fix = FixOf("fix-same-strings", "hotfix", kFixLabel, "fix-same-strings\\program");
     EXPECT_EQ(0u, FilesOf(fix).count("tessra.dll"));
     InstallBase();
@@ -545,5 +606,205 @@ TEST_F(EngineTest, PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert)
         ExpectNoTempFiles();
         fixture::RemoveProduct();
         fixture::RemoveTree(dir_ + "\\product");
+    }
+}
+
+// A backup that cannot be moved to its temporary file on revert (held without delete sharing) fails
+// the revert before its commit: the installed file is not removed with no content to follow it, the
+// backup stays, and the fix run again once the backup is free completes the revert.
+TEST_F(EngineTest, RevertWhoseBackupCannotBeMovedFailsAndIsCompletedLater)
+{
+    std::string fix = Fix("hotfix");
+    std::string replaced;
+    FixFile entry;
+    for (const auto& f : FilesOf(fix))
+        if (f.second.operation == zfix::FE_REPLACE && zfix::EffectiveDir(f.second.dir) == zfix::DIR_PROGRAM &&
+            f.first != "tessra.dll" &&
+            fixture::FileExists(trees_ + "\\base\\program\\" + f.first)) {
+            replaced = f.first;
+            entry = f.second;
+        }
+    ASSERT_FALSE(replaced.empty());
+    InstallBase();
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    const std::string target = program_ + "\\" + replaced;
+    const std::string backup = program_ + "\\" + kLabelDir + "\\" + BackupCopyName(replaced, entry.entry);
+    const std::string installed = ReadFile(target);
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        StartWizardRevert(program, [&] { holder.reset(new Holder(backup, "rw", dir_ + "\\release")); });
+        ExpectFailurePage(program);
+    }
+    // The revert stopped before its commit.
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    const size_t refused = log.rfind("CreateUpgradedFiles: ERROR: Failed Restoring " + std::string(kLabelDir) + "\\" +
+                                     BackupCopyName(replaced, entry.entry));
+    ASSERT_NE(std::string::npos, refused) << log;
+    EXPECT_FALSE(Contains(log.substr(refused), "RenameTempFiles: Starting")) << log;
+    ASSERT_TRUE(fixture::FileExists(target));
+    EXPECT_TRUE(ReadFile(target) == installed);
+    EXPECT_TRUE(fixture::FileExists(backup));
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "CompleteInterruptedRevert: The installation is back at"));
+    ExpectInstallationIs("base", "tessra.dll");
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+    ExpectNoTempFiles();
+}
+
+// A temporary file an earlier run left is never what the commit puts in place: a file the upgrade
+// removes stays removed, and a file the fix added goes on revert.
+TEST_F(EngineTest, TemporaryFilesOfAnEarlierRunAreNotCommitted)
+{
+    std::string fix = Fix("hotfix");
+    std::string removed, added;
+    uint32_t removedEntry = 0, addedEntry = 0;
+    for (const auto& f : FilesOf(fix)) {
+        if (f.second.dir != zfix::DIR_PROGRAM && f.second.dir != 0)
+            continue;
+        if (f.second.operation == zfix::FE_REMOVE) {
+            removed = f.first;
+            removedEntry = f.second.entry;
+        } else if (f.second.operation == zfix::FE_REPLACE && !fixture::FileExists(trees_ + "\\base\\program\\" + f.first)) {
+            added = f.first;
+            addedEntry = f.second.entry;
+        }
+    }
+    ASSERT_FALSE(removed.empty());
+    ASSERT_FALSE(added.empty());
+    auto plant = [&](uint32_t n) {
+        char name[32];
+        snprintf(name, sizeof(name), "\\UPTMP%04u.TMP", n);
+        ASSERT_TRUE(fixture::WriteFile(program_ + name, "left by an earlier run"));
+    };
+    InstallBase();
+    plant(removedEntry);
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_FALSE(fixture::FileExists(program_ + "\\" + removed));
+    ExpectInstallationIs("fix");
+    ExpectNoTempFiles();
+
+    plant(addedEntry);
+    robot::Program run("\"" + fix + "\" nouser revert Release 14.5.1FP1", dir_);
+    ASSERT_EQ(0, run.WaitExit(120000)) << fixture::TempLog();
+    EXPECT_FALSE(fixture::FileExists(program_ + "\\" + added));
+    ExpectInstallationIs("base", "tessra.dll");
+    ExpectNoTempFiles();
+}
+
+// The revert of a fixpack whose strings library cannot be written back (held against writing) fails
+// and keeps the base release's library in the backup directory, its only copy; the fix run again
+// once the library is free completes the revert with it.
+TEST_F(EngineTest, FixpackRevertKeepsTheStringsLibraryItCouldNotPutBack)
+{
+    SameStringsTree(trees_);
+    const std::string fix = FixOf("fixpack-same-strings", "fixpack", kFixLabel, "fix-same-strings\\program");
+    EXPECT_EQ(0u, FilesOf(fix).count("tessra.dll"));
+    InstallBase();
+    const std::string strings = program_ + "\\tessra.dll";
+    const std::string base = ReadFile(strings);
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    const std::string kept = program_ + "\\" + kLabelDir + "\\tessra.dll";
+    ASSERT_TRUE(ReadFile(kept) == base);
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        StartWizardRevert(program, [&] { holder.reset(new Holder(strings, "read", dir_ + "\\release")); });
+        ExpectFailurePage(program);
+    }
+    EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "UpgradeZorelVersion: ERROR: Couldn't copy "));
+    EXPECT_TRUE(fixture::FileExists(kept) && ReadFile(kept) == base);
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_TRUE(ReadFile(strings) == base);
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+    ExpectInstallationIs("base", "tessra.dll");
+}
+
+// A data directory's files come back as that data directory had them, not as the first one had
+// them: templates that the second data directory holds in versions of its own are its own again
+// after the undo of a run that failed after its commit, and after a revert; the first data
+// directory's are the base release's.
+TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
+{
+    SameStringsTree(trees_);
+    const std::string fix = FixOf("fix-same-strings", "hotfix", kFixLabel, "fix-same-strings\\program");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    ASSERT_EQ(zfix::FE_REPLACE, files["templates\\other.tpl"].operation);
+    ASSERT_EQ(zfix::FE_REMOVE, files["templates\\gone.tpl"].operation);
+    for (const std::string how : {"undo", "revert"}) {
+        SCOPED_TRACE(how);
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        const std::string second = dir_ + "\\product\\DATA2\\templates\\";
+        for (const char* name : {"other.tpl", "gone.tpl"})
+            ASSERT_TRUE(fixture::WriteFile(second + name, std::string("the second data directory's own ") + name));
+        if (how == "undo") {
+            std::unique_ptr<Holder> holder;
+            robot::Program program("\"" + fix + "\"", dir_);
+            StartWizardUpgrade(program, [&] { holder.reset(new Holder(program_ + "\\tessra.dll", "read", dir_ + "\\release")); });
+            ExpectFailurePage(program);
+            EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "RenameTempFiles: Finished"));
+        } else {
+            ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            ASSERT_EQ(0, RunUnattended(fix, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
+        }
+        for (const char* name : {"other.tpl", "gone.tpl"}) {
+            EXPECT_EQ(std::string("the second data directory's own ") + name, ReadFile(second + name)) << name;
+            EXPECT_TRUE(ReadFile(trees_ + "\\base\\data\\templates\\" + name) ==
+                        ReadFile(dir_ + "\\product\\DATA1\\templates\\" + name)) << name;
+        }
+        EXPECT_FALSE(fixture::FileExists(second + "added.tpl"));
+        ExpectNoTempFiles();
+    }
+}
+
+// A library that the upgrade finds by its time-stamped name (the fix brings it with another build
+// timestamp) is back under its own name after the undo of a hotfix run that failed after its
+// commit, and after the revert of a hotfix and of a plain fix; the fix's library is gone.
+TEST_F(EngineTest, FileFoundByItsTimestampedNameComesBack)
+{
+    SameStringsTree(trees_);
+    const std::string library = "zorel_20260921-1234.jar", installed = "zorel_20250101-0000.jar";
+    for (const char* from : {"fix", "fix-same-strings"}) {
+        const std::string tree = trees_ + "\\stamped-" + from + "\\program";
+        if (!fixture::FileExists(tree + "\\" + library)) {
+            fixture::RemoveTree(trees_ + "\\stamped-" + from);
+            CreateDirectoryA((trees_ + "\\stamped-" + from).c_str(), NULL);
+            fixture::CopyTree(trees_ + "\\" + from + "\\program", tree);
+            ASSERT_TRUE(fixture::WriteFile(tree + "\\" + library, "the library as the fix built it"));
+        }
+    }
+    struct Case {
+        const char* kind;
+        const char* how;
+    } cases[] = {{"hotfix", "undo"}, {"hotfix", "revert"}, {"plain", "revert"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.how);
+        const bool undo = std::string(c.how) == "undo";
+        const std::string name = std::string("stamped-") + (undo ? "fix-same-strings" : "fix");
+        const std::string fix = FixOf(name + "-" + c.kind, c.kind, kFixLabel, name + "\\program");
+        fixture::RemoveProduct();
+        fixture::RemoveTree(dir_ + "\\product");
+        InstallBase();
+        ASSERT_TRUE(fixture::WriteFile(program_ + "\\" + installed, "the library as the base release built it"));
+        if (undo) {
+            std::unique_ptr<Holder> holder;
+            robot::Program program("\"" + fix + "\"", dir_);
+            StartWizardUpgrade(program, [&] { holder.reset(new Holder(program_ + "\\tessra.dll", "read", dir_ + "\\release")); });
+            ExpectFailurePage(program);
+            EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "RenameTempFiles: Finished"));
+        } else {
+            ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            EXPECT_TRUE(ReadFile(program_ + "\\" + library) == "the library as the fix built it");
+            EXPECT_FALSE(fixture::FileExists(program_ + "\\" + installed));
+            const std::string arguments = std::string(c.kind) == "plain" ? "nouser" : "nouser revert Release 14.5.1FP1";
+            ASSERT_EQ(0, RunUnattended(fix, dir_, arguments)) << fixture::TempLog();
+        }
+        EXPECT_TRUE(ReadFile(program_ + "\\" + installed) == "the library as the base release built it");
+        EXPECT_FALSE(fixture::FileExists(program_ + "\\" + library));
+        ExpectNoTempFiles();
     }
 }
