@@ -117,6 +117,16 @@ BOOL NothingToBackUp(const std::string& tree)
 
 BOOL WriteNoTreeBackup(const char* lpUpdater, const std::string& tree, const std::string& back, DWORD* pdwCode)
 {
+    /* A tree that an earlier attempt backed up and then lost (a stopped or failed unpack) is no
+       tree that never was: that attempt's backup is the release's tree and is kept. */
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(back.c_str(), GetFileExInfoStandard, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0)) {
+        WriteLogF(2, "%s: No file to back up below %s; the backup copy %s of an earlier attempt is kept", lpUpdater,
+                  tree.c_str(), back.c_str());
+        *pdwCode = 0;
+        return TRUE;
+    }
     WriteLogF(2, "%s: No file to back up below %s; the empty backup copy %s stands for no tree", lpUpdater, tree.c_str(),
               back.c_str());
     HANDLE h = CreateFileA(back.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);

@@ -5,7 +5,7 @@
 #include "unzip.h"
 
 /* ExtractZipAll's result when it passed over members whose names it refused. */
-const int ZIP_MEMBER_REFUSED = -2;
+const int ZIP_MEMBER_REFUSED = -1000;  /* outside zlib's and minizip's error codes */
 
 /* Extracts every member in turn, stopping at the first that fails. 0 only when every member was
    extracted; else the first failure (a minizip error, -104, -1) or, when the only fault was that

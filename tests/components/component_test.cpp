@@ -279,3 +279,23 @@ TEST_F(ComponentTest, AbsentOrEmptyTreeIsInstalledAndRevertRemovesIt)
         fixture::RemoveTree(dir_ + "\\product");
     }
 }
+
+// A tree that an earlier attempt backed up and then lost (its unpack stopped): that attempt's
+// backup copy is the release's tree and stays; the empty copy that stands for "no tree" does not
+// replace it.
+TEST_F(ComponentTest, AnEarlierAttemptsBackupOfALostTreeIsKept)
+{
+    std::string fix = Fix();
+    InstallBase();
+    const std::string tree = program_ + "\\kws";
+    fixture::RemoveTree(tree);
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), NULL));
+    CreateDirectoryA((program_ + "\\Release1451FP1").c_str(), NULL);
+    const std::string back = program_ + "\\Release1451FP1\\kwswindows0002.IIB";
+    const std::string earlier = "the cabinet an earlier attempt made of the release's web server";
+    ASSERT_TRUE(fixture::WriteFile(back, earlier));
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_EQ(earlier, ReadFile(back)) << ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "\\Release1451FP1\\kwswindows0002.IIB of an earlier attempt is kept"))
+        << ReadFile(program_ + "\\UPGRADE.LOG");
+}

@@ -555,8 +555,9 @@ bool HasPureRegion(const std::string& stream, bool deletion)
 // Patches whose regions only insert or only delete bytes: such a region writes nothing on the
 // upgrade (a deletion) or on the revert (an insertion), and the temporary file's checksum must
 // still count every byte before and after it. A stretch inserted into nzorel.dll and one taken out
-// of pomvi.dll install unattended and revert to the base bytes, with the builder's payloads and
-// with the same patch streams in literal-only implode streams of another encoder.
+// of pomvi.dll install unattended through the temporary files a plain fix writes, and a hotfix
+// reverts them to the base bytes through the revert's temporary files; with the builder's payloads
+// and with the same patch streams in literal-only implode streams of another encoder.
 TEST_F(EngineTest, PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert)
 {
     const std::string target = trees_ + "\\edges\\program";
@@ -571,41 +572,45 @@ TEST_F(EngineTest, PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert)
         removed.erase(removed.size() / 2, 700);
         ASSERT_TRUE(fixture::WriteFile(target + "\\pomvi.dll", removed));
     }
-    const std::string fix = FixOf("edges", "hotfix", kFixLabel, "edges\\program");
-    std::map<std::string, FixFile> files = FilesOf(fix);
-    const int insertion = (int)files["nzorel.dll"].entry, deletion = (int)files["pomvi.dll"].entry;
-    ASSERT_EQ(zfix::FE_PATCH, files["nzorel.dll"].operation);
-    ASSERT_EQ(zfix::FE_PATCH, files["pomvi.dll"].operation);
-    const std::string inserting = Payload(fix, insertion), deleting = Payload(fix, deletion);
-    ASSERT_TRUE(HasPureRegion(inserting, false));
-    ASSERT_TRUE(HasPureRegion(deleting, true));
+    for (const char* kind : {"plain", "hotfix"}) {
+        const std::string fix = FixOf(std::string("edges-") + kind, kind, kFixLabel, "edges\\program");
+        std::map<std::string, FixFile> files = FilesOf(fix);
+        const int insertion = (int)files["nzorel.dll"].entry, deletion = (int)files["pomvi.dll"].entry;
+        ASSERT_EQ(zfix::FE_PATCH, files["nzorel.dll"].operation);
+        ASSERT_EQ(zfix::FE_PATCH, files["pomvi.dll"].operation);
+        const std::string inserting = Payload(fix, insertion), deleting = Payload(fix, deletion);
+        ASSERT_TRUE(HasPureRegion(inserting, false));
+        ASSERT_TRUE(HasPureRegion(deleting, true));
 
-    // The same patch streams, compressed by the literal-only encoder.
-    const std::string crafted = trees_ + "\\edges-crafted.exe";
-    ASSERT_TRUE(CopyFileA(fix.c_str(), crafted.c_str(), FALSE));
-    HANDLE hUpdate = BeginUpdateResourceA(crafted.c_str(), FALSE);
-    ASSERT_TRUE(hUpdate != NULL);
-    for (const auto& p : {std::make_pair(insertion, inserting), std::make_pair(deletion, deleting)}) {
-        const uint32_t n = (uint32_t)p.second.size();
-        std::string res = std::string{(char)n, (char)(n >> 8), (char)(n >> 16), (char)(n >> 24)} + LiteralOnlyImplode(p.second);
-        ASSERT_TRUE(UpdateResourceA(hUpdate, "UPDATE", MAKEINTRESOURCEA(p.first), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                    &res[0], (DWORD)res.size()));
-    }
-    ASSERT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
+        // The same patch streams, compressed by the literal-only encoder.
+        const std::string crafted = trees_ + "\\edges-" + kind + "-crafted.exe";
+        ASSERT_TRUE(CopyFileA(fix.c_str(), crafted.c_str(), FALSE));
+        HANDLE hUpdate = BeginUpdateResourceA(crafted.c_str(), FALSE);
+        ASSERT_TRUE(hUpdate != NULL);
+        for (const auto& p : {std::make_pair(insertion, inserting), std::make_pair(deletion, deleting)}) {
+            const uint32_t n = (uint32_t)p.second.size();
+            std::string res = std::string{(char)n, (char)(n >> 8), (char)(n >> 16), (char)(n >> 24)} + LiteralOnlyImplode(p.second);
+            ASSERT_TRUE(UpdateResourceA(hUpdate, "UPDATE", MAKEINTRESOURCEA(p.first), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                        &res[0], (DWORD)res.size()));
+        }
+        ASSERT_TRUE(EndUpdateResourceA(hUpdate, FALSE));
 
-    for (const std::string& f : {fix, crafted}) {
-        SCOPED_TRACE(f);
-        InstallBase();
-        ASSERT_EQ(0, RunUnattended(f, dir_)) << fixture::TempLog();
-        for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
-            EXPECT_TRUE(ReadFile(target + name) == ReadFile(program_ + name)) << name;
-        EXPECT_FALSE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "failed at final checksum"));
-        ASSERT_EQ(0, RunUnattended(f, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
-        for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
-            EXPECT_TRUE(ReadFile(trees_ + "\\base\\program" + name) == ReadFile(program_ + name)) << name;
-        ExpectNoTempFiles();
-        fixture::RemoveProduct();
-        fixture::RemoveTree(dir_ + "\\product");
+        for (const std::string& f : {fix, crafted}) {
+            SCOPED_TRACE(f);
+            InstallBase();
+            ASSERT_EQ(0, RunUnattended(f, dir_)) << fixture::TempLog();
+            for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
+                EXPECT_TRUE(ReadFile(target + name) == ReadFile(program_ + name)) << name;
+            EXPECT_FALSE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "failed at final checksum"));
+            if (std::string(kind) == "hotfix") {
+                ASSERT_EQ(0, RunUnattended(f, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
+                for (const char* name : {"\\nzorel.dll", "\\pomvi.dll"})
+                    EXPECT_TRUE(ReadFile(trees_ + "\\base\\program" + name) == ReadFile(program_ + name)) << name;
+            }
+            ExpectNoTempFiles();
+            fixture::RemoveProduct();
+            fixture::RemoveTree(dir_ + "\\product");
+        }
     }
 }
 
