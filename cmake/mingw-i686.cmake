@@ -1,14 +1,4 @@
 # Cross toolchain: 32-bit Windows programs with mingw-w64 (posix thread model, static runtime).
-set(CMAKE_SYSTEM_NAME Windows)
+set(ZFIX_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# -s and no long section names keep the exe readable by binutils after UpdateResource.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -s -Wl,--disable-long-section-names")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -s -Wl,--disable-long-section-names")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
