@@ -473,12 +473,15 @@ Step BackupStep(Target* t, BOOL* pbResult, BOOL* pbFailed)
             /* Without its temporary file the commit would remove the installed file, and the
                backup directories would go after it. */
             *pbResult = FALSE;
+            return STEP_ON;
         }
     } else if (!CopyFiles(t->canBackName, t->canTempName)) {
         WriteLog("CreateUpgradedFiles: ERROR: CopyFiles :", 0);
         WriteLogF(0, "Failed to rename temp file %s to %s.", t->canBackName, t->canTempName);
         *pbResult = FALSE;
+        return STEP_ON;
     }
+    /* Only a restored backup goes to a component's updater, which empties the tree first. */
     HandToComponent(*t, FALSE, pbFailed);
     return STEP_ON;
 }
