@@ -205,10 +205,10 @@ void StartIdentify(HWND hDlg)
                    restores from and removes. */
                 LabelDirName(gszRevertLabel, canLabelDir);
                 if (!zfix::IsLabelDirName(canLabelDir)) {
-                    WriteLogF(0, "StartIdentify: ERROR: the backup directory %s of the installed release is no plain name",
+                    WriteLogF(0, "MainDlgProc: ERROR: the backup directory %s of the installed release is no plain name",
                               canLabelDir);
                     canLabelDir[0] = '\0';
-                    ReportFailure(hDlg, std::string("The installed release ") + gszRevertLabel +
+                    ReportFailure(hDlg, "The installed release " + Release(gszRevertLabel) +
                                             " names no plain backup directory. See the file UPGRADE.LOG for more "
                                             "information.");
                     WaitAtFailure(hDlg, "Unable to identify release.");
