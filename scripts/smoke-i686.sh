@@ -111,7 +111,7 @@ start=\$(date +%s)
 sh scripts/wine-env.sh up build/win > /mnt/out/wine-env.log 2>&1
 echo "smoke: Wine up in \$((\$(date +%s) - start)) s"
 start=\$(date +%s)
-ZFIX_DEMO_TREE=build/win sh scripts/demo.sh > /mnt/out/demo.log 2>&1
+ZROBOT_WAIT_MS=180000 ZFIX_DEMO_TREE=build/win sh scripts/demo.sh > /mnt/out/demo.log 2>&1
 echo "smoke: demo exit \$? in \$((\$(date +%s) - start)) s"
 start=\$(date +%s)
 ctest --test-dir build/win -R '$TESTS' --output-on-failure > /mnt/out/ctest.log 2>&1

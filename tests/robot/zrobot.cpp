@@ -8,7 +8,8 @@
      text=ID                print a control's text
      wait=ID:TEXT           wait until a control shows TEXT
      exit                   wait for the program to end (implied at the end)
-   The exit code is the program's, or 100 + the number of the step that failed. */
+   The exit code is the program's, or 100 + the number of the step that failed. Each wait lasts
+   up to 15 s, or ZROBOT_WAIT_MS milliseconds where that is set (an emulated machine is slower). */
 #include "robot.h"
 
 #include <stdio.h>
@@ -36,6 +37,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: zrobot [--dir DIR] \"COMMAND LINE\" STEP...\n");
         return 2;
     }
+    const char* wait = getenv("ZROBOT_WAIT_MS");
+    const DWORD waitMs = wait && atol(wait) > 0 ? (DWORD)atol(wait) : 15000;
     robot::Program program(argv[arg++], dir);
     if (!program.Started()) {
         fprintf(stderr, "zrobot: cannot start the program: %lu\n", (unsigned long)GetLastError());
@@ -48,20 +51,20 @@ int main(int argc, char** argv)
         bool ok = true;
         if (!strncmp(s, "box=", 4)) {
             robot::MessageBoxInfo box;
-            ok = program.WaitMessageBox(&box);
+            ok = program.WaitMessageBox(&box, waitMs);
             if (ok) {
                 printf("box caption=[%s] icon=%s\n%s\n", box.caption.c_str(), box.icon.c_str(), box.text.c_str());
                 ok = program.Answer(box, ButtonId(value));
             }
         } else if (!strncmp(s, "dialog=", 7)) {
-            ok = program.WaitWindow(value) != NULL;
+            ok = program.WaitWindow(value, waitMs) != NULL;
         } else if (!strncmp(s, "click=", 6)) {
             ok = program.Click(atoi(value));
         } else if (!strncmp(s, "text=", 5)) {
             printf("%s: %s\n", value, program.Text(atoi(value)).c_str());
         } else if (!strncmp(s, "wait=", 5)) {
             const char* colon = strchr(value, ':');
-            ok = colon && program.WaitText(atoi(value), colon + 1);
+            ok = colon && program.WaitText(atoi(value), colon + 1, waitMs);
         } else if (strcmp(s, "exit") != 0) {
             fprintf(stderr, "zrobot: unknown step %s\n", s);
             return 2;
