@@ -3,7 +3,9 @@
 # Runs the product itself (build/win: the i686 programs) on a host that runs no 32-bit x86 code,
 # in an emulated guest whose kernel does: qemu-system-x86_64 with software emulation, booting a
 # Debian 12 made with debootstrap that has Wine's 32-bit half. It runs the demo on build/win and
-# the Windows tests that TEST-REGEX picks (a chosen handful by default), and prints their results.
+# the Windows tests that TEST-REGEX picks (a chosen handful by default: unattended runs, since the
+# tests' 15 s waits for windows are too short for the emulated guest on a loaded host), and prints
+# their results.
 # Not part of the test command: the whole suite would take about an hour in the guest.
 #
 # The guest is made once (about 15-25 minutes, 2.6 GB) and kept outside the work tree, in
@@ -12,7 +14,7 @@
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 G=${ZFIX_SMOKE_DIR:-/var/tmp/zfix-smoke-i686}
-TESTS=${1:-'^(wine_env_up|wine_env_down|Environment\.FindsTheProgramAndDataDirectories|EngineTest\.HotfixInstallsUnattended|EngineTest\.PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert|RevertTest\.HotfixRevertsUnattendedAndThroughTheWizard|Hostile\.ACarriedToolThatCannotBeWrittenStopsTheRun|Rows/HostileEngine\.UpgradeAndRevertEndClearlyAndChangeNothing/PayloadWhoseBytesDifferFromItsChecksumAndSumTo0)$'}
+TESTS=${1:-'^(wine_env_up|wine_env_down|EngineTest\.HotfixInstallsUnattended|EngineTest\.PatchesThatOnlyInsertOrOnlyDeleteInstallAndRevert|EngineTest\.ReleaseTextIsWrittenByTheCarriedToolItself|Rows/HostileEngine\.UpgradeAndRevertEndClearlyAndChangeNothing/(PayloadWhoseBytesDifferFromItsChecksumAndSumTo0|PatchRecordCopyingPastTheOutputSize))$'}
 # Emulated time is slow: the whole job may take this long before the guest is stopped.
 LIMIT=${ZFIX_SMOKE_LIMIT:-10800}
 
