@@ -872,3 +872,45 @@ TEST_F(EngineTest, StoppedRevertIsCompletedWithTheFileFoundByItsTimestampedName)
     EXPECT_EQ(kBaseLabel, ReleaseText(program_));
     ExpectNoTempFiles();
 }
+
+// The revert of a plain fix that stopped after it had moved the second data directory's own
+// template (a version of its own, not the base release's) from its backup to the temporary file
+// (a later entry's backup held without delete sharing stops it) leaves that temporary file as
+// the template's only copy: the next revert does not delete it, and the template is the second
+// data directory's own again.
+TEST_F(EngineTest, StoppedPlainRevertKeepsTheOnlyCopyOfADataDirectorysTemplate)
+{
+    const std::string fix = Fix("plain");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    const FixFile tpl = files["templates\\other.tpl"];
+    ASSERT_EQ(zfix::FE_REPLACE, tpl.operation);
+    ASSERT_EQ(zfix::DIR_DATA, zfix::EffectiveDir(tpl.dir));
+    // A later entry whose backup lies beside its file in the system directory.
+    std::string held;
+    for (const auto& f : files)
+        if (held.empty() && f.second.operation == zfix::FE_REPLACE && zfix::EffectiveDir(f.second.dir) == zfix::DIR_SYSTEM &&
+            f.second.entry > tpl.entry && fixture::FileExists(trees_ + "\\base\\system\\" + f.first))
+            held = system_ + "\\" + BackupCopyName(f.first, f.second.entry);
+    ASSERT_FALSE(held.empty()) << "no replaced system file after entry " << tpl.entry;
+    InstallBase();
+    const std::string own = "the second data directory's own other.tpl";
+    const std::string second = dir_ + "\\product\\DATA2\\templates\\other.tpl";
+    ASSERT_TRUE(fixture::WriteFile(second, own));
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        // A plain fix on its installation reverts it from the progress page on.
+        StartWizardUpgrade(program, [&] { holder.reset(new Holder(held, "rw", dir_ + "\\release")); });
+        ExpectFailurePage(program);
+    }
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    ASSERT_TRUE(Contains(log, "CreateUpgradedFiles: ERROR: Failed Restoring ")) << log;
+    char temp[32];
+    snprintf(temp, sizeof(temp), "\\UPTMP%04u.TMP", tpl.entry);
+    ASSERT_EQ(own, ReadFile(program_ + temp));
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_TRUE(ReadFile(second) == own) << ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectNoTempFiles();
+}
