@@ -701,24 +701,61 @@ std::vector<TempJob> TempJobs(const std::vector<PlainEntry>& entries)
     return jobs;
 }
 
+/* The backup that the revert renames to entry n's temporary file: that of the entry's last target
+   (earlier targets get copies). Empty when it cannot be named. */
+std::string LastTargetBackupName(DWORD n, const char* lpName, const zfix::FILEENTRY& fe)
+{
+    std::vector<EntryTarget> targets;
+    if (!EntryTargets(lpName, fe.dwDir, FALSE, &targets) || targets.empty())
+        return std::string();
+    const EntryTarget& last = targets.back();
+    char szBack[PATH_BUFFER * 2], szBase[PATH_BUFFER];
+    int len = -1;
+    if (dwUpgradeType > 0) {
+        len = LabelBackupName(n, lpName, szBack, sizeof(szBack));
+    } else if (ContainsAny(last.path.c_str(), kHandedToUpdaters)) {
+        const BOOL bData = zfix::EffectiveDir(fe.dwDir) == zfix::DIR_DATA && gpZorelData && last.iPartition < giPartitions;
+        len = ComponentBackupName(n, last.path.c_str(), bData ? gpZorelData[last.iPartition] : NULL, szBack, sizeof(szBack));
+    } else if (StripFileExtension(last.path.c_str(), szBase, sizeof(szBase))) {
+        len = FormatText(szBack, sizeof(szBack), "%s%04d.IIB", szBase, (int)n);
+    }
+    if (len < 0 || (size_t)len >= PATH_BUFFER)
+        return std::string();
+    return szBack;
+}
+
+/* What a revert does with a temporary file an earlier run left. */
+enum EarlierTemp { TEMP_STALE, TEMP_KEPT, TEMP_BACK_TO_BACKUP };
+
 /* A revert's temporary file that an earlier revert of the same fix made by renaming the entry's
-   backup to it: the old file itself, and its only copy, which the commit is to put in place. */
-BOOL RestoredByAnEarlierRevert(DWORD n, const char* lpTemp)
+   backup to it: the old file itself, and its only copy. With the old file's checksum it is kept
+   for the commit to put in place. A file of the installation's own (a data directory's customised
+   template) has a checksum of its own: that the backup is gone tells it then, and it goes back
+   under the backup's name, where this revert takes it from again. *lpBack: that name. New content
+   of an upgrade (the fix's checksum) and anything for a file the fix adds are stale. */
+EarlierTemp RestoredByAnEarlierRevert(DWORD n, const char* lpTemp, std::string* lpBack)
 {
     DWORD cb = 0;
     const void* data = QuietResource((int)n, RES_FILEENTRY, &cb);
     char szName[PATH_BUFFER];
     zfix::FILEENTRY fe;
     if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
-        return FALSE;
-    if ((fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE) || fe.dwOldChecksum == 0)
-        return FALSE;
+        return TEMP_STALE;
+    if (fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE)
+        return TEMP_STALE;
+    if (fe.dwOldSize == 0 && fe.dwOldChecksum == 0)
+        return TEMP_STALE;  /* the fix adds the file: the upgrade backed nothing up */
     FILE* f = fopen(lpTemp, "rb");
     if (!f)
-        return FALSE;
+        return TEMP_STALE;
     const unsigned long dwFound = FileChecksum(f);
     fclose(f);
-    return dwFound == fe.dwOldChecksum;
+    if (fe.dwOldChecksum != 0 && dwFound == fe.dwOldChecksum)
+        return TEMP_KEPT;
+    if (FileSizeOf(lpTemp) == 0 || (fe.dwNewChecksum != 0 && dwFound == fe.dwNewChecksum))
+        return TEMP_STALE;
+    *lpBack = LastTargetBackupName(n, szName, fe);
+    return !lpBack->empty() && !PathPresent(lpBack->c_str()) ? TEMP_BACK_TO_BACKUP : TEMP_STALE;
 }
 
 }  // namespace
@@ -734,9 +771,22 @@ void RemoveTempFiles(BOOL bStale)
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || strlen(fd.cFileName) != 13 ||
             strspn(lpDigits, "0123456789") != 4)
             continue;
-        if (bStale && giMode == MODE_REVERT && RestoredByAnEarlierRevert((DWORD)atoi(lpDigits), fd.cFileName)) {
-            WriteLogF(2, "CreateUpgradedFiles: Kept %s, the backup an earlier revert restored", fd.cFileName);
-            continue;
+        if (bStale && giMode == MODE_REVERT) {
+            std::string back;
+            const EarlierTemp earlier = RestoredByAnEarlierRevert((DWORD)atoi(lpDigits), fd.cFileName, &back);
+            if (earlier == TEMP_KEPT) {
+                WriteLogF(2, "CreateUpgradedFiles: Kept %s, the backup an earlier revert restored", fd.cFileName);
+                continue;
+            }
+            if (earlier == TEMP_BACK_TO_BACKUP) {
+                if (MoveFileExA(fd.cFileName, back.c_str(), MOVEFILE_COPY_ALLOWED))
+                    WriteLogF(2, "CreateUpgradedFiles: Restored %s, which an earlier revert restored, to %s", fd.cFileName,
+                              back.c_str());
+                else
+                    WriteLogF(0, "CreateUpgradedFiles: ERROR: Failed Restoring %s to %s (%lu); it is kept", fd.cFileName,
+                              back.c_str(), (unsigned long)GetLastError());
+                continue;
+            }
         }
         const char* lpWhose = bStale ? "left by an earlier run" : "made by this run";
         if (DeleteFileA(fd.cFileName))

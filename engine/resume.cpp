@@ -95,17 +95,20 @@ BOOL ReadEntry(const char* lpCaller, DWORD n, char* lpName, size_t cbName, zfix:
 
 BOOL HasChecksum(const char* lpPath, DWORD dwChecksum);
 
-/* The file lpStamped backs up back under its own name beside target, unless that is there. */
-BOOL PutStampedBack(const char* lpStamped, const std::string& target)
+/* The file lpStamped backs up back under its own name beside target, unless that is there; with
+   lpCaller's log lines. */
+BOOL PutStampedBack(const char* lpCaller, const char* lpStamped, const std::string& target)
 {
     const std::string original = StampedOriginal(target.c_str(), lpStamped);
-    if (original.empty())
+    if (original.empty()) {
+        WriteLogF(0, "%s: ERROR: %s names no file to put back beside %s", lpCaller, lpStamped, target.c_str());
         return FALSE;
+    }
     if (PathPresent(original.c_str())) {
-        WriteLogF(3, "UndoInterruptedRun: %s is in its place", original.c_str());
+        WriteLogF(3, "%s: %s is in its place", lpCaller, original.c_str());
         return TRUE;
     }
-    return PutBack(lpStamped, original.c_str());
+    return PutBackFor(lpCaller, lpStamped, original.c_str());
 }
 
 /* A data directory's file that its data directory kept no copy of (one not in use): the run
@@ -154,7 +157,7 @@ BOOL UndoFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
             std::string target = Absolute(t.path);
             RemoveIfPresent((target + ".UPTMP").c_str(), "the staged copy");
             if (!stamped.empty())
-                bResult = PutStampedBack(stamped.c_str(), target) && bResult;
+                bResult = PutStampedBack("UndoInterruptedRun", stamped.c_str(), target) && bResult;
             const std::string own = bData ? PartitionBackupName(lpLabelDir, t.iPartition, szBack) : std::string();
             if (!own.empty() && DoesFileExist(own.c_str())) {
                 bResult = PutBack(own.c_str(), target.c_str()) && bResult;
@@ -437,6 +440,10 @@ BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
                  HasChecksum(temp.c_str(), fe.dwOldChecksum))
             lpSource = temp.c_str();
 
+        /* A file the upgrade found by its time-stamped name went into the backup under that name;
+           the revert puts it back under it, and the file of the entry's name goes. */
+        const std::string stamped = DoesFileExist(szBack) ? std::string() : StampedBackup(szBack);
+
         std::vector<EntryTarget> targets;
         if (!EntryTargets(szName, fe.dwDir, TRUE, &targets))
             return FALSE;
@@ -450,6 +457,11 @@ BOOL CompleteRevertFiles(const zfix::FIXRECORD& record, const char* lpLabelDir)
             if (!own.empty() && DoesFileExist(own.c_str())) {
                 if (PutBackForRevert(own.c_str(), target.c_str()))
                     owns.push_back(own);
+                else
+                    bResult = FALSE;
+            } else if (!stamped.empty()) {
+                if (PutStampedBack(kRevertCaller, stamped.c_str(), target))
+                    RemoveIfPresent(target.c_str(), "the fix's file", kRevertCaller);
                 else
                     bResult = FALSE;
             } else if (bAdded) {

@@ -113,7 +113,7 @@ static BOOL CarryStringsLibrary(void)
     const char* lpFrom = bUpgrade ? szInstalled : szKept;
     const char* lpTo = bUpgrade ? szKept : szInstalled;
     if (!CopyFiles(lpFrom, lpTo)) {
-        WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't copy %s to %s", lpFrom, lpTo);
+        WriteLogF(0, "UpgradeZorelVersion: ERROR: Couldn't copy %s to %s (%lu)", lpFrom, lpTo, (unsigned long)GetLastError());
         return FALSE;
     }
     if (!bUpgrade)

@@ -1,6 +1,8 @@
 // The backups of the component trees as the revert meets them: each data directory's own trees,
-// and the trees of a fix without labels.
+// the trees of a fix without labels, and a tree whose backup the revert cannot take.
 #include "component_test.h"
+
+#include "resources/resource.h"
 
 using fixture::ReadFile;
 
@@ -48,4 +50,44 @@ TEST_F(ComponentTest, FixWithoutLabelsRevertsItsTrees)
     ExpectComponentsAre("fix");
     ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     ExpectComponentsAre("base");
+}
+
+// A tree's backup that cannot be moved to its temporary file on revert (held without delete
+// sharing) fails the revert before the updater empties the tree: the web server's tree stays the
+// fix's, whole, and its backup stays.
+TEST_F(ComponentTest, RevertWhoseTreeBackupCannotBeMovedKeepsTheTree)
+{
+    std::string fix = Fix();
+    InstallBase();
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    const std::string back = BackupOf("kwswindows");
+    ASSERT_FALSE(back.empty());
+    const std::string cabinet = ReadFile(back);
+    {
+        const std::string stop = dir_ + "\\release";
+        DeleteFileA(stop.c_str());
+        robot::Program holder("\"" + fixture::BinDir() + "\\zhold.exe\" \"" + back + "\" rw \"" + stop + "\"");
+        // Held without delete sharing: a handle that asks for deletion is refused.
+        for (int i = 0; i < 250; ++i) {
+            HANDLE h = CreateFileA(back.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                   OPEN_EXISTING, 0, NULL);
+            if (h == INVALID_HANDLE_VALUE)
+                break;
+            CloseHandle(h);
+            Sleep(20);
+        }
+        robot::Program run("\"" + fix + "\" nouser", dir_);
+        ASSERT_TRUE(run.WaitWindow(ZFIX_DIALOG_CLASS, 60000));
+        EXPECT_TRUE(fixture::Contains(WaitUpgradeResult(run), "Failed to upgrade Zorel."));
+        CloseAnswering(run);
+        fixture::WriteFile(stop, "stop");
+        holder.WaitExit();
+    }
+    const std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    const size_t refused = log.rfind("CreateUpgradedFiles: ERROR: Failed Restoring Release1451FP1\\kwswindows0002.IIB to UPTMP0002.TMP");
+    ASSERT_NE(std::string::npos, refused) << log;
+    EXPECT_FALSE(fixture::Contains(log.substr(refused), "RenameTempFiles: Starting")) << log;
+    EXPECT_FALSE(fixture::Contains(log.substr(refused), "Removed old KWS successfully")) << log;
+    ExpectSameFiles(trees_ + "\\fix\\program\\kws", program_ + "\\kws");
+    EXPECT_TRUE(ReadFile(back) == cabinet);
 }

@@ -336,10 +336,10 @@ TEST_F(EngineTest, PatchedFileTheInstallationLacksStaysAbsent)
         EXPECT_FALSE(fixture::FileExists(patched));
         ExpectInstallationIs("fix", "nzorel.dll");
         ExpectNoTempFiles();
-        if (std::string(kind) != "hotfix")
-            continue;
-        robot::Program run("\"" + fix + "\" nouser revert Release 14.5.1FP1", dir_);
-        ASSERT_EQ(0, run.WaitExit(120000)) << fixture::TempLog();
+        // A plain fix run again on its installation reverts it.
+        const std::string arguments = std::string(kind) == "plain" ? "nouser" : "nouser revert Release 14.5.1FP1";
+        ASSERT_EQ(0, RunUnattended(fix, dir_, arguments)) << fixture::TempLog();
+        EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "CreateUpgradedFiles: giMode is REVERT"));
         EXPECT_FALSE(fixture::FileExists(patched));
         EXPECT_EQ(kBaseLabel, ReleaseText(program_));
         ExpectNoTempFiles();
@@ -766,22 +766,36 @@ TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
     }
 }
 
+namespace {
+
+/* A library the fix brings with another build timestamp than the installation's. */
+const char kStampedLibrary[] = "zorel_20260921-1234.jar";
+const char kInstalledLibrary[] = "zorel_20250101-0000.jar";
+
+/* trees\\stamped-FROM\\program: the program tree FROM ("fix" or "fix-same-strings") with the
+   library as the fix built it. */
+void StampedTree(const std::string& trees, const std::string& from)
+{
+    const std::string tree = trees + "\\stamped-" + from + "\\program";
+    if (fixture::FileExists(tree + "\\" + kStampedLibrary))
+        return;
+    fixture::RemoveTree(trees + "\\stamped-" + from);
+    CreateDirectoryA((trees + "\\stamped-" + from).c_str(), NULL);
+    fixture::CopyTree(trees + "\\" + from + "\\program", tree);
+    ASSERT_TRUE(fixture::WriteFile(tree + "\\" + kStampedLibrary, "the library as the fix built it"));
+}
+
+}  // namespace
+
 // A library that the upgrade finds by its time-stamped name (the fix brings it with another build
 // timestamp) is back under its own name after the undo of a hotfix run that failed after its
 // commit, and after the revert of a hotfix and of a plain fix; the fix's library is gone.
 TEST_F(EngineTest, FileFoundByItsTimestampedNameComesBack)
 {
     SameStringsTree(trees_);
-    const std::string library = "zorel_20260921-1234.jar", installed = "zorel_20250101-0000.jar";
-    for (const char* from : {"fix", "fix-same-strings"}) {
-        const std::string tree = trees_ + "\\stamped-" + from + "\\program";
-        if (!fixture::FileExists(tree + "\\" + library)) {
-            fixture::RemoveTree(trees_ + "\\stamped-" + from);
-            CreateDirectoryA((trees_ + "\\stamped-" + from).c_str(), NULL);
-            fixture::CopyTree(trees_ + "\\" + from + "\\program", tree);
-            ASSERT_TRUE(fixture::WriteFile(tree + "\\" + library, "the library as the fix built it"));
-        }
-    }
+    const std::string library = kStampedLibrary, installed = kInstalledLibrary;
+    for (const char* from : {"fix", "fix-same-strings"})
+        StampedTree(trees_, from);
     struct Case {
         const char* kind;
         const char* how;
@@ -812,4 +826,91 @@ TEST_F(EngineTest, FileFoundByItsTimestampedNameComesBack)
         EXPECT_FALSE(fixture::FileExists(program_ + "\\" + library));
         ExpectNoTempFiles();
     }
+}
+
+// A revert that stops before the library the upgrade found by its time-stamped name (a backup of
+// an earlier entry held without delete sharing) is completed by the next run with that library
+// back under its own name, before the backup directory that holds it goes; the fix's library is
+// gone.
+TEST_F(EngineTest, StoppedRevertIsCompletedWithTheFileFoundByItsTimestampedName)
+{
+    StampedTree(trees_, "fix");
+    const std::string fix = FixOf("stamped-fix-hotfix", "hotfix", kFixLabel, "stamped-fix\\program");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    const uint32_t library = files[kStampedLibrary].entry;
+    ASSERT_NE(0u, library);
+    std::string held;
+    FixFile entry;
+    for (const auto& f : files)
+        if (f.second.operation == zfix::FE_REPLACE && zfix::EffectiveDir(f.second.dir) == zfix::DIR_PROGRAM &&
+            f.second.entry < library && f.first != "tessra.dll" && fixture::FileExists(trees_ + "\\base\\program\\" + f.first)) {
+            held = f.first;
+            entry = f.second;
+        }
+    ASSERT_FALSE(held.empty()) << "no replaced file before entry " << library;
+    InstallBase();
+    const std::string installed = program_ + "\\" + kInstalledLibrary;
+    ASSERT_TRUE(fixture::WriteFile(installed, "the library as the base release built it"));
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    ASSERT_FALSE(fixture::FileExists(installed));
+    const std::string backup = program_ + "\\" + kLabelDir + "\\" + BackupCopyName(held, entry.entry);
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        StartWizardRevert(program, [&] { holder.reset(new Holder(backup, "rw", dir_ + "\\release")); });
+        ExpectFailurePage(program);
+    }
+    // The revert stopped before the library's entry.
+    ASSERT_FALSE(fixture::FileExists(installed)) << ReadFile(program_ + "\\UPGRADE.LOG");
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    const std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    EXPECT_TRUE(Contains(log, "CompleteInterruptedRevert: The installation is back at")) << log;
+    EXPECT_TRUE(fixture::FileExists(installed) && ReadFile(installed) == "the library as the base release built it") << log;
+    EXPECT_FALSE(fixture::FileExists(program_ + "\\" + kStampedLibrary));
+    EXPECT_TRUE(ReadFile(program_ + "\\" + held) == ReadFile(trees_ + "\\base\\program\\" + held));
+    EXPECT_EQ(kBaseLabel, ReleaseText(program_));
+    ExpectNoTempFiles();
+}
+
+// The revert of a plain fix that stopped after it had moved the second data directory's own
+// template (a version of its own, not the base release's) from its backup to the temporary file
+// (a later entry's backup held without delete sharing stops it) leaves that temporary file as
+// the template's only copy: the next revert does not delete it, and the template is the second
+// data directory's own again.
+TEST_F(EngineTest, StoppedPlainRevertKeepsTheOnlyCopyOfADataDirectorysTemplate)
+{
+    const std::string fix = Fix("plain");
+    std::map<std::string, FixFile> files = FilesOf(fix);
+    const FixFile tpl = files["templates\\other.tpl"];
+    ASSERT_EQ(zfix::FE_REPLACE, tpl.operation);
+    ASSERT_EQ(zfix::DIR_DATA, zfix::EffectiveDir(tpl.dir));
+    // A later entry whose backup lies beside its file in the system directory.
+    std::string held;
+    for (const auto& f : files)
+        if (held.empty() && f.second.operation == zfix::FE_REPLACE && zfix::EffectiveDir(f.second.dir) == zfix::DIR_SYSTEM &&
+            f.second.entry > tpl.entry && fixture::FileExists(trees_ + "\\base\\system\\" + f.first))
+            held = system_ + "\\" + BackupCopyName(f.first, f.second.entry);
+    ASSERT_FALSE(held.empty()) << "no replaced system file after entry " << tpl.entry;
+    InstallBase();
+    const std::string own = "the second data directory's own other.tpl";
+    const std::string second = dir_ + "\\product\\DATA2\\templates\\other.tpl";
+    ASSERT_TRUE(fixture::WriteFile(second, own));
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    {
+        std::unique_ptr<Holder> holder;
+        robot::Program program("\"" + fix + "\"", dir_);
+        // A plain fix on its installation reverts it from the progress page on.
+        StartWizardUpgrade(program, [&] { holder.reset(new Holder(held, "rw", dir_ + "\\release")); });
+        ExpectFailurePage(program);
+    }
+    std::string log = ReadFile(program_ + "\\UPGRADE.LOG");
+    ASSERT_TRUE(Contains(log, "CreateUpgradedFiles: ERROR: Failed Restoring ")) << log;
+    char temp[32];
+    snprintf(temp, sizeof(temp), "\\UPTMP%04u.TMP", tpl.entry);
+    ASSERT_EQ(own, ReadFile(program_ + temp));
+
+    ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+    EXPECT_TRUE(ReadFile(second) == own) << ReadFile(program_ + "\\UPGRADE.LOG");
+    ExpectNoTempFiles();
 }
