@@ -502,10 +502,13 @@ Step FinishTempFileStep(Target* t, BOOL* pbResult, BOOL* pbFailed, BOOL bStamped
 {
     /* A patched file's installed version goes under the backup name the fix registry records too:
        the patch itself only turns the file back, and a later restore of the base release (a second
-       fix on the same base) works from backup copies. */
+       fix on the same base) works from backup copies. The shared copy is the first data
+       directory's, so a data directory's file is kept in its own copy as well, as a replaced one is. */
     if (t->fe->dwOperation == zfix::FE_PATCH && giMode == MODE_UPGRADE && dwUpgradeType > 0) {
         t->bAhead = t->ahead && t->ahead->Take(t->n, t->canFileName, &t->backupOutcome);
-        if (!CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
+        const BOOL bOwn = *t->canOwnBackName && !ContainsAny(t->canFileName, kHandedToUpdaters);
+        if ((bOwn && !KeepOwnBackup(*t)) ||
+            !CopyToBackup(t->canFileName, t->canBackName, t->bAhead ? &t->backupOutcome : NULL)) {
             *pbResult = FALSE;
             return STEP_STOP;
         }
@@ -808,8 +811,9 @@ BOOL RestorePartitionCopies(DWORD dwCount)
         zfix::FILEENTRY fe;
         if (!data || !zfix::ReadFileEntry(data, cb, szName, sizeof(szName), &fe))
             break;
-        if (zfix::EffectiveDir(fe.dwDir) != zfix::DIR_DATA ||
-            (fe.dwOperation != zfix::FE_REPLACE && fe.dwOperation != zfix::FE_REMOVE))
+        if (zfix::EffectiveDir(fe.dwDir) != zfix::DIR_DATA || (fe.dwOperation != zfix::FE_PATCH &&
+                                                               fe.dwOperation != zfix::FE_REPLACE &&
+                                                               fe.dwOperation != zfix::FE_REMOVE))
             continue;
         const int len = LabelBackupName(n, szName, szBack, sizeof(szBack));
         std::vector<EntryTarget> targets;

@@ -730,15 +730,18 @@ TEST_F(EngineTest, FixpackRevertKeepsTheStringsLibraryItCouldNotPutBack)
 // A data directory's files come back as that data directory had them, not as the first one had
 // them: templates that the second data directory holds in versions of its own are its own again
 // after the undo of a run that failed after its commit, and after a revert; the first data
-// directory's are the base release's.
+// directory's are the base release's. Between the upgrade (unattended or through the wizard) and
+// the revert, each data directory holds its own copy of every file the fix patches, replaces or
+// removes there; the revert takes them back.
 TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
 {
     SameStringsTree(trees_);
     const std::string fix = FixOf("fix-same-strings", "hotfix", kFixLabel, "fix-same-strings\\program");
     std::map<std::string, FixFile> files = FilesOf(fix);
+    ASSERT_EQ(zfix::FE_PATCH, files["templates\\report.tpl"].operation);
     ASSERT_EQ(zfix::FE_REPLACE, files["templates\\other.tpl"].operation);
     ASSERT_EQ(zfix::FE_REMOVE, files["templates\\gone.tpl"].operation);
-    for (const std::string how : {"undo", "revert"}) {
+    for (const std::string how : {"undo", "revert", "wizard upgrade, revert"}) {
         SCOPED_TRACE(how);
         fixture::RemoveProduct();
         fixture::RemoveTree(dir_ + "\\product");
@@ -746,6 +749,13 @@ TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
         const std::string second = dir_ + "\\product\\DATA2\\templates\\";
         for (const char* name : {"other.tpl", "gone.tpl"})
             ASSERT_TRUE(fixture::WriteFile(second + name, std::string("the second data directory's own ") + name));
+        std::map<std::string, std::string> had, copies;  /* each data directory's file, its own copy */
+        for (const char* data : {"DATA1", "DATA2"})
+            for (const char* name : {"report.tpl", "other.tpl", "gone.tpl"}) {
+                const std::string file = std::string("templates\\") + name, at = dir_ + "\\product\\" + data + "\\";
+                had[at + file] = ReadFile(at + file);
+                copies[at + kLabelDir + "\\" + BackupCopyName(file, files[file].entry)] = had[at + file];
+            }
         if (how == "undo") {
             std::unique_ptr<Holder> holder;
             robot::Program program("\"" + fix + "\"", dir_);
@@ -753,14 +763,28 @@ TEST_F(EngineTest, EachDataDirectoryGetsItsOwnFilesBack)
             ExpectFailurePage(program);
             EXPECT_TRUE(Contains(ReadFile(program_ + "\\UPGRADE.LOG"), "RenameTempFiles: Finished"));
         } else {
-            ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            if (how == "revert") {
+                ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
+            } else {
+                robot::Program program("\"" + fix + "\"", dir_);
+                StartWizardUpgrade(program);
+                EXPECT_EQ("Congratulations, you have successfully upgraded this product.", WaitUpgradeResult(program));
+                ASSERT_TRUE(program.Click(IDCANCEL));
+                ASSERT_EQ(0, program.WaitExit());
+            }
+            for (const auto& copy : copies) {
+                EXPECT_TRUE(fixture::FileExists(copy.first)) << "no copy of its own: " << copy.first;
+                EXPECT_TRUE(ReadFile(copy.first) == copy.second) << copy.first;
+            }
             ASSERT_EQ(0, RunUnattended(fix, dir_, "nouser revert Release 14.5.1FP1")) << fixture::TempLog();
+            for (const auto& copy : copies)
+                EXPECT_FALSE(fixture::FileExists(copy.first)) << "left: " << copy.first;
         }
-        for (const char* name : {"other.tpl", "gone.tpl"}) {
-            EXPECT_EQ(std::string("the second data directory's own ") + name, ReadFile(second + name)) << name;
+        for (const auto& file : had)
+            EXPECT_TRUE(ReadFile(file.first) == file.second) << file.first;
+        for (const char* name : {"other.tpl", "gone.tpl"})
             EXPECT_TRUE(ReadFile(trees_ + "\\base\\data\\templates\\" + name) ==
                         ReadFile(dir_ + "\\product\\DATA1\\templates\\" + name)) << name;
-        }
         EXPECT_FALSE(fixture::FileExists(second + "added.tpl"));
         ExpectNoTempFiles();
     }
