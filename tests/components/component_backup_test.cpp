@@ -32,19 +32,7 @@ TEST_F(ComponentTest, EachDataDirectoryGetsItsOwnTreesBack)
 // deletes: the fix run again (its revert) gives every tree back as the base release had it.
 TEST_F(ComponentTest, FixWithoutLabelsRevertsItsTrees)
 {
-    const std::string name = trees_ + "\\plain";
-    if (!fixture::FileExists(name + ".exe")) {
-        std::string description = "[Fix]\r\n"
-                                  "Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\r\n"
-                                  "Kind=plain\r\n"
-                                  "BaseLabel=" + std::string(kBaseLabel) + "\r\n"
-                                  "FixLabel=" + std::string(kFixLabel) + "\r\n"
-                                  "License=license.txt\r\n"
-                                  "[Base]\r\nProgram=base\\program\r\nData=base\\data\r\n"
-                                  "[Target]\r\nProgram=fix\\program\r\nData=fix\\data\r\n";
-        ASSERT_TRUE(fixture::BuildFix(name, description)) << description;
-    }
-    const std::string fix = name + ".exe";
+    const std::string fix = Fix("plain");
     InstallBase();
     ASSERT_EQ(0, RunUnattended(fix, dir_)) << fixture::TempLog();
     ExpectComponentsAre("fix");

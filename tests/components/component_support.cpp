@@ -99,13 +99,13 @@ void ComponentTest::SetUpTestSuite()
     fixture::WriteFile(trees_ + "\\ready", "");
 }
 
-std::string ComponentTest::Fix()
+std::string ComponentTest::Fix(const std::string& kind)
 {
-    std::string name = trees_ + "\\hotfix";
+    std::string name = trees_ + "\\" + kind;
     if (!fixture::FileExists(name + ".exe")) {
         std::string description = "[Fix]\r\n"
                                   "Title=Release 14.5.1FP1 -> Release 14.5.1FP1 HF21\r\n"
-                                  "Kind=hotfix\r\n"
+                                  "Kind=" + kind + "\r\n"
                                   "BaseLabel=" + std::string(kBaseLabel) + "\r\n"
                                   "FixLabel=" + std::string(kFixLabel) + "\r\n"
                                   "License=license.txt\r\n"

@@ -22,7 +22,7 @@ protected:
     static void SetUpTestSuite();
 
     /* The hotfix built from the trees. */
-    static std::string Fix();
+    static std::string Fix(const std::string& kind = "hotfix");
     /* A copy of the fix in which the file list, the checksum table and the file entry name
        lpFrom as lpTo. */
     std::string RenamedFix(const std::string& from, const std::string& to);
